@@ -1,0 +1,107 @@
+// A scripted HTTP/1.1 server on 127.0.0.1 for tests: plain POSIX sockets and threads, no Qt event
+// loop, so the code under test may block in its own loops while the server answers. Every
+// connection answers one request and closes; every wait is bounded, and the destructor stops
+// everything promptly even with stalled clients.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace torv::test {
+
+using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
+
+struct HttpReply {
+    enum class Fault {
+        None,
+        CloseAfterHeaders,  // headers announce the body, then the connection closes
+        CloseMidBody,       // half of the body, then close
+        ShortBody,          // Content-Length larger than the body, whole body, then close
+        StallMidBody,       // half of the body, then silence until the client goes or the server
+                            // stops
+        NoStatus,           // the request is read and never answered
+    };
+
+    int status = 200;
+    std::string reason = "OK";
+    std::string body;
+    // Sent after the status line; Content-Length and Connection: close are added unless given.
+    HttpHeaders headers;
+    int delayBeforeHeadersMs = 0;
+    Fault fault = Fault::None;
+};
+
+struct HttpRequest {
+    std::string method;
+    std::string path;  // as sent, query and percent-encoding included
+    HttpHeaders headers;
+
+    // The first header of that name (compared without regard to case), or "".
+    std::string header(const std::string& name) const;
+};
+
+class HttpServer {
+public:
+    using Request = HttpRequest;
+
+    HttpServer();
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    uint16_t port() const { return m_port; }
+    // "http://127.0.0.1:<port><path>"
+    std::string url(const std::string& path) const;
+
+    // What a request of that path answers; the request path is compared after percent-decoding,
+    // its query ignored. Unknown paths answer 404 "Not Found".
+    void route(const std::string& path, HttpReply reply);
+
+    // Requests in arrival order (recorded as soon as their header block has been read).
+    std::vector<Request> requests() const;
+    // True once at least n requests have arrived; false when the time ran out first.
+    bool waitForRequests(size_t n, int timeoutMs) const;
+
+    // A port on 127.0.0.1 where nothing listens (bound once, read, closed).
+    static uint16_t unusedPort();
+
+    // "%41b" -> "Ab"; a malformed escape stays as it is.
+    static std::string percentDecode(const std::string& text);
+
+private:
+    struct Connection {
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    void acceptLoop();
+    void serve(int fd);
+    std::shared_ptr<const HttpReply> replyFor(const std::string& rawPath) const;
+    void reapFinished();
+
+    int m_listenFd = -1;
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    uint16_t m_port = 0;
+    std::atomic<bool> m_stopping{false};
+
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_arrived;
+    std::map<std::string, std::shared_ptr<const HttpReply>> m_routes;
+    std::vector<Request> m_requests;
+
+    std::mutex m_connectionsMutex;
+    std::list<Connection> m_connections;
+    std::thread m_acceptThread;
+};
+
+}  // namespace torv::test
