@@ -1,0 +1,121 @@
+#include "res/DialogBuilder.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "res/Icons.h"
+
+namespace torv::res {
+namespace {
+
+QFont dialogFont(const DialogTemplate& dialog) {
+    QFont font;
+    // The template's face is rarely installed outside Windows; the fallbacks keep its metrics
+    // close.
+    font.setFamilies({QString::fromLatin1(dialog.fontFamily),
+                      QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("Sans Serif")});
+    font.setPointSize(dialog.fontPointSize);
+    return font;
+}
+
+QWidget* makeControl(const ControlTemplate& control, QWidget* parent) {
+    const QString text = QString::fromUtf8(control.text);
+    switch (control.kind) {
+        case ControlKind::Static: {
+            auto* label = new QLabel(text, parent);
+            label->setTextFormat(Qt::PlainText);
+            return label;
+        }
+        case ControlKind::Icon: {
+            auto* label = new QLabel(parent);
+            label->setPixmap(AppIcon().pixmap(32, 32));
+            return label;
+        }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(text, parent);
+            edit->setReadOnly((control.style & StyleReadOnly) != 0);
+            return edit;
+        }
+        case ControlKind::PushButton:
+        case ControlKind::DefaultPushButton: {
+            auto* button = new QPushButton(text, parent);
+            button->setDefault(control.kind == ControlKind::DefaultPushButton);
+            button->setAutoDefault(false);
+            return button;
+        }
+        case ControlKind::CheckBox:
+            return new QCheckBox(text, parent);
+        case ControlKind::GroupBox:
+            return new QGroupBox(text, parent);
+        case ControlKind::ListBox: {
+            auto* list = new QListWidget(parent);
+            list->setSortingEnabled((control.style & StyleSorted) != 0);
+            if ((control.style & StyleNoSelection) != 0) {
+                list->setSelectionMode(QAbstractItemView::NoSelection);
+                list->setFocusPolicy(Qt::NoFocus);
+            }
+            list->setVerticalScrollBarPolicy((control.style & StyleVScroll) != 0
+                                                 ? Qt::ScrollBarAsNeeded
+                                                 : Qt::ScrollBarAlwaysOff);
+            list->setHorizontalScrollBarPolicy((control.style & StyleHScroll) != 0
+                                                   ? Qt::ScrollBarAsNeeded
+                                                   : Qt::ScrollBarAlwaysOff);
+            return list;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+QRect DialogUnitsToPixels(const QFont& font, const QRect& units) {
+    const QFontMetrics metrics(font);
+    static const QString kAlphabet =
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    const int baseX = (metrics.horizontalAdvance(kAlphabet) / 26 + 1) / 2;
+    const int baseY = metrics.height();
+    auto scaleX = [&](int v) { return (v * baseX + 2) / 4; };
+    auto scaleY = [&](int v) { return (v * baseY + 4) / 8; };
+    return QRect(scaleX(units.x()), scaleY(units.y()), scaleX(units.width()),
+                 scaleY(units.height()));
+}
+
+QString ControlName(int id) {
+    return QStringLiteral("ctl%1").arg(id);
+}
+
+QWidget* DialogControl(const QWidget& dialog, int id) {
+    return dialog.findChild<QWidget*>(ControlName(id));
+}
+
+bool BuildDialog(QDialog& dialog, int templateId, const ControlFactory& factory) {
+    const DialogTemplate* tmpl = Dialog(templateId);
+    if (tmpl == nullptr)
+        return false;
+    const QFont font = dialogFont(*tmpl);
+    dialog.setFont(font);
+    dialog.setWindowTitle(QString::fromUtf8(tmpl->caption));
+    dialog.setFixedSize(DialogUnitsToPixels(font, QRect(0, 0, tmpl->width, tmpl->height)).size());
+    for (const ControlTemplate& control : tmpl->controls) {
+        QWidget* widget = factory ? factory(control, &dialog) : nullptr;
+        if (widget == nullptr)
+            widget = makeControl(control, &dialog);
+        if (control.id != IDC_STATIC)
+            widget->setObjectName(ControlName(control.id));
+        widget->setGeometry(
+            DialogUnitsToPixels(font, QRect(control.x, control.y, control.width, control.height)));
+        if ((control.style & StyleTabStop) == 0 && control.kind != ControlKind::ListBox) {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    return true;
+}
+
+}  // namespace torv::res
