@@ -1,0 +1,19 @@
+// File lookups that behave the same whether or not the file system folds case.
+#pragma once
+
+#include <QString>
+
+namespace torv::platform {
+
+// True when path opens for reading as a file; a folder is not a readable file.
+bool isReadableFile(const QString& path);
+
+// The full path of the entry of folder whose name equals name without regard to case, the exact
+// spelling preferred; empty when there is none.
+QString findFileNoCase(const QString& folder, const QString& name);
+
+// The bare name of a file given as a name or a Windows or Unix path: drive ("X:"), folders ("\"
+// and "/" both separate) and the extension (from the last "." of the name) removed.
+QString fileNamePart(const QString& text);
+
+}  // namespace torv::platform

@@ -1,0 +1,176 @@
+#include "platform/ProcessStart.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace torv::platform {
+
+namespace {
+
+QString errnoText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What exactly to execute: the program itself, or wine with the program as its first argument.
+struct Command {
+    QByteArray path;
+    std::vector<QByteArray> arguments;
+    QString error;
+};
+
+bool isWindowsProgram(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && file.read(2) == "MZ";
+}
+
+Command commandFor(const QString& folder, const QString& program, const QStringList& arguments) {
+    Command command;
+    const QString path = QDir(folder).absoluteFilePath(program);
+    if (isWindowsProgram(path)) {
+        const QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
+        if (wine.isEmpty()) {
+            command.error = QStringLiteral("%1 is a Windows program and wine is not installed")
+                                .arg(QDir::toNativeSeparators(path));
+            return command;
+        }
+        command.path = QFile::encodeName(wine);
+        command.arguments.push_back("wine");
+        command.arguments.push_back(QFile::encodeName(path));
+        for (qsizetype i = 1; i < arguments.size(); ++i) {
+            command.arguments.push_back(QFile::encodeName(arguments.at(i)));
+        }
+        return command;
+    }
+    command.path = QFile::encodeName(path);
+    for (const QString& argument : arguments) {
+        command.arguments.push_back(QFile::encodeName(argument));
+    }
+    if (command.arguments.empty()) {
+        command.arguments.push_back(command.path);
+    }
+    return command;
+}
+
+// The vector execv takes; it points into command, which must outlive it.
+std::vector<char*> argvOf(Command& command) {
+    std::vector<char*> argv;
+    for (QByteArray& argument : command.arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// What a child that could not start the program reports through its pipe.
+struct ChildFailure {
+    int stage = 0;  // 1: changing the folder, 2: executing
+    int error = 0;
+};
+
+QString folderError(const QString& folder, int error) {
+    return QStringLiteral("cannot change to the folder %1: %2")
+        .arg(QDir::toNativeSeparators(folder), errnoText(error));
+}
+
+QString execError(const Command& command, int error) {
+    return QStringLiteral("cannot run %1: %2")
+        .arg(QFile::decodeName(command.path), errnoText(error));
+}
+
+}  // namespace
+
+ProcessResult startAndWait(const QString& folder, const QString& program,
+                           const QStringList& arguments) {
+    ProcessResult result;
+    Command command = commandFor(folder, program, arguments);
+    if (!command.error.isEmpty()) {
+        result.error = command.error;
+        return result;
+    }
+    std::vector<char*> argv = argvOf(command);
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) {
+        result.error = QStringLiteral("cannot start a process: %1").arg(errnoText(errno));
+        return result;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int error = errno;
+        ::close(channel[0]);
+        ::close(channel[1]);
+        result.error = QStringLiteral("cannot start a process: %1").arg(errnoText(error));
+        return result;
+    }
+    if (pid == 0) {
+        // Only async-signal-safe calls from here on: the parent may have other threads.
+        ::close(channel[0]);
+        ChildFailure failure;
+        if (!nativeFolder.isEmpty() && ::chdir(nativeFolder.constData()) != 0) {
+            failure = {1, errno};
+        } else {
+            ::execv(command.path.constData(), argv.data());
+            failure = {2, errno};
+        }
+        [[maybe_unused]] const ssize_t written = ::write(channel[1], &failure, sizeof failure);
+        ::_exit(127);
+    }
+    ::close(channel[1]);
+    ChildFailure failure;
+    ssize_t got = 0;
+    do {
+        got = ::read(channel[0], &failure, sizeof failure);
+    } while (got < 0 && errno == EINTR);
+    ::close(channel[0]);
+
+    int status = 0;
+    pid_t waited = 0;
+    do {
+        waited = ::waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+
+    if (got == sizeof failure) {
+        result.error = failure.stage == 1 ? folderError(folder, failure.error)
+                                          : execError(command, failure.error);
+        return result;
+    }
+    result.started = true;
+    if (waited == pid && WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (waited == pid && WIFSIGNALED(status)) {
+        result.exitStatus = 128 + WTERMSIG(status);
+    }
+    return result;
+}
+
+QString startReplacing(const QString& folder, const QString& program,
+                       const QStringList& arguments) {
+    Command command = commandFor(folder, program, arguments);
+    if (!command.error.isEmpty()) {
+        return command.error;
+    }
+    std::vector<char*> argv = argvOf(command);
+    const QString previous = QDir::currentPath();
+    if (!folder.isEmpty() && ::chdir(QFile::encodeName(folder).constData()) != 0) {
+        return folderError(folder, errno);
+    }
+    // Whatever the log wrote to standard output must not be lost with this process image.
+    std::fflush(nullptr);
+    ::execv(command.path.constData(), argv.data());
+    const int error = errno;
+    QDir::setCurrent(previous);
+    return execError(command, error);
+}
+
+}  // namespace torv::platform

@@ -1,0 +1,53 @@
+// The per-user profile: an INI file of sections with named string and integer values.
+//
+// Sections and entries compare without regard to case. Entries enumerate in file order, comments
+// and lines this class does not understand survive every save, and each write replaces the file
+// atomically at once. The file is read again for every call, so several objects over one file
+// always agree.
+//
+// Names and values are stored escaped so that every text reads back exactly: "\\" for a
+// backslash, "\n", "\r" and "\t" for those controls, "\xHH" (or "\uHHHH" beyond U+00FF) for any
+// other control character, for white space at either end and, in names, for "=", "]" and for a
+// leading "[", ";" or "#". Any other text, non-ASCII included, is stored as it is, in UTF-8.
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+namespace torv::platform {
+
+class Profile {
+public:
+    explicit Profile(QString filePath);
+
+    // <config home>/Quillfen/<appName>.ini; the config home is $XDG_CONFIG_HOME when that is an
+    // absolute path, else ~/.config.
+    static QString defaultPath(const QString& appName);
+
+    QString filePath() const { return m_filePath; }
+
+    QString getString(const QString& section, const QString& entry,
+                      const QString& defaultValue = QString()) const;
+    // A value that is not a whole decimal number reads as the default.
+    int getInt(const QString& section, const QString& entry, int defaultValue) const;
+    // All entries of the section as (name, value), in file order.
+    QList<QPair<QString, QString>> values(const QString& section) const;
+
+    bool writeString(const QString& section, const QString& entry, const QString& value);
+    bool writeInt(const QString& section, const QString& entry, int value);
+    // Removes every section of that name with all its lines; true also when there was none.
+    bool removeSection(const QString& section);
+
+    static QString escape(const QString& text, bool isName);
+    static QString unescape(const QString& text);
+
+private:
+    QStringList readLines() const;
+    bool writeLines(const QStringList& lines) const;
+
+    QString m_filePath;
+};
+
+}  // namespace torv::platform

@@ -1,0 +1,216 @@
+#include "platform/WineRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <algorithm>
+
+#include "platform/Files.h"
+
+namespace torv::platform {
+
+namespace {
+
+const QString kWow64Node = QStringLiteral("Wow6432Node");
+
+bool isDriveName(const QString& name) {
+    return name.size() == 2 && name.at(1) == QLatin1Char(':') && name.at(0).isLetter() &&
+           name.at(0).unicode() < 128;
+}
+
+// True when path lies at or below folder (both clean absolute paths).
+bool isUnder(const QString& path, const QString& folder) {
+    if (folder == QLatin1String("/")) {
+        return true;
+    }
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+}  // namespace
+
+WineRegistry::WineRegistry(QString prefixPath) : m_prefix(std::move(prefixPath)) {}
+
+QString WineRegistry::defaultPrefix() {
+    const QString prefix = qEnvironmentVariable("WINEPREFIX");
+    if (!prefix.isEmpty()) {
+        return prefix;
+    }
+    return QDir::homePath() + QStringLiteral("/.wine");
+}
+
+QString WineRegistry::hivePath(Hive hive) const {
+    return m_prefix + (hive == Hive::LocalMachine ? QStringLiteral("/system.reg")
+                                                  : QStringLiteral("/user.reg"));
+}
+
+QString WineRegistry::dosDevices() const {
+    return m_prefix + QStringLiteral("/dosdevices");
+}
+
+const RegistryFile& WineRegistry::hiveFile(Hive hive) const {
+    CachedHive& cached = m_hives[hive == Hive::LocalMachine ? 0 : 1];
+    const QFileInfo info(hivePath(hive));
+    const bool exists = info.isFile();
+    // Read again whenever the file changed since the last look (Wine, or another object).
+    if (cached.loaded && cached.exists == exists &&
+        (!exists || (cached.modified == info.lastModified() && cached.size == info.size()))) {
+        return cached.file;
+    }
+    cached = CachedHive();
+    cached.loaded = true;
+    cached.exists = exists;
+    if (exists) {
+        cached.modified = info.lastModified();
+        cached.size = info.size();
+        QFile file(info.filePath());
+        if (file.open(QIODevice::ReadOnly)) {
+            cached.file = RegistryFile::fromText(QString::fromUtf8(file.readAll()));
+        }
+    }
+    return cached.file;
+}
+
+QStringList WineRegistry::viewKeys(Hive hive, const QString& key, View view) const {
+    const QString normalized = RegistryFile::normalizeKey(key);
+    const QStringList parts = normalized.split(QLatin1Char('\\'));
+    if (view == View::Prefer32Bit && hive == Hive::LocalMachine && parts.size() >= 2 &&
+        parts.at(0).compare(QLatin1String("Software"), Qt::CaseInsensitive) == 0 &&
+        parts.at(1).compare(kWow64Node, Qt::CaseInsensitive) != 0) {
+        QStringList redirected = parts;
+        redirected.insert(1, kWow64Node);
+        return {redirected.join(QLatin1Char('\\')), normalized};
+    }
+    return {normalized};
+}
+
+bool WineRegistry::hasKey(Hive hive, const QString& key, View view) const {
+    const RegistryFile& file = hiveFile(hive);
+    const QStringList keys = viewKeys(hive, key, view);
+    return std::any_of(keys.begin(), keys.end(), [&](const QString& k) { return file.hasKey(k); });
+}
+
+std::optional<RegistryValue> WineRegistry::readValue(Hive hive, const QString& key,
+                                                     const QString& name, View view) const {
+    const RegistryFile& file = hiveFile(hive);
+    for (const QString& candidate : viewKeys(hive, key, view)) {
+        if (auto value = file.value(candidate, name)) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> WineRegistry::readString(Hive hive, const QString& key, const QString& name,
+                                                View view) const {
+    const auto value = readValue(hive, key, name, view);
+    if (!value || !value->isString()) {
+        return std::nullopt;
+    }
+    return value->text();
+}
+
+std::optional<quint32> WineRegistry::readDword(Hive hive, const QString& key, const QString& name,
+                                               View view) const {
+    const auto value = readValue(hive, key, name, view);
+    return value ? value->dword() : std::nullopt;
+}
+
+QStringList WineRegistry::subkeys(Hive hive, const QString& key) const {
+    return hiveFile(hive).subkeys(key);
+}
+
+QList<RegistryValue> WineRegistry::values(Hive hive, const QString& key) const {
+    return hiveFile(hive).values(key);
+}
+
+QString WineRegistry::toUnixPath(const QString& windowsPath) const {
+    if (windowsPath.size() < 2 || !isDriveName(windowsPath.left(2))) {
+        return {};
+    }
+    const QString link = findFileNoCase(dosDevices(), windowsPath.left(2).toLower());
+    if (link.isEmpty()) {
+        return {};
+    }
+    const QString root = QFileInfo(link).canonicalFilePath();
+    if (root.isEmpty()) {
+        return {};
+    }
+    QString path = root;
+    bool matching = true;
+    const QStringList parts =
+        windowsPath.mid(2).split(QRegularExpression(QStringLiteral("[\\\\/]")), Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (part == QLatin1String(".")) {
+            continue;
+        }
+        QString name = part;
+        if (matching && part != QLatin1String("..")) {
+            const QString found = findFileNoCase(path, part);
+            if (found.isEmpty()) {
+                matching = false;
+            } else {
+                name = QFileInfo(found).fileName();
+            }
+        }
+        path = path == QLatin1String("/") ? path + name : path + QLatin1Char('/') + name;
+    }
+    const bool folder =
+        windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/'));
+    if (folder && !path.endsWith(QLatin1Char('/'))) {
+        path += QLatin1Char('/');
+    }
+    return path;
+}
+
+QString WineRegistry::toWindowsPath(const QString& unixPath) const {
+    if (unixPath.isEmpty()) {
+        return {};
+    }
+    const QString clean = QDir::cleanPath(QFileInfo(unixPath).absoluteFilePath());
+    const QString canonical = QFileInfo(clean).canonicalFilePath();
+    QStringList forms;
+    if (!canonical.isEmpty()) {
+        forms.append(canonical);
+    }
+    forms.append(clean);
+
+    QStringList drives = QDir(dosDevices()).entryList(QDir::AllEntries | QDir::System, QDir::Name);
+    drives.erase(std::remove_if(drives.begin(), drives.end(),
+                                [](const QString& name) { return !isDriveName(name); }),
+                 drives.end());
+
+    QString result;
+    for (const QString& form : forms) {
+        QString bestDrive;
+        QString bestRoot;
+        for (const QString& drive : drives) {
+            const QString root =
+                QFileInfo(dosDevices() + QLatin1Char('/') + drive).canonicalFilePath();
+            if (root.isEmpty() || !isUnder(form, root)) {
+                continue;
+            }
+            if (bestDrive.isEmpty() || root.size() > bestRoot.size()) {
+                bestDrive = drive;
+                bestRoot = root;
+            }
+        }
+        if (!bestDrive.isEmpty()) {
+            const QString rest =
+                bestRoot == QLatin1String("/") ? form.mid(1) : form.mid(bestRoot.size() + 1);
+            result = bestDrive.toUpper() + QLatin1Char('\\') + rest;
+            break;
+        }
+    }
+    if (result.isEmpty()) {
+        // Wine maps Z: to the root of the file system unless the prefix says otherwise.
+        result = QStringLiteral("Z:") + clean;
+    }
+    result.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    if (unixPath.endsWith(QLatin1Char('/')) && !result.endsWith(QLatin1Char('\\'))) {
+        result += QLatin1Char('\\');
+    }
+    return result;
+}
+
+}  // namespace torv::platform
