@@ -30,3 +30,13 @@ int ZipArchiveOpenEntry(ZipArchive* archive, int index);
 int ZipArchiveReadEntry(ZipArchive* archive, uint8_t* buffer, uint32_t length);
 int ZipArchiveCloseEntry(ZipArchive* archive);
 int ZipArchiveClose(ZipArchive* archive);
+
+// Bytes [local header offset, end of the entry's compressed data) of an entry in the file, for
+// callers that refuse archives whose entries overlap. Reads the entry's local header for its name
+// and extra lengths without disturbing an open entry. -1 for a null archive, a bad index
+// (error 4), or a local header that cannot be read whole or has a wrong signature.
+struct ZipEntrySpan {
+    uint64_t start;
+    uint64_t end;
+};
+int ZipArchiveGetEntrySpan(ZipArchive* archive, int index, ZipEntrySpan* span);

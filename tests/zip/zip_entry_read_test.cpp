@@ -1,0 +1,316 @@
+// Reading entries: stored and deflated data, the checks at open and at close, damaged data.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "support/zip_builder.h"
+#include "zip/ZipArchive.h"
+#include "zip_test_util.h"
+
+namespace torv::test {
+namespace {
+
+struct ReadCase {
+    const char* name;
+    std::function<void(ZipBuilder&)> make;  // adds the entry under test as entry 0
+    uint32_t chunk;
+    std::vector<int> reads;  // empty: not checked, the data must match instead
+    int close;
+    bool dataMatches;  // the bytes delivered are the entry's content
+};
+
+class EntryReadTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(EntryReadTest, DeliversAndVerifies) {
+    const ReadCase& c = GetParam();
+    TempDir dir;
+    ZipBuilder b;
+    c.make(b);
+    b.add("after.txt", "a neighbour that must not leak into the entry");
+    ArchivePtr archive = openArchive(dir.write("r.zip", b.build()));
+    ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 2);
+
+    const EntryRead r = readEntry(archive.get(), 0, c.chunk);
+    ASSERT_EQ(r.open, 0);
+    if (!c.reads.empty()) {
+        EXPECT_EQ(r.reads, c.reads);
+    }
+    EXPECT_EQ(r.close, c.close);
+    if (c.dataMatches) {
+        EXPECT_EQ(r.data, b.entries[0].data);
+    }
+    // Whatever happened to the entry, the archive stays usable.
+    EXPECT_EQ(readEntry(archive.get(), 1).data, b.entries[1].data);
+}
+
+std::string cutInHalf(const std::string& s) {
+    return s.substr(0, s.size() / 2);
+}
+
+const ReadCase kReadCases[] = {
+    {"StoredThreeFullChunks",
+     [](ZipBuilder& b) { b.add("s", noise(3072), 0); },
+     1024,
+     {1024, 1024, 1024, 0},
+     0,
+     true},
+    {"DeflatedThreeFullChunks",
+     [](ZipBuilder& b) { b.add("d", levelText(3072)); },
+     1024,
+     {1024, 1024, 1024, 0},
+     0,
+     true},
+    {"StoredEmpty", [](ZipBuilder& b) { b.add("s", "", 0); }, 1024, {0}, 0, true},
+    {"DeflatedEmpty", [](ZipBuilder& b) { b.add("d", ""); }, 1024, {0}, 0, true},
+    {"StoredPartialLastChunk",
+     [](ZipBuilder& b) { b.add("s", noise(2500), 0); },
+     1024,
+     {1024, 1024, 452},
+     0,
+     true},
+    {"DeflatedLargeText", [](ZipBuilder& b) { b.add("d", levelText(300000)); }, 1024, {}, 0, true},
+    {"DeflatedLargeNoise", [](ZipBuilder& b) { b.add("d", noise(300000)); }, 1024, {}, 0, true},
+    {"DeflatedOneByteReads", [](ZipBuilder& b) { b.add("d", levelText(5000)); }, 1, {}, 0, true},
+    {"StoredOneByteReads", [](ZipBuilder& b) { b.add("s", noise(3000), 0); }, 1, {}, 0, true},
+    {"DeflatedInOneRead",
+     [](ZipBuilder& b) { b.add("d", levelText(200000)); },
+     1 << 20,
+     {200000},
+     0,
+     true},
+    {"DeflatedStoredBlocks",
+     [](ZipBuilder& b) {
+         ZipBuilderEntry& e = b.add("d", noise(70000));
+         e.payload = rawDeflate(e.data, 0);
+     },
+     1024,
+     {},
+     0,
+     true},
+    {"DataDescriptor",
+     [](ZipBuilder& b) { b.add("d", levelText(9000)).dataDescriptor = true; },
+     1024,
+     {},
+     0,
+     true},
+    {"LocalExtraLongerThanCentral",
+     [](ZipBuilder& b) { b.add("d", levelText(4000)).localExtra = std::string(777, 'x'); },
+     1024,
+     {},
+     0,
+     true},
+    {"SameLengthLocalNameOpens",
+     [](ZipBuilder& b) { b.add("name.txt", "content").localName = "NAME.TXT"; },
+     1024,
+     {7},
+     0,
+     true},
+    {"LocalFlagsDifferAboveLowBits",
+     [](ZipBuilder& b) { b.add("d", "utf8 flag").localFlags = 0x0800; },
+     1024,
+     {9},
+     0,
+     true},
+    {"StoredWrongCrc",
+     [](ZipBuilder& b) { b.add("s", noise(3000), 0).crc = 0x12345678; },
+     1024,
+     {1024, 1024, 952},
+     -1,
+     true},
+    {"DeflatedWrongCrc",
+     [](ZipBuilder& b) { b.add("d", levelText(3000)).crc = 1; },
+     1024,
+     {},
+     -1,
+     true},
+    {"StoredDataRunsOutEarly",
+     [](ZipBuilder& b) {
+         ZipBuilderEntry& e = b.add("s", noise(3072), 0);
+         e.payload = e.data.substr(0, 1500);
+     },
+     1024,
+     {1024, 476},
+     -1,
+     false},
+    {"StoredDataRunsOutOnChunkBoundary",
+     [](ZipBuilder& b) {
+         ZipBuilderEntry& e = b.add("s", noise(3072), 0);
+         e.payload = e.data.substr(0, 2048);
+     },
+     1024,
+     {1024, 1024, 0},
+     -1,
+     false},
+    {"StoredDataLongerThanSize",
+     [](ZipBuilder& b) {
+         ZipBuilderEntry& e = b.add("s", noise(2000), 0);
+         e.payload = e.data + "trailing bytes";
+     },
+     1024,
+     {1024, 976},
+     0,
+     true},
+    {"DeflateUndetectedDamageFailsCrc",
+     [](ZipBuilder& b) {
+         ZipBuilderEntry& e = b.add("d", noise(5000));
+         e.payload = rawDeflate(e.data, 0);
+         (*e.payload)[2000] ^= 0x40;
+     },
+     1024,
+     {},
+     -1,
+     false},
+    {"DeflateRejectedData",
+     [](ZipBuilder& b) { b.add("d", levelText(5000)).payload = std::string(64, '\xFF'); },
+     1024,
+     {-1},
+     -1,
+     false},
+    {"DeflateStreamCutShort",
+     [](ZipBuilder& b) {
+         ZipBuilderEntry& e = b.add("d", noise(20000));
+         e.payload = cutInHalf(rawDeflate(e.data));
+     },
+     1024,
+     {},
+     -1,
+     false},
+    {"DeflateStreamLongerThanSize",
+     [](ZipBuilder& b) { b.add("d", noise(3072)).uncompressedSize = 1024; },
+     1024,
+     {1024, -1},
+     -1,
+     false},
+    {"DeflateStreamShorterThanSize",
+     [](ZipBuilder& b) { b.add("d", levelText(3000)).uncompressedSize = 4000; },
+     1024,
+     {1024, 1024, 952},
+     -1,
+     false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Zip, EntryReadTest, ::testing::ValuesIn(kReadCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct OpenCase {
+    const char* name;
+    std::function<void(ZipBuilder&)> make;
+};
+
+class EntryOpenRefusedTest : public ::testing::TestWithParam<OpenCase> {};
+
+TEST_P(EntryOpenRefusedTest, RefusesWithoutSettingAnError) {
+    TempDir dir;
+    ZipBuilder b;
+    GetParam().make(b);
+    ArchivePtr archive = openArchive(dir.write("o.zip", b.build()));
+    ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 1);
+    ZipEntryInfo info{};
+    EXPECT_EQ(ZipArchiveGetEntryInfo(archive.get(), 0, &info), 0);
+    ZipArchiveLastError = 0;
+    EXPECT_EQ(ZipArchiveOpenEntry(archive.get(), 0), -1);
+    EXPECT_EQ(ZipArchiveLastError, 0);
+    // Nothing stays open after a refusal.
+    EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);
+    EXPECT_EQ(ZipArchiveLastError, ZIPERR_NO_ENTRY_OPEN);
+}
+
+const OpenCase kOpenCases[] = {
+    {"Method12", [](ZipBuilder& b) { b.add("x.bz2", "data", 12); }},
+    {"Method9", [](ZipBuilder& b) { b.add("x", "data", 9); }},
+    {"WrongLocalSignature", [](ZipBuilder& b) { b.add("x", "data").localHeaderOffset = 1; }},
+    {"LocalHeaderPastEnd",
+     [](ZipBuilder& b) { b.add("x", "data").localHeaderOffset = 0xFFFFFFF0u; }},
+    {"LocalFlagsDifferInLowBits", [](ZipBuilder& b) { b.add("x", "data").localFlags = 0x01; }},
+    {"LocalMethodDiffers", [](ZipBuilder& b) { b.add("x", "data").localMethod = 0; }},
+    {"LocalNameLonger", [](ZipBuilder& b) { b.add("x.txt", "data").localName = "xx.txt"; }},
+    {"NameWithNulInside", [](ZipBuilder& b) { b.add(std::string("a\0b", 3), "data", 0); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Zip, EntryOpenRefusedTest, ::testing::ValuesIn(kOpenCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ZipEntryRead, EntriesOpenInAnyOrderAndAgain) {
+    TempDir dir;
+    ZipBuilder b;
+    b.add("a", levelText(10000));
+    b.add("b", noise(5000), 0);
+    b.add("c", noise(8000));
+    ArchivePtr archive = openArchive(dir.write("a.zip", b.build()));
+    for (int index : {2, 0, 1, 0, 2, 2, 1}) {
+        const EntryRead r = readEntry(archive.get(), index);
+        EXPECT_EQ(r.data, b.entries[size_t(index)].data) << index;
+        EXPECT_EQ(r.close, 0) << index;
+    }
+}
+
+TEST(ZipEntryRead, OneEntryAtATime) {
+    TempDir dir;
+    ZipBuilder b;
+    b.add("a", levelText(10000));
+    b.add("b", "bee", 0);
+    ArchivePtr archive = openArchive(dir.write("a.zip", b.build()));
+    ASSERT_EQ(ZipArchiveOpenEntry(archive.get(), 0), 0);
+    ZipArchiveLastError = 0;
+    EXPECT_EQ(ZipArchiveOpenEntry(archive.get(), 1), -1);
+    EXPECT_EQ(ZipArchiveOpenEntry(archive.get(), 0), -1);
+    EXPECT_EQ(ZipArchiveLastError, 0);
+    uint8_t buffer[100];
+    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), nullptr, 100), -1);
+    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 0), -1);
+    // The refused calls did not disturb the open entry.
+    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 100), 100);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 100), b.entries[0].data.substr(0, 100));
+    EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);  // closed early
+    EXPECT_EQ(readEntry(archive.get(), 1).data, "bee");
+}
+
+TEST(ZipEntryRead, StoredDataCutByEndOfFileFailsTheRead) {
+    TempDir dir;
+    ZipBuilder b;
+    ZipBuilderEntry& e = b.add("s", noise(5000), 0);
+    e.compressedSize = 0x7FFFFFFF;
+    e.uncompressedSize = 0x7FFFFFFF;
+    ArchivePtr archive = openArchive(dir.write("cut.zip", b.build()));
+    ASSERT_EQ(ZipArchiveOpenEntry(archive.get(), 0), 0);
+    std::vector<uint8_t> buffer(1 << 20);
+    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer.data(), uint32_t(buffer.size())), -1);
+    EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);
+}
+
+// Offsets above 2 GiB: a sparse file with the archive's records at its end.
+TEST(ZipEntryRead, ReadsEntriesBeyondTwoGigabytes) {
+    TempDir dir;
+    const uint64_t base = 3ull << 30;
+    ZipBuilder b;
+    b.add("far.txt", levelText(20000));
+    b.add("far.bin", noise(3000), 0);
+    ZipLayout layout;
+    b.build(&layout);
+    for (size_t i = 0; i < b.entries.size(); ++i) {
+        b.entries[i].localHeaderOffset = uint32_t(base + layout.localHeaderOffsets[i]);
+    }
+    b.directoryOffset = uint32_t(base + layout.directoryOffset);
+    const std::string bytes = b.build();
+    const std::string path = dir.file("big.zip");
+    {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(fseeko(f, off_t(base), SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    }
+    ArchivePtr archive = openArchive(path);
+    ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 2);
+    for (int i = 0; i < 2; ++i) {
+        const EntryRead r = readEntry(archive.get(), i);
+        EXPECT_EQ(r.data, b.entries[size_t(i)].data) << i;
+        EXPECT_EQ(r.close, 0) << i;
+    }
+}
+
+}  // namespace
+}  // namespace torv::test

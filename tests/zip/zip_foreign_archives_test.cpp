@@ -1,0 +1,106 @@
+// Archives written by other tools read exactly as Info-ZIP's unzip reads them.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "support/temp_dir.h"
+#include "zip/ZipArchive.h"
+#include "zip_test_util.h"
+
+namespace torv::test {
+namespace {
+
+struct CommandResult {
+    int status = -1;
+    std::string output;
+};
+
+CommandResult run(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        return result;
+    }
+    char buffer[65536];
+    size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+        result.output.append(buffer, n);
+    }
+    result.status = pclose(pipe);
+    return result;
+}
+
+struct ToolCase {
+    const char* name;
+    // Run inside the folder "src" next to the archive "out.zip".
+    const char* command;
+};
+
+class ForeignArchiveTest : public ::testing::TestWithParam<ToolCase> {};
+
+TEST_P(ForeignArchiveTest, EveryEntryMatchesUnzip) {
+    TempDir dir;
+    dir.write("src/mission.mn3", noise(150000, 7));
+    dir.write("src/level1.d3l", levelText(400000));
+    dir.write("src/readme.txt", "Fly safe.\r\n");
+    dir.write("src/empty.txt", "");
+    dir.write("src/sounds/engine.ogg", noise(1024 * 3, 9));
+    const std::string command = "cd '" + dir.path() + "/src' && " + GetParam().command + " 2>&1";
+    const CommandResult made = run(command);
+    ASSERT_EQ(made.status, 0) << command << "\n" << made.output;
+
+    const std::string archivePath = dir.file("out.zip");
+    ArchivePtr archive = openArchive(archivePath);
+    ASSERT_NE(archive, nullptr);
+    const int count = ZipArchiveGetEntryCount(archive.get());
+    ASSERT_GE(count, 5);
+    for (int i = 0; i < count; ++i) {
+        ZipEntryInfo info{};
+        ASSERT_EQ(ZipArchiveGetEntryInfo(archive.get(), i, &info), 0);
+        const std::string name = info.name;
+        const EntryRead r = readEntry(archive.get(), i);
+        EXPECT_EQ(r.open, 0) << name;
+        EXPECT_EQ(r.close, 0) << name;
+        EXPECT_EQ(r.data.size(), info.size) << name;
+        const CommandResult expected = run("unzip -p '" + archivePath + "' '" + name + "'");
+        ASSERT_EQ(expected.status, 0) << name;
+        EXPECT_TRUE(r.data == expected.output) << name << ": contents differ";
+    }
+}
+
+const ToolCase kToolCases[] = {
+    {"InfoZip", "zip -q -r ../out.zip . -x '.*'"},
+    {"InfoZipStoredWithComment", "echo 'mission pack' | zip -q -r -0 -z ../out.zip ."},
+    {"InfoZipStreamedWithDataDescriptors", "zip -q -r -fz- - . | cat > ../out.zip"},
+    {"InfoZipBestCompression", "zip -q -r -9 ../out.zip ."},
+    {"PythonDeflatedWithComment",
+     "python3 -c \"import zipfile,os\n"
+     "with zipfile.ZipFile('../out.zip','w',zipfile.ZIP_DEFLATED) as z:\n"
+     "  z.comment=b'python archive'\n"
+     "  for r,d,fs in os.walk('.'):\n"
+     "    for f in fs: z.write(os.path.join(r,f), os.path.relpath(os.path.join(r,f)))\n\""},
+    {"PythonStreamedWithDataDescriptors",
+     "python3 -c \"import zipfile,os,sys\n"
+     "with zipfile.ZipFile(sys.stdout.buffer,'w',zipfile.ZIP_DEFLATED) as z:\n"
+     "  for r,d,fs in os.walk('.'):\n"
+     "    for f in sorted(fs):\n"
+     "      p=os.path.relpath(os.path.join(r,f))\n"
+     "      with open(p,'rb') as i, z.open(p,'w') as o: o.write(i.read())\n\" | cat > "
+     "../out.zip"},
+    {"PythonStored",
+     "python3 -c \"import zipfile,os\n"
+     "with zipfile.ZipFile('../out.zip','w',zipfile.ZIP_STORED) as z:\n"
+     "  for r,d,fs in os.walk('.'):\n"
+     "    for f in fs: z.write(os.path.join(r,f), os.path.relpath(os.path.join(r,f)))\n\""},
+    {"Bsdtar", "bsdtar --format zip -cf ../out.zip ."},
+    {"BsdtarStored", "bsdtar --format zip --options zip:compression=store -cf ../out.zip ."},
+    {"BsdtarStreamed", "bsdtar --format zip -cf - . | cat > ../out.zip"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Zip, ForeignArchiveTest, ::testing::ValuesIn(kToolCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace torv::test

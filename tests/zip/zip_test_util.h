@@ -1,0 +1,76 @@
+// Small helpers shared by the zip reader's tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zip/ZipArchive.h"
+
+namespace torv::test {
+
+struct ArchiveCloser {
+    void operator()(ZipArchive* a) const { ZipArchiveClose(a); }
+};
+using ArchivePtr = std::unique_ptr<ZipArchive, ArchiveCloser>;
+
+inline ArchivePtr openArchive(const std::string& path, int mode = 0) {
+    return ArchivePtr(ZipArchiveOpen(path.c_str(), mode));
+}
+
+struct EntryRead {
+    int open = 0;
+    std::vector<int> reads;  // every result, the last one being the read that stopped it
+    std::string data;
+    int close = 0;
+};
+
+// Reads an entry the way the extraction step does: chunk by chunk until a read returns
+// anything but a full chunk. Bounded, so a reader that never stops fails instead of hanging.
+inline EntryRead readEntry(ZipArchive* archive, int index, uint32_t chunk = 1024) {
+    EntryRead result;
+    result.open = ZipArchiveOpenEntry(archive, index);
+    if (result.open != 0) {
+        return result;
+    }
+    std::vector<uint8_t> buffer(chunk);
+    for (int i = 0; i < (1 << 22); ++i) {
+        const int n = ZipArchiveReadEntry(archive, buffer.data(), chunk);
+        result.reads.push_back(n);
+        if (n > 0) {
+            result.data.append(reinterpret_cast<const char*>(buffer.data()), size_t(n));
+        }
+        if (n != int(chunk)) {
+            break;
+        }
+    }
+    result.close = ZipArchiveCloseEntry(archive);
+    return result;
+}
+
+// Deterministic incompressible bytes.
+inline std::string noise(size_t size, uint32_t seed = 1) {
+    std::string out(size, '\0');
+    uint32_t x = seed * 2654435761u + 1;
+    for (char& c : out) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = char(x >> 24);
+    }
+    return out;
+}
+
+// Compressible text that looks like level data.
+inline std::string levelText(size_t size) {
+    std::string out;
+    for (int i = 0; out.size() < size; ++i) {
+        out += "room " + std::to_string(i) + " { vertex " + std::to_string(i * 7 % 113) +
+               " texture wall" + std::to_string(i % 9) + ".ogf light 0.75 }\n";
+    }
+    out.resize(size);
+    return out;
+}
+
+}  // namespace torv::test

@@ -1,0 +1,88 @@
+#include "zip/ZipFile.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Entry data is read in 1024-byte calls; a large stdio buffer turns them into few system calls.
+constexpr size_t kStdioBufferSize = 256 * 1024;
+
+int seek64(FILE* f, int64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(f, offset, whence);
+#else
+    static_assert(sizeof(off_t) == 8, "zip archives need 64-bit file offsets");
+    return fseeko(f, off_t(offset), whence);
+#endif
+}
+
+int64_t tell64(FILE* f) {
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return int64_t(ftello(f));
+#endif
+}
+
+}  // namespace
+
+bool ZipFile::open(const char* path, const char* mode) {
+    close();
+    m_file.reset(std::fopen(path, mode));
+    if (!m_file) {
+        return false;
+    }
+    m_buffer = std::make_unique<char[]>(kStdioBufferSize);
+    if (std::setvbuf(m_file.get(), m_buffer.get(), _IOFBF, kStdioBufferSize) != 0) {
+        m_buffer.reset();
+    }
+    return true;
+}
+
+void ZipFile::close() {
+    m_file.reset();
+    m_buffer.reset();
+}
+
+bool ZipFile::seek(int64_t offset) {
+    return m_file && offset >= 0 && seek64(m_file.get(), offset, SEEK_SET) == 0;
+}
+
+int64_t ZipFile::tell() const {
+    return m_file ? tell64(m_file.get()) : -1;
+}
+
+int64_t ZipFile::takeLength() {
+    if (!m_file || seek64(m_file.get(), 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const int64_t length = tell64(m_file.get());
+    return seek(0) ? length : -1;
+}
+
+size_t ZipFile::read(void* buffer, size_t count) {
+    if (!m_file || count == 0) {
+        return 0;
+    }
+    return std::fread(buffer, 1, count, m_file.get());
+}
+
+bool ZipFile::write(const void* buffer, size_t count) {
+    return m_file && std::fwrite(buffer, 1, count, m_file.get()) == count;
+}
+
+bool ZipFile::truncate(int64_t length) {
+    if (!m_file || std::fflush(m_file.get()) != 0) {
+        return false;
+    }
+#ifdef _WIN32
+    return _chsize_s(_fileno(m_file.get()), length) == 0;
+#else
+    return ftruncate(fileno(m_file.get()), off_t(length)) == 0;
+#endif
+}

@@ -1,0 +1,16 @@
+#include "zip/ZipInflater.h"
+
+bool ZipInflater::start() {
+    end();
+    m_stream = z_stream{};
+    m_active = inflateInit2(&m_stream, -MAX_WBITS) == Z_OK;
+    return m_active;
+}
+
+void ZipInflater::end() {
+    if (m_active) {
+        inflateEnd(&m_stream);
+        m_active = false;
+    }
+    m_stream = z_stream{};
+}
