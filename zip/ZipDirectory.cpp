@@ -17,7 +17,7 @@ int64_t ZipFindEndRecord(ZipFile& file, int64_t length) {
         return -1;
     }
     const int64_t limit = std::min(length, kSearchLimit);
-    std::vector<uint8_t> window(kSearchWindow);
+    std::vector<uint8_t> window(size_t(std::min(limit, kSearchWindow)));
     int64_t covered = 0;
     for (;;) {
         const int64_t far = std::min(covered + kSearchWindow, limit);

@@ -1,16 +1,21 @@
 #include "zip/ZipFile.h"
 
+#include <algorithm>
+
+#include <sys/stat.h>
+#include <sys/types.h>
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <sys/types.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
 // Entry data is read in 1024-byte calls; a large stdio buffer turns them into few system calls.
-constexpr size_t kStdioBufferSize = 256 * 1024;
+// Small files get a buffer of their own size, so opening many small archives stays cheap.
+constexpr int64_t kStdioBufferMax = 256 * 1024;
+constexpr int64_t kStdioBufferMin = 4096;
 
 int seek64(FILE* f, int64_t offset, int whence) {
 #ifdef _WIN32
@@ -18,6 +23,16 @@ int seek64(FILE* f, int64_t offset, int whence) {
 #else
     static_assert(sizeof(off_t) == 8, "zip archives need 64-bit file offsets");
     return fseeko(f, off_t(offset), whence);
+#endif
+}
+
+int64_t sizeOf(FILE* f) {
+#ifdef _WIN32
+    struct _stat64 st;
+    return _fstat64(_fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
+#else
+    struct stat st;
+    return fstat(fileno(f), &st) == 0 ? int64_t(st.st_size) : -1;
 #endif
 }
 
@@ -37,8 +52,9 @@ bool ZipFile::open(const char* path, const char* mode) {
     if (!m_file) {
         return false;
     }
-    m_buffer = std::make_unique<char[]>(kStdioBufferSize);
-    if (std::setvbuf(m_file.get(), m_buffer.get(), _IOFBF, kStdioBufferSize) != 0) {
+    const size_t size = size_t(std::clamp(sizeOf(m_file.get()), kStdioBufferMin, kStdioBufferMax));
+    m_buffer = std::make_unique_for_overwrite<char[]>(size);
+    if (std::setvbuf(m_file.get(), m_buffer.get(), _IOFBF, size) != 0) {
         m_buffer.reset();
     }
     return true;
