@@ -1,0 +1,155 @@
+#include "workers/MemDC.h"
+
+#include <gtest/gtest.h>
+#include <QBuffer>
+#include <QPainter>
+#include <QPdfWriter>
+#include <functional>
+
+namespace torv {
+namespace {
+
+const QRgb kBlue = qRgb(0, 0, 255);
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kGreen = qRgb(0, 255, 0);
+const QRgb kGrey = qRgb(133, 133, 133);
+
+QImage Canvas(QRgb fill, QSize size = QSize(100, 100)) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(fill);
+    return image;
+}
+
+// Every pixel inside `inside` has colour in, every other pixel out.
+::testing::AssertionResult Painted(const QImage& image, const QRect& inside, QRgb in, QRgb out) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb want = inside.contains(x, y) ? in : out;
+            if (image.pixel(x, y) != want) {
+                return ::testing::AssertionFailure()
+                       << "pixel (" << x << ", " << y << ") is " << std::hex << image.pixel(x, y)
+                       << ", expected " << want;
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+struct OriginCase {
+    const char* name;
+    std::function<void(QPainter&)> mapping;
+    QRect logicalArea;
+    QRect deviceArea;  // where that area must land on the target
+};
+
+TEST(MemDC, DrawingAtLogicalCoordinatesLandsWhereTheTargetMapsThem) {
+    const OriginCase cases[] = {
+        {"plain target", [](QPainter&) {}, QRect(10, 20, 30, 15), QRect(10, 20, 30, 15)},
+        {"window origin moved", [](QPainter& p) { p.setWindow(50, 40, 100, 100); },
+         QRect(60, 50, 20, 10), QRect(10, 10, 20, 10)},
+        {"negative origin", [](QPainter& p) { p.setWindow(-30, -5, 100, 100); },
+         QRect(-20, 0, 10, 10), QRect(10, 5, 10, 10)},
+        {"translated painter", [](QPainter& p) { p.translate(25, 5); }, QRect(0, 0, 10, 10),
+         QRect(25, 5, 10, 10)},
+    };
+    for (const OriginCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        QImage target = Canvas(kBlue);
+        {
+            QPainter painter(&target);
+            row.mapping(painter);
+            CMemDC surface(&painter, &row.logicalArea);
+            ASSERT_TRUE(surface.drawsOffScreen());
+            surface->fillRect(row.logicalArea, QColor(kRed));
+            // Drawing outside the area never reaches the target.
+            surface->fillRect(row.logicalArea.adjusted(-40, -40, 40, 40).translated(0, 60),
+                              QColor(kGreen));
+            EXPECT_TRUE(Painted(target, QRect(), kBlue, kBlue)) << "copied before the end";
+        }
+        EXPECT_TRUE(Painted(target, row.deviceArea, kRed, kBlue));
+    }
+}
+
+TEST(MemDC, StartsFilledWithTheTargetsBackgroundColour) {
+    QImage target = Canvas(kBlue);
+    {
+        QPainter painter(&target);
+        painter.setBackground(QColor(kGreen));
+        const QRect area(5, 5, 10, 10);
+        CMemDC surface(&painter, &area);
+    }
+    EXPECT_TRUE(Painted(target, QRect(5, 5, 10, 10), kGreen, kBlue));
+}
+
+TEST(MemDC, WithoutAnAreaCoversTheClipRegionOnly) {
+    QImage target = Canvas(kBlue);
+    {
+        QPainter painter(&target);
+        painter.setClipRect(QRect(10, 10, 20, 20));
+        CMemDC surface(&painter);
+        EXPECT_EQ(surface.rect(), QRect(10, 10, 20, 20));
+        surface->fillRect(QRect(0, 0, 100, 100), QColor(kRed));
+    }
+    EXPECT_TRUE(Painted(target, QRect(10, 10, 20, 20), kRed, kBlue));
+}
+
+TEST(MemDC, OverAPrinterDrawsStraightOntoTheTarget) {
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    QPdfWriter writer(&pdf);
+    QPainter painter(&writer);
+    const QRect area(0, 0, 10, 10);
+    CMemDC surface(&painter, &area);
+    EXPECT_FALSE(surface.drawsOffScreen());
+    EXPECT_EQ(&surface.painter(), &painter);
+}
+
+// A 5x5 grey picture with a red cross; grey also at the centre, inside the picture.
+QImage CrossOnGrey() {
+    QImage image(5, 5, QImage::Format_Indexed8);
+    image.setColorTable({kGrey, kRed});
+    image.fill(0);
+    for (int i = 0; i < 5; ++i) {
+        image.setPixel(2, i, 1);
+        image.setPixel(i, 2, 1);
+    }
+    image.setPixel(2, 2, 0);
+    return image;
+}
+
+TEST(MemDC, MaskMakesTheKeyColourTransparentEverywhereInThePicture) {
+    QImage image = CrossOnGrey();
+    QImage mask;
+    CreateMaskBitmap(image, mask, QPoint(0, 0));
+    ASSERT_EQ(mask.size(), image.size());
+    EXPECT_EQ(mask.depth(), 1);
+    EXPECT_EQ(mask.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(mask.pixel(2, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(0, 0), qRgb(0, 0, 0)) << "transparent pixels turn black";
+    EXPECT_EQ(image.pixel(2, 0), kRed);
+
+    QImage target = Canvas(kBlue, QSize(20, 20));
+    {
+        QPainter painter(&target);
+        const QRect area(0, 0, 20, 20);
+        CMemDC surface(&painter, &area);
+        surface->fillRect(area, QColor(kGreen));
+        surface.DrawTransparent(QRect(10, 10, 5, 5), image, mask, 0, 0);
+    }
+    EXPECT_EQ(target.pixel(10, 10), kGreen) << "corner should show the background";
+    EXPECT_EQ(target.pixel(12, 12), kGreen) << "key colour inside the picture is transparent too";
+    EXPECT_EQ(target.pixel(12, 10), kRed);
+    EXPECT_EQ(target.pixel(14, 12), kRed);
+    EXPECT_EQ(target.pixel(9, 9), kGreen);
+}
+
+TEST(MemDC, MaskOfAPixelOutsideThePictureKeepsEveryPixel) {
+    QImage image = CrossOnGrey();
+    QImage mask;
+    CreateMaskBitmap(image, mask, QPoint(9, 9));
+    EXPECT_EQ(mask.pixel(0, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(image.pixel(0, 0), kGrey);
+}
+
+}  // namespace
+}  // namespace torv

@@ -1,0 +1,158 @@
+#include "workers/InternetThread.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QSet>
+#include <deque>
+
+namespace torv {
+
+namespace {
+
+QMutex g_runningLock;
+QSet<CInternetThread*> g_running;  // guarded by g_runningLock
+
+void AbandonAtExit() {
+    CInternetThread::AbandonAll(3000);
+}
+
+}  // namespace
+
+// Owns the queue. A check runs a local event loop, which also delivers the next queued calls;
+// they join the queue instead of starting a second check, so checks never overlap.
+class CInternetThread::Worker : public QObject {
+public:
+    Worker(const SiteCheckLimits& limits, QObject* mailbox)
+        : m_limits(limits), m_mailbox(mailbox) {}
+
+    void EnqueueCheck(const QPointer<QObject>& window, std::unique_ptr<CSiteCheckRequest> request) {
+        m_jobs.push_back(Job{false, window, std::move(request)});
+        Drain();
+    }
+
+    void EnqueueQuit() {
+        m_jobs.push_back(Job{true, {}, nullptr});
+        Drain();
+    }
+
+private:
+    struct Job {
+        bool quit;
+        QPointer<QObject> window;
+        std::unique_ptr<CSiteCheckRequest> request;
+    };
+
+    void Drain() {
+        if (m_draining) {
+            return;
+        }
+        m_draining = true;
+        while (!m_jobs.empty()) {
+            if (thread()->isInterruptionRequested()) {
+                m_jobs.clear();
+                break;
+            }
+            Job job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            if (job.quit) {
+                m_jobs.clear();
+                thread()->quit();
+                break;
+            }
+            OnCheckSite(job.window, std::move(job.request));
+        }
+        m_draining = false;
+    }
+
+    void OnCheckSite(const QPointer<QObject>& window, std::unique_ptr<CSiteCheckRequest> request) {
+        if (!request) {
+            return;
+        }
+        PostSiteState(SITESTATE_CHECKING, request->m_nId, window);
+        PostSiteState(ProbeSite(request->m_strUrl, m_limits), request->m_nId, window);
+    }
+
+    void PostSiteState(uint16_t state, uint16_t id, const QPointer<QObject>& window) {
+        if (window.isNull()) {
+            return;
+        }
+        // Checked again on the window's own thread, where it cannot vanish under our feet.
+        const uint32_t wParam = MakeWParam(state, id);
+        QMetaObject::invokeMethod(
+            m_mailbox,
+            [window, wParam] {
+                if (QObject* target = window.data()) {
+                    CSiteStateEvent event(wParam);
+                    QCoreApplication::sendEvent(target, &event);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+    SiteCheckLimits m_limits;
+    QObject* m_mailbox;
+    std::deque<Job> m_jobs;
+    bool m_draining = false;
+};
+
+CInternetThread* CInternetThread::Begin(const SiteCheckLimits& limits) {
+    static const bool hooked = [] {
+        qAddPostRoutine(AbandonAtExit);
+        return true;
+    }();
+    (void)hooked;
+
+    auto* thread = new CInternetThread(limits);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    {
+        QMutexLocker lock(&g_runningLock);
+        g_running.insert(thread);
+    }
+    thread->start();
+    return thread;
+}
+
+CInternetThread::CInternetThread(const SiteCheckLimits& limits)
+    : m_worker(new Worker(limits, this)) {
+    setObjectName("CInternetThread");
+    m_worker->moveToThread(this);
+    connect(this, &QThread::finished, m_worker, &QObject::deleteLater);
+}
+
+CInternetThread::~CInternetThread() {
+    QMutexLocker lock(&g_runningLock);
+    g_running.remove(this);
+}
+
+void CInternetThread::PostCheckSite(QObject* window, std::unique_ptr<CSiteCheckRequest> request) {
+    QMetaObject::invokeMethod(
+        m_worker,
+        [worker = m_worker, target = QPointer<QObject>(window),
+         request = std::move(request)]() mutable {
+            worker->EnqueueCheck(target, std::move(request));
+        },
+        Qt::QueuedConnection);
+}
+
+void CInternetThread::PostQuit() {
+    QMetaObject::invokeMethod(
+        m_worker, [worker = m_worker] { worker->EnqueueQuit(); }, Qt::QueuedConnection);
+}
+
+void CInternetThread::AbandonAll(int waitMs) {
+    QList<CInternetThread*> threads;
+    {
+        QMutexLocker lock(&g_runningLock);
+        threads = g_running.values();
+    }
+    // Ending the thread's loops also ends a running check's local loop; the jobs left are dropped.
+    for (CInternetThread* thread : threads) {
+        thread->requestInterruption();
+        thread->quit();
+    }
+    for (CInternetThread* thread : threads) {
+        thread->wait(waitMs);
+    }
+}
+
+}  // namespace torv
