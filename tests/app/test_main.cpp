@@ -1,0 +1,13 @@
+// The download needs an application object for its event loops, the window tests a GUI one.
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+#include "support/qt_test_env.h"
+
+int main(int argc, char** argv) {
+    torv::test::PrepareQtTestEnvironment();
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
