@@ -1,0 +1,324 @@
+#include "platform/WineRegistry.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <optional>
+
+#include "platform/wine_prefix_fixture.h"
+
+namespace {
+
+using torv::platform::RegistryFile;
+using torv::platform::RegistryValue;
+using torv::platform::WineRegistry;
+using torv::test::WinePrefixFixture;
+using Hive = WineRegistry::Hive;
+using View = WineRegistry::View;
+
+// Key sections as Wine writes them, escapes and all.
+const char kSystemReg[] =
+    R"([Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Descent 3.Exe] 1700000000
+#time=1da1f2a3b4c5d6e
+@="C:\\Games\\Descent3\\main.exe"
+"Path"="C:\\Games\\Descent3"
+
+[Software\\Outrage\\Descent3] 1700000001
+#time=1da1f2a3b4c5d6f
+"BaseDirectory"="C:\\Plain\\"
+"OnlyPlain"="plain"
+"Quoted"="say \"hi\" \\ bye"
+"NonAscii"="J\xf6rg \x00e9a \x2603"
+"Controls"="tab\there\nnew\a"
+"Octal"="\101\102"
+"Expand"=str(2):"%ProgramFiles%\\Outrage"
+"HexExpand"=hex(2):25,00,50,00,46,00,25,00,5c,00,44,00,33,00,00,00
+"HexString"=hex(1):41,00,42,00,00,00
+"Version"=dword:0000002a
+"Blob"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\
+  17,18,19,1a
+"Multi"=str(7):"one\0two\0"
+
+[Software\\Wow6432Node\\Outrage\\Descent3] 1700000002
+#time=1da1f2a3b4c5d70
+"BaseDirectory"="C:\\ThirtyTwo\\"
+"OnlyWow"="wow"
+
+[Software\\Odd\\Br\]acket] 1700000003
+"v"="bracket"
+
+[Software\\Odd\\Second] 1700000004
+"v"="second"
+)";
+
+const char kUserReg[] = R"([Software\\coldstorage\\Kquery4] 1700000005
+#time=1da1f2a3b4c5d71
+"game_desc3"="C:\\Games\\Descent3\\main.exe"
+"game_desc3_params"="-foo -getmission abc -rund3 -bar"
+)";
+
+class WineRegistryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_prefix.writeSystemReg(QString::fromUtf8(kSystemReg));
+        m_prefix.writeUserReg(QString::fromUtf8(kUserReg));
+    }
+
+    WinePrefixFixture m_prefix;
+};
+
+struct StringRow {
+    const char* name;
+    Hive hive;
+    const char* key;
+    const char* value;
+    View view;
+    std::optional<QString> expected;
+};
+
+class WineRegistryString : public WineRegistryTest,
+                           public ::testing::WithParamInterface<StringRow> {};
+
+TEST_P(WineRegistryString, ReadsStringValuesAsWineWroteThem) {
+    const WineRegistry registry(m_prefix.prefix());
+    const StringRow& row = GetParam();
+    EXPECT_EQ(registry.readString(row.hive, QString::fromUtf8(row.key),
+                                  QString::fromUtf8(row.value), row.view),
+              row.expected);
+}
+
+const char kD3[] = "Software\\Outrage\\Descent3";
+const char kAppPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Descent 3.Exe";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, WineRegistryString,
+    ::testing::Values(
+        StringRow{"Plain", Hive::LocalMachine, kAppPath, "Path", View::Native,
+                  QStringLiteral("C:\\Games\\Descent3")},
+        StringRow{"DefaultValue", Hive::LocalMachine, kAppPath, "", View::Native,
+                  QStringLiteral("C:\\Games\\Descent3\\main.exe")},
+        StringRow{"KeyInOtherCase", Hive::LocalMachine,
+                  "SOFTWARE\\microsoft\\windows\\currentversion\\app paths\\DESCENT 3.EXE", "Path",
+                  View::Native, QStringLiteral("C:\\Games\\Descent3")},
+        StringRow{"ValueNameInOtherCase", Hive::LocalMachine, kAppPath, "PATH", View::Native,
+                  QStringLiteral("C:\\Games\\Descent3")},
+        StringRow{"ExtraBackslashesInKey", Hive::LocalMachine, "\\Software\\\\Outrage\\Descent3\\",
+                  "OnlyPlain", View::Native, QStringLiteral("plain")},
+        StringRow{"QuotesAndBackslashes", Hive::LocalMachine, kD3, "Quoted", View::Native,
+                  QStringLiteral("say \"hi\" \\ bye")},
+        StringRow{"HexEscapes", Hive::LocalMachine, kD3, "NonAscii", View::Native,
+                  QString::fromUtf16(u"J\u00f6rg \u00e9a \u2603")},
+        StringRow{"LetterEscapes", Hive::LocalMachine, kD3, "Controls", View::Native,
+                  QStringLiteral("tab\there\nnew\a")},
+        StringRow{"OctalEscapes", Hive::LocalMachine, kD3, "Octal", View::Native,
+                  QStringLiteral("AB")},
+        StringRow{"ExpandStringUnexpanded", Hive::LocalMachine, kD3, "Expand", View::Native,
+                  QStringLiteral("%ProgramFiles%\\Outrage")},
+        StringRow{"ExpandStringAsHex", Hive::LocalMachine, kD3, "HexExpand", View::Native,
+                  QStringLiteral("%PF%\\D3")},
+        StringRow{"StringAsHex", Hive::LocalMachine, kD3, "HexString", View::Native,
+                  QStringLiteral("AB")},
+        StringRow{"DwordIsNoString", Hive::LocalMachine, kD3, "Version", View::Native,
+                  std::nullopt},
+        StringRow{"MultiStringIsNoString", Hive::LocalMachine, kD3, "Multi", View::Native,
+                  std::nullopt},
+        StringRow{"MissingValue", Hive::LocalMachine, kD3, "Nothing", View::Native, std::nullopt},
+        StringRow{"MissingKey", Hive::LocalMachine, "Software\\Nobody", "Path", View::Native,
+                  std::nullopt},
+        StringRow{"KeyOfOtherHive", Hive::CurrentUser, kAppPath, "Path", View::Native,
+                  std::nullopt},
+        StringRow{"CurrentUser", Hive::CurrentUser, "Software\\coldstorage\\Kquery4",
+                  "game_desc3_params", View::Native,
+                  QStringLiteral("-foo -getmission abc -rund3 -bar")},
+        StringRow{"ThirtyTwoBitViewFirst", Hive::LocalMachine, kD3, "BaseDirectory",
+                  View::Prefer32Bit, QStringLiteral("C:\\ThirtyTwo\\")},
+        StringRow{"NativeViewIgnoresThirtyTwoBit", Hive::LocalMachine, kD3, "BaseDirectory",
+                  View::Native, QStringLiteral("C:\\Plain\\")},
+        StringRow{"ThirtyTwoBitViewFallsBackToPlain", Hive::LocalMachine, kD3, "OnlyPlain",
+                  View::Prefer32Bit, QStringLiteral("plain")},
+        StringRow{"ThirtyTwoBitOnly", Hive::LocalMachine, kD3, "OnlyWow", View::Prefer32Bit,
+                  QStringLiteral("wow")},
+        StringRow{"ThirtyTwoBitOnlyUnseenNatively", Hive::LocalMachine, kD3, "OnlyWow",
+                  View::Native, std::nullopt},
+        StringRow{"EscapedBracketInKeyName", Hive::LocalMachine, "Software\\Odd\\Br]acket", "v",
+                  View::Native, QStringLiteral("bracket")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WineRegistryTest, ReadsDwordsAndBinaryData) {
+    const WineRegistry registry(m_prefix.prefix());
+    EXPECT_EQ(registry.readDword(Hive::LocalMachine, kD3, "Version"), 42u);
+    EXPECT_EQ(registry.readDword(Hive::LocalMachine, kD3, "Path"), std::nullopt);
+    const auto blob = registry.readValue(Hive::LocalMachine, kD3, "Blob");
+    ASSERT_TRUE(blob.has_value());
+    EXPECT_EQ(blob->type, torv::platform::RegBinary);
+    QByteArray expected;
+    for (int i = 0; i < 27; ++i) {
+        expected.append(char(i));
+    }
+    EXPECT_EQ(blob->data, expected);
+}
+
+TEST_F(WineRegistryTest, EnumeratesKeysAndValuesInFileOrder) {
+    const WineRegistry registry(m_prefix.prefix());
+    EXPECT_EQ(registry.subkeys(Hive::LocalMachine, "software"),
+              QStringList({"Microsoft", "Outrage", "Wow6432Node", "Odd"}));
+    EXPECT_EQ(registry.subkeys(Hive::LocalMachine, "Software\\Odd"),
+              QStringList({"Br]acket", "Second"}));
+    EXPECT_TRUE(registry.hasKey(Hive::LocalMachine, "Software\\Microsoft\\Windows"));
+    EXPECT_FALSE(registry.hasKey(Hive::LocalMachine, "Software\\Micro"));
+    QStringList names;
+    for (const RegistryValue& value : registry.values(Hive::LocalMachine, kAppPath)) {
+        names.append(value.name);
+    }
+    EXPECT_EQ(names, QStringList({"", "Path"}));
+    EXPECT_EQ(registry.values(Hive::LocalMachine, kD3).size(), 12);
+}
+
+TEST_F(WineRegistryTest, MissingPrefixIsARegistryWithoutKeys) {
+    const WineRegistry registry(m_prefix.root() + QStringLiteral("/no-prefix"));
+    EXPECT_FALSE(registry.hasKey(Hive::LocalMachine, "Software"));
+    EXPECT_EQ(
+        registry.readString(Hive::CurrentUser, "Software\\coldstorage\\Kquery4", "game_desc3"),
+        std::nullopt);
+    EXPECT_TRUE(registry.subkeys(Hive::LocalMachine, "Software").isEmpty());
+    EXPECT_EQ(registry.toUnixPath("C:\\Games"), QString());
+}
+
+TEST_F(WineRegistryTest, SeesTheFileAgainAfterWineChangedIt) {
+    const WineRegistry registry(m_prefix.prefix());
+    ASSERT_EQ(
+        registry.readString(Hive::CurrentUser, "Software\\coldstorage\\Kquery4", "game_desc3"),
+        QStringLiteral("C:\\Games\\Descent3\\main.exe"));
+    m_prefix.writeUserReg(
+        QStringLiteral("[Software\\\\coldstorage\\\\Kquery4] 1\n"
+                       "\"game_desc3\"=\"C:\\\\torv.exe\"\n"));
+    EXPECT_EQ(
+        registry.readString(Hive::CurrentUser, "Software\\coldstorage\\Kquery4", "game_desc3"),
+        QStringLiteral("C:\\torv.exe"));
+}
+
+TEST(RegistryFileText, ChangedValuesKeepEveryOtherLineAndReadBack) {
+    const QString original = QString::fromUtf8(kSystemReg);
+    RegistryFile file = RegistryFile::fromText(original);
+    file.setValue(kD3, RegistryValue::fromString("Quoted", "new \"text\"\\ J\u00f6rg\n"), 5);
+    file.setValue(kD3, RegistryValue::fromString("Added", "x", torv::platform::RegExpandSz), 5);
+    file.setValue(kD3, RegistryValue::fromDword("Version", 0x1234abcd), 5);
+    file.setValue("Software\\New\\Key", RegistryValue::fromString("", "default"), 1700000009);
+
+    const RegistryFile reread = RegistryFile::fromText(file.toText());
+    EXPECT_EQ(reread.value(kD3, "quoted")->text(), "new \"text\"\\ J\u00f6rg\n");
+    EXPECT_EQ(reread.value(kD3, "Added")->type, torv::platform::RegExpandSz);
+    EXPECT_EQ(reread.value(kD3, "Version")->dword(), 0x1234abcdu);
+    EXPECT_EQ(reread.value("software\\new\\key", "")->text(), "default");
+    EXPECT_EQ(reread.value(kD3, "Blob")->data.size(), 27);
+
+    QStringList lines = file.toText().split('\n');
+    EXPECT_TRUE(lines.contains("\"Quoted\"=\"new \\\"text\\\"\\\\ J\\xf6rg\\n\""));
+    EXPECT_TRUE(lines.contains("\"Added\"=str(2):\"x\""));
+    EXPECT_TRUE(lines.contains("\"Version\"=dword:1234abcd"));
+    EXPECT_TRUE(lines.contains("[Software\\\\New\\\\Key] 1700000009"));
+    // Every line of the original but the rewritten ones is still there, in order.
+    QStringList kept = original.split('\n');
+    kept.removeIf([](const QString& line) {
+        return line.startsWith("\"Quoted\"") || line.startsWith("\"Version\"");
+    });
+    qsizetype at = 0;
+    for (const QString& line : kept) {
+        at = lines.indexOf(line, at);
+        ASSERT_GE(at, 0) << line.toStdString();
+    }
+}
+
+TEST(RegistryFileText, BinaryDataIsWrappedLikeWineAndReadsBack) {
+    RegistryFile file;
+    QByteArray bytes;
+    for (int i = 0; i < 100; ++i) {
+        bytes.append(char(i * 7));
+    }
+    file.setValue("Software\\Bin", {"data", torv::platform::RegBinary, bytes}, 1);
+    file.setValue("Software\\Bin", {"odd", torv::platform::RegSz, QByteArray("abc")}, 1);
+    for (const QString& line : file.toText().split('\n')) {
+        EXPECT_LE(line.size(), 80) << line.toStdString();
+    }
+    const RegistryFile reread = RegistryFile::fromText(file.toText());
+    EXPECT_EQ(reread.value("Software\\Bin", "data")->data, bytes);
+    // A string value without its terminator cannot be written as a string; its bytes are kept.
+    EXPECT_EQ(reread.value("Software\\Bin", "odd")->data, QByteArray("abc"));
+    EXPECT_EQ(reread.value("Software\\Bin", "odd")->type, torv::platform::RegSz);
+}
+
+// Drive links as a prefix has them: c: into the prefix, d: elsewhere, z: at the root.
+class WinePathTest : public WineRegistryTest {
+protected:
+    void SetUp() override {
+        m_prefix.makeFolder("prefix/drive_c/Games/Descent3");
+        m_media = m_prefix.makeFolder("media");
+        m_prefix.linkDrive("d:", m_media);
+        m_prefix.linkDrive("z:", "/");
+        m_prefix.linkDrive("e:", m_prefix.root() + "/unplugged");
+    }
+    QString m_media;
+};
+
+struct PathRow {
+    const char* name;
+    const char* windowsPath;
+    const char* expected;  // "$C" and "$D" stand for the drive folders
+};
+
+class WineToUnixPath : public WinePathTest, public ::testing::WithParamInterface<PathRow> {};
+
+TEST_P(WineToUnixPath, FollowsTheDriveLinks) {
+    const WineRegistry registry(m_prefix.prefix());
+    QString expected = QString::fromUtf8(GetParam().expected);
+    expected.replace("$C", QDir(m_prefix.driveC()).canonicalPath());
+    expected.replace("$D", QDir(m_media).canonicalPath());
+    EXPECT_EQ(registry.toUnixPath(QString::fromUtf8(GetParam().windowsPath)), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, WineToUnixPath,
+    ::testing::Values(PathRow{"Folder", "C:\\Games\\Descent3", "$C/Games/Descent3"},
+                      PathRow{"TrailingBackslash", "C:\\Games\\Descent3\\", "$C/Games/Descent3/"},
+                      PathRow{"LetterCaseOfThePath", "c:\\GAMES\\descent3\\", "$C/Games/Descent3/"},
+                      PathRow{"ForwardSlashes", "C:/Games/Descent3", "$C/Games/Descent3"},
+                      PathRow{"MissingPartsKeptAsGiven", "C:\\Games\\New\\Dir", "$C/Games/New/Dir"},
+                      PathRow{"DriveRoot", "C:\\", "$C/"},
+                      PathRow{"OtherDrive", "D:\\maps", "$D/maps"},
+                      PathRow{"RootDrive", "Z:\\usr\\bin", "/usr/bin"},
+                      PathRow{"UnmappedDrive", "Q:\\Games", ""},
+                      PathRow{"DanglingDriveLink", "E:\\Games", ""},
+                      PathRow{"UncPath", "\\\\server\\share\\d3", ""},
+                      PathRow{"RelativePath", "Games\\Descent3", ""}, PathRow{"Empty", "", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class WineToWindowsPath : public WinePathTest, public ::testing::WithParamInterface<PathRow> {};
+
+TEST_P(WineToWindowsPath, UsesTheDriveThatCoversMost) {
+    const WineRegistry registry(m_prefix.prefix());
+    QString unixPath = QString::fromUtf8(GetParam().windowsPath);
+    unixPath.replace("$C", m_prefix.driveC());
+    unixPath.replace("$D", m_media);
+    unixPath.replace("$P", m_prefix.prefix());
+    EXPECT_EQ(registry.toWindowsPath(unixPath), QString::fromUtf8(GetParam().expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, WineToWindowsPath,
+    ::testing::Values(
+        PathRow{"InsideDriveC", "$C/Games/Descent3/main.exe", "C:\\Games\\Descent3\\main.exe"},
+        PathRow{"FolderKeepsItsSeparator", "$C/Games/", "C:\\Games\\"},
+        PathRow{"ThroughTheDriveLink", "$P/dosdevices/c:/Games", "C:\\Games"},
+        PathRow{"NotYetExisting", "$C/Games/new/file.txt", "C:\\Games\\new\\file.txt"},
+        PathRow{"OtherDrive", "$D/maps", "D:\\maps"},
+        PathRow{"Elsewhere", "/usr/bin/env", "Z:\\usr\\bin\\env"}, PathRow{"Root", "/", "Z:\\"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WineRegistryTest, WithoutAZDriveTheRestStillGoesThroughZ) {
+    const WineRegistry registry(m_prefix.prefix());
+    EXPECT_EQ(registry.toWindowsPath("/opt/torv/bin/torv"), "Z:\\opt\\torv\\bin\\torv");
+    EXPECT_EQ(registry.toWindowsPath(m_prefix.driveC() + "/x.exe"), "C:\\x.exe");
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+// A sandbox for the settings: a Wine prefix whose registry may name a game folder, a profile in
+// a temporary config home, and game folders with or without main.exe.
+#pragma once
+
+#include <QDir>
+#include <QString>
+
+#include "platform/Profile.h"
+#include "platform/WineRegistry.h"
+#include "platform/wine_prefix_fixture.h"
+
+namespace torv::test {
+
+class SettingsFixture {
+public:
+    SettingsFixture()
+        : m_profile(m_prefix.root() + QStringLiteral("/config/Quillfen/torv.ini")),
+          m_registry(m_prefix.prefix()) {}
+
+    WinePrefixFixture& prefix() { return m_prefix; }
+    platform::Profile& profile() { return m_profile; }
+    const platform::WineRegistry& registry() const { return m_registry; }
+    QString iniText() const {
+        return QString::fromUtf8(WinePrefixFixture::read(m_profile.filePath()));
+    }
+    void seedIni(const QString& text) const {
+        WinePrefixFixture::write(m_profile.filePath(), text);
+    }
+
+    // A folder on drive C: holding an executable of that name (none when exeName is empty);
+    // returns its Unix path ending in "/".
+    QString gameFolder(const QString& relative, const QString& exeName = "main.exe") const {
+        const QString folder = m_prefix.makeFolder(QStringLiteral("prefix/drive_c/") + relative);
+        if (!exeName.isEmpty()) {
+            WinePrefixFixture::write(folder + QLatin1Char('/') + exeName, QByteArray("MZ"));
+        }
+        return QDir(folder).canonicalPath() + QLatin1Char('/');
+    }
+
+private:
+    WinePrefixFixture m_prefix;
+    platform::Profile m_profile;
+    platform::WineRegistry m_registry;
+};
+
+}  // namespace torv::test
