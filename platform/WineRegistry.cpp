@@ -1,9 +1,14 @@
 #include "platform/WineRegistry.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <algorithm>
 
 #include "platform/Files.h"
@@ -29,7 +34,9 @@ bool isUnder(const QString& path, const QString& folder) {
 
 }  // namespace
 
-WineRegistry::WineRegistry(QString prefixPath) : m_prefix(std::move(prefixPath)) {}
+WineRegistry::WineRegistry(QString prefixPath)
+    : m_prefix(std::move(prefixPath)),
+      m_serverRoot(QStringLiteral("/tmp/.wine-%1").arg(::getuid())) {}
 
 QString WineRegistry::defaultPrefix() {
     const QString prefix = qEnvironmentVariable("WINEPREFIX");
@@ -122,6 +129,56 @@ QStringList WineRegistry::subkeys(Hive hive, const QString& key) const {
 
 QList<RegistryValue> WineRegistry::values(Hive hive, const QString& key) const {
     return hiveFile(hive).values(key);
+}
+
+bool WineRegistry::isServerRunning() const {
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_prefix).constData(), &st) != 0) {
+        return false;
+    }
+    // Wine names the server folder after the device and inode of the prefix folder.
+    const QString lockPath = m_serverRoot + QStringLiteral("/server-%1-%2/lock")
+                                                .arg(qulonglong(st.st_dev), 0, 16)
+                                                .arg(qulonglong(st.st_ino), 0, 16);
+    const int fd = ::open(QFile::encodeName(lockPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool locked = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return locked;
+}
+
+bool WineRegistry::writeValue(Hive hive, const QString& key, const RegistryValue& value) {
+    const QString path = hivePath(hive);
+    if (!QFileInfo(path).isFile() || isServerRunning()) {
+        return false;
+    }
+    // Changed on a fresh copy of the file, so nothing Wine wrote in between is lost.
+    m_hives[hive == Hive::LocalMachine ? 0 : 1] = CachedHive();
+    RegistryFile file = hiveFile(hive);
+    file.setValue(key, value, QDateTime::currentSecsSinceEpoch());
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        return false;
+    }
+    const QByteArray data = file.toText().toUtf8();
+    if (out.write(data) != data.size() || !out.commit()) {
+        return false;
+    }
+    // The next read sees the new file through the modification check.
+    m_hives[hive == Hive::LocalMachine ? 0 : 1] = CachedHive();
+    return true;
+}
+
+bool WineRegistry::writeString(Hive hive, const QString& key, const QString& name,
+                               const QString& text) {
+    const auto existing = readValue(hive, key, name);
+    return writeValue(hive, key,
+                      RegistryValue::fromString(name, text, existing ? existing->type : RegSz));
 }
 
 QString WineRegistry::toUnixPath(const QString& windowsPath) const {

@@ -38,6 +38,20 @@ public:
     QStringList subkeys(Hive hive, const QString& key) const;
     QList<RegistryValue> values(Hive hive, const QString& key) const;
 
+    // Stores the value under the key (created when missing), every other line of the hive file
+    // kept, the file replaced atomically. False when nothing was written: the hive file is
+    // missing or cannot be replaced, or a Wine server of this prefix is running (it keeps the
+    // registry in memory and would write its own copy back over the file).
+    bool writeValue(Hive hive, const QString& key, const RegistryValue& value);
+    // A string written with the type the existing value has (REG_SZ when there is none), as
+    // RegSetValueEx does when given the type that RegQueryValueEx reported.
+    bool writeString(Hive hive, const QString& key, const QString& name, const QString& text);
+
+    // True while a wineserver of this prefix runs: it holds the lock file of its server folder.
+    bool isServerRunning() const;
+    // Where Wine keeps its server folders (/tmp/.wine-<uid>); tests point it elsewhere.
+    void setServerRoot(const QString& folder) { m_serverRoot = folder; }
+
     // A Windows path through the prefix's dosdevices drive links, each part matched without
     // regard to case where the exact spelling does not exist; empty without a usable drive.
     QString toUnixPath(const QString& windowsPath) const;
@@ -59,6 +73,7 @@ private:
     QString dosDevices() const;
 
     QString m_prefix;
+    QString m_serverRoot;
     mutable CachedHive m_hives[2];
 };
 

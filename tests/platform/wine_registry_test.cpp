@@ -1,6 +1,10 @@
 #include "platform/WineRegistry.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -196,6 +200,123 @@ TEST_F(WineRegistryTest, SeesTheFileAgainAfterWineChangedIt) {
     EXPECT_EQ(
         registry.readString(Hive::CurrentUser, "Software\\coldstorage\\Kquery4", "game_desc3"),
         QStringLiteral("C:\\torv.exe"));
+}
+
+const char kKquery[] = "Software\\coldstorage\\Kquery4";
+
+TEST_F(WineRegistryTest, WritesKeepTheTypeAndEveryOtherLine) {
+    m_prefix.writeUserReg(QString::fromUtf8(kUserReg) +
+                          "\n[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1\n"
+                          "\"GameExe\"=str(2):\"%GAMES%\\\\main.exe\"\n\"Raw\"=hex:01,02\n");
+    const QByteArray before = WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
+    WineRegistry registry(m_prefix.prefix());
+    const QString kali = "Software\\Kali\\Kali95\\Games\\Descent 3";
+
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "gameexe", "Z:\\usr\\bin\\torv"));
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "CmdLineOpts", "-getmission"));
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "Raw", "x"));
+
+    const WineRegistry other(m_prefix.prefix());
+    const auto exe = other.readValue(Hive::CurrentUser, kali, "GameExe");
+    ASSERT_TRUE(exe.has_value());
+    EXPECT_EQ(exe->type, torv::platform::RegExpandSz);
+    EXPECT_EQ(exe->text(), "Z:\\usr\\bin\\torv");
+    EXPECT_EQ(other.readValue(Hive::CurrentUser, kali, "CmdLineOpts")->type, torv::platform::RegSz);
+    const auto raw = other.readValue(Hive::CurrentUser, kali, "Raw");
+    EXPECT_EQ(raw->type, torv::platform::RegBinary);
+    EXPECT_EQ(raw->data, QByteArray("x\0\0\0", 4));
+    EXPECT_EQ(other.readString(Hive::CurrentUser, kKquery, "game_desc3_params"),
+              "-foo -getmission abc -rund3 -bar");
+    // The Kquery 4 part of the file is untouched, byte for byte.
+    const QByteArray after = WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
+    EXPECT_TRUE(after.startsWith(before.left(before.indexOf("[Software\\\\Kali"))));
+    // The object that wrote also reads its own write.
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, kali, "CmdLineOpts"), "-getmission");
+}
+
+TEST_F(WineRegistryTest, WriteReplacesTheHiveFileAtomically) {
+    const QString hive = m_prefix.prefix() + "/user.reg";
+    const QString link = m_prefix.root() + "/user.reg.old";
+    ASSERT_EQ(::link(QFile::encodeName(hive).constData(), QFile::encodeName(link).constData()), 0);
+    const QByteArray before = WinePrefixFixture::read(hive);
+    WineRegistry registry(m_prefix.prefix());
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "C:\\new.exe"));
+    EXPECT_EQ(WinePrefixFixture::read(link), before);
+    EXPECT_NE(WinePrefixFixture::read(hive), before);
+}
+
+TEST_F(WineRegistryTest, WriteWithoutAHiveFileWritesNothing) {
+    QFile::remove(m_prefix.prefix() + "/user.reg");
+    WineRegistry registry(m_prefix.prefix());
+    EXPECT_FALSE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "x"));
+    EXPECT_FALSE(QFile::exists(m_prefix.prefix() + "/user.reg"));
+}
+
+// Holds Wine's server lock for the prefix from another process, as a running wineserver does.
+class FakeWineServer {
+public:
+    explicit FakeWineServer(const QString& lockPath) {
+        int ready[2];
+        if (::pipe(ready) != 0 || ::pipe(m_release) != 0) {
+            return;
+        }
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::alarm(20);  // never outlives a test run that lost track of it
+            const int fd =
+                ::open(QFile::encodeName(lockPath).constData(), O_CREAT | O_WRONLY, 0600);
+            struct flock lock {};
+            lock.l_type = F_WRLCK;
+            lock.l_whence = SEEK_SET;
+            const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
+            [[maybe_unused]] ssize_t n = ::write(ready[1], &ok, 1);
+            char byte = 0;
+            n = ::read(m_release[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        char ok = 0;
+        m_locked = ::read(ready[0], &ok, 1) == 1 && ok == 1;
+        ::close(ready[0]);
+    }
+    ~FakeWineServer() { stop(); }
+    bool locked() const { return m_locked; }
+    void stop() {
+        if (m_pid > 0) {
+            ::close(m_release[1]);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_release[2] = {-1, -1};
+    bool m_locked = false;
+};
+
+TEST_F(WineRegistryTest, NoWriteWhileAWineServerOfThePrefixRuns) {
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(m_prefix.prefix()).constData(), &st), 0);
+    const QString serverRoot = m_prefix.makeFolder("server-root");
+    const QString serverDir = serverRoot + QStringLiteral("/server-%1-%2")
+                                               .arg(qulonglong(st.st_dev), 0, 16)
+                                               .arg(qulonglong(st.st_ino), 0, 16);
+    QDir().mkpath(serverDir);
+    WineRegistry registry(m_prefix.prefix());
+    registry.setServerRoot(serverRoot);
+    const QByteArray before = WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
+
+    FakeWineServer server(serverDir + "/lock");
+    ASSERT_TRUE(server.locked());
+    EXPECT_TRUE(registry.isServerRunning());
+    EXPECT_FALSE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "x"));
+    EXPECT_EQ(WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"), before);
+
+    // A lock file left behind by a server that has ended holds no lock.
+    server.stop();
+    EXPECT_FALSE(registry.isServerRunning());
+    EXPECT_TRUE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "x"));
 }
 
 TEST(RegistryFileText, ChangedValuesKeepEveryOtherLineAndReadBack) {
