@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "app/MissionDownload.h"
 #include "app/recording_log.h"
 #include "support/http_server.h"
@@ -39,6 +41,10 @@ struct ProgressCase {
     size_t size;
     QStringList progressCalls;  // the calls after "Mission found, ..."
 };
+
+void PrintTo(const ProgressCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DownloadProgress : public ::testing::TestWithParam<ProgressCase> {};
 
@@ -84,6 +90,10 @@ struct StatusCase {
     const char* reason;
     bool succeeds;
 };
+
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DownloadStatus : public ::testing::TestWithParam<StatusCase> {};
 
@@ -143,6 +153,10 @@ struct BrokenBodyCase {
     QString what;        // empty: the platform's text, checked only for presence
 };
 
+void PrintTo(const BrokenBodyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DownloadBrokenBody : public ::testing::TestWithParam<BrokenBodyCase> {};
 
 TEST_P(DownloadBrokenBody, FailsNamingHostAndKeepsOlderFile) {
@@ -191,6 +205,10 @@ struct ContactCase {
     std::string (*url)(const HttpServer&);
     QString inBrackets;  // empty: the platform's text, checked only for presence
 };
+
+void PrintTo(const ContactCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DownloadContact : public ::testing::TestWithParam<ContactCase> {};
 
@@ -259,6 +277,10 @@ struct EncodingCase {
     const char* route;      // the decoded name the site holds
     const char* sent;       // what must reach the server
 };
+
+void PrintTo(const EncodingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DownloadEncoding : public ::testing::TestWithParam<EncodingCase> {};
 
