@@ -187,9 +187,12 @@ bool ScanMarkedBlocks(std::FILE* file, qint64 length, QString& url, const ScanPr
         }
         position.line();
         if (ExtractSiteUrl(line, url)) {
-            // A line cut short by the end leaves the stream at its end, end-of-file set, as it is.
+            // Back to just behind the line, as if nothing had been read ahead: an end or an error
+            // met ahead belongs to the next call. A line cut short by the end of the file leaves
+            // the stream at its end with the end-of-file indicator set, as reading it would.
             if (end != LineEnd::FileEnd) {
                 std::fseek(file, start + long(reader.consumed()), SEEK_SET);
+                std::clearerr(file);
             }
             return true;
         }
