@@ -1,0 +1,64 @@
+#include "app/GameLaunch.h"
+
+#include "app/GameStarter.h"
+#include "app/MissionLog.h"
+#include "common/Paths.h"
+#include "common/TokenList.h"
+#include "platform/Files.h"
+#include "settings/LauncherSettings.h"
+
+namespace torv {
+namespace {
+
+const char kLaunched[] = "-launched";
+
+}  // namespace
+
+QStringList BuildGameArguments(const CTokenList& args, int getMissionIndex) {
+    const int rund3 = args.Find("-rund3");
+    QStringList vector;
+    for (int i = 0; i < args.GetCount(); ++i) {
+        if (i == getMissionIndex) {
+            ++i;  // the mission argument goes with its option
+        } else if (i != rund3) {
+            vector.append(QString::fromLocal8Bit(args.GetAt(i)));
+        }
+    }
+    if (args.Find(kLaunched) == -1)
+        vector.append(QString::fromLatin1(kLaunched));
+    return vector;
+}
+
+LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMissionIndex,
+                         CLauncherSettings& settings, GameStarter& starter) {
+    const QString folder = settings.GetGameFolder();
+    const QString executable = JoinPath(folder, QStringLiteral("main.exe"));
+    const QStringList vector = BuildGameArguments(args, getMissionIndex);
+
+    QString commandLine = QStringLiteral("D3 CMD LINE: [") + executable;
+    for (qsizetype i = 1; i < vector.size(); ++i)
+        commandLine += QLatin1Char(' ') + vector[i];
+    log.log(commandLine + QLatin1Char(']'));
+
+    if (args.Find("-rund3") == -1) {
+        log.log(QStringLiteral("The -rund3 paramter was not present. D3 will not be run."));
+        return LaunchOutcome::NotRequested;
+    }
+    log.log(QStringLiteral("Launching D3..."));
+
+    // The game may spell its executable MAIN.EXE; Windows would not tell the two apart.
+    QString found = platform::findFileNoCase(folder, QStringLiteral("main.exe"));
+    if (found.isEmpty())
+        found = executable;
+    QString error;
+    if (settings.GetKeepAlive() != 0) {
+        if (starter.runAndWait(folder, found, vector, error))
+            return LaunchOutcome::Started;
+    } else if (starter.replaceProcess(folder, found, vector, error)) {
+        return LaunchOutcome::Started;
+    }
+    log.log(QStringLiteral("ERROR: Unable to start D3: [") + error + QStringLiteral("]."));
+    return LaunchOutcome::Failed;
+}
+
+}  // namespace torv

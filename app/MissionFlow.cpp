@@ -1,0 +1,110 @@
+#include "app/MissionFlow.h"
+
+#include <QFile>
+#include <QUrl>
+
+#include "app/FlowSteps.h"
+#include "app/MissionLog.h"
+#include "common/Paths.h"
+#include "common/TokenList.h"
+#include "platform/Files.h"
+#include "settings/LauncherSettings.h"
+
+namespace torv {
+
+MissionFlow::MissionFlow(MissionLog& log, CLauncherSettings& settings, const CTokenList& args,
+                         FlowSteps& steps)
+    : m_log(log), m_settings(settings), m_args(args), m_steps(steps) {}
+
+QString MissionFlow::GetMissionsFolder() const {
+    return JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+}
+
+bool MissionFlow::HasMissionFile(const QString& missionName) const {
+    // Windows finds BTC.MN3 for btc.mn3; so does this tool on a file system that tells them apart.
+    const QString found =
+        platform::findFileNoCase(GetMissionsFolder(), missionName + QStringLiteral(".mn3"));
+    return !found.isEmpty() && platform::isReadableFile(found);
+}
+
+FlowResult MissionFlow::Launch() {
+    return m_steps.LaunchGame(m_getMissionIndex) == LaunchOutcome::Failed ? FlowResult::Failed
+                                                                          : FlowResult::Done;
+}
+
+FlowResult MissionFlow::Run() {
+    m_log.log(QStringLiteral("Torvane Auto-download Tool by Quillfen."));
+    if (m_args.WasTruncated()) {
+        m_log.log(QStringLiteral(
+            "WARNING: The command line is too long; arguments past the 32nd or characters past "
+            "the 127th of an argument were dropped."));
+    }
+
+    if (m_args.GetCount() < 2) {
+        m_log.log(QStringLiteral("Entering configuration mode..."));
+        m_steps.RunConfiguration();
+        return FlowResult::Configuration;
+    }
+
+    const QString gameFolder = m_settings.GetGameFolder();
+    if (gameFolder.isEmpty()) {
+        m_log.log(QStringLiteral("ERROR: Unable to find path to D3 Executable!"));
+        return FlowResult::Failed;
+    }
+    m_log.log(QStringLiteral("D3 Path is [") + gameFolder + QStringLiteral("]."));
+
+    bool haveMission = false;
+    QString missionName;
+    m_getMissionIndex = m_args.Find("-getmission");
+    if (m_getMissionIndex == -1) {
+        m_log.log(QStringLiteral("WARNING: -getmission arg not found, no mission downloaded..."));
+        haveMission = true;
+    } else {
+        const char* argument = m_args.GetAt(m_getMissionIndex + 1);
+        if (argument == nullptr || argument[0] == '-') {
+            m_log.log(QStringLiteral("ERROR: -getmission must be followed by a mission name."));
+            m_log.log(QStringLiteral("Usage: TORV -getmission <mission> [-rund3] [<d3 args>]"));
+            m_log.log(
+                QStringLiteral("Example: TORV -getmission btc.mn3 -rund3 -directip "
+                               "192.168.0.100 -nointro -launched"));
+            return FlowResult::Failed;
+        }
+        missionName = platform::fileNamePart(QString::fromLocal8Bit(argument));
+    }
+
+    if (m_getMissionIndex != -1 && HasMissionFile(missionName)) {
+        m_log.log(QStringLiteral("Mission file [") + missionName +
+                  QStringLiteral(".mn3] found in [") + GetMissionsFolder() + QStringLiteral("]."));
+        haveMission = true;
+    }
+    if (haveMission)
+        return Launch();
+
+    const QString archivePath = GetMissionsFolder() + missionName + QStringLiteral(".zip");
+    // A URL cannot carry blanks and the like; the site part is the user's own text.
+    const QString missionInUrl = QString::fromLatin1(QUrl::toPercentEncoding(missionName));
+    bool fetched = false;
+    // The count is read again each time: a nested configuration may change the list meanwhile.
+    for (int i = 0; i < m_settings.GetSiteCount() && !fetched; ++i) {
+        const QString url = m_settings.GetSite(i) + missionInUrl + QStringLiteral(".zip");
+        if (!m_steps.DownloadMission(url, archivePath))
+            continue;
+        if (!m_steps.ExtractMission(archivePath))
+            continue;
+        m_log.log(QStringLiteral("Deleting zip file..."));
+        QFile::remove(archivePath);
+        if (HasMissionFile(missionName)) {
+            fetched = true;
+        } else {
+            m_log.log(QStringLiteral("Zip file didn't contain the .mn3 for the mission."));
+        }
+    }
+
+    if (!fetched) {
+        m_log.log(QStringLiteral("ERROR: Mission was not found on any configured sites."));
+        return FlowResult::Failed;
+    }
+    return Launch();
+}
+
+}  // namespace torv

@@ -1,0 +1,33 @@
+#include "app/MissionFlowSteps.h"
+
+#include "app/MissionExtraction.h"
+#include "app/MissionLog.h"
+#include "common/Paths.h"
+#include "settings/LauncherSettings.h"
+
+namespace torv {
+
+MissionFlowSteps::MissionFlowSteps(MissionLog& log, CLauncherSettings& settings,
+                                   const CTokenList& args, GameStarter& starter)
+    : m_log(log), m_settings(settings), m_args(args), m_starter(starter) {}
+
+bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archivePath) {
+    return torv::DownloadMission(m_log, url, archivePath, m_limits);
+}
+
+bool MissionFlowSteps::ExtractMission(const QString& archivePath) {
+    const QString missionsFolder =
+        JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+    return torv::ExtractMission(m_log, archivePath, missionsFolder);
+}
+
+void MissionFlowSteps::RunConfiguration() {
+    if (m_configure)
+        m_configure();
+}
+
+LaunchOutcome MissionFlowSteps::LaunchGame(int getMissionIndex) {
+    return torv::LaunchGame(m_log, m_args, getMissionIndex, m_settings, m_starter);
+}
+
+}  // namespace torv

@@ -1,0 +1,39 @@
+// The flow's steps as the tool runs them: download over HTTP, extraction with the zip reader,
+// the game launch through a starter, and the configuration the window offers.
+#pragma once
+
+#include <functional>
+
+#include "app/FlowSteps.h"
+#include "app/MissionDownload.h"
+
+namespace torv {
+
+class CLauncherSettings;
+class CTokenList;
+class GameStarter;
+class MissionLog;
+
+class MissionFlowSteps : public FlowSteps {
+public:
+    MissionFlowSteps(MissionLog& log, CLauncherSettings& settings, const CTokenList& args,
+                     GameStarter& starter);
+
+    void SetDownloadLimits(const DownloadLimits& limits) { m_limits = limits; }
+    void SetConfiguration(std::function<void()> configure) { m_configure = std::move(configure); }
+
+    bool DownloadMission(const QString& url, const QString& archivePath) override;
+    bool ExtractMission(const QString& archivePath) override;
+    void RunConfiguration() override;
+    LaunchOutcome LaunchGame(int getMissionIndex) override;
+
+private:
+    MissionLog& m_log;
+    CLauncherSettings& m_settings;
+    const CTokenList& m_args;
+    GameStarter& m_starter;
+    DownloadLimits m_limits;
+    std::function<void()> m_configure;
+};
+
+}  // namespace torv

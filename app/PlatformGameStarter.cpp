@@ -1,0 +1,24 @@
+#include "app/PlatformGameStarter.h"
+
+#include <cstdio>
+
+#include "platform/ProcessStart.h"
+
+namespace torv {
+
+bool PlatformGameStarter::runAndWait(const QString& folder, const QString& executable,
+                                     const QStringList& arguments, QString& error) {
+    const platform::ProcessResult result = platform::startAndWait(folder, executable, arguments);
+    error = result.error;
+    return result.started;
+}
+
+bool PlatformGameStarter::replaceProcess(const QString& folder, const QString& executable,
+                                         const QStringList& arguments, QString& error) {
+    // Whatever this process still holds in its buffers would be lost with it.
+    std::fflush(nullptr);
+    error = platform::startReplacing(folder, executable, arguments);
+    return false;
+}
+
+}  // namespace torv

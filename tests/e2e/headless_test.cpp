@@ -1,0 +1,200 @@
+// The torv binary run from outside, headless, in a sandbox: its own config home, Wine prefix,
+// game folder with a fake game, and a local mission site. Checked by what it prints, its exit
+// status and what the fake game recorded.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+#include "support/http_server.h"
+#include "support/temp_dir.h"
+#include "support/zip_builder.h"
+
+namespace {
+
+using torv::test::HttpReply;
+using torv::test::HttpServer;
+using torv::test::TempDir;
+using torv::test::ZipBuilder;
+
+HttpReply answer(int status, std::string reason, std::string body = {}) {
+    HttpReply reply;
+    reply.status = status;
+    reply.reason = std::move(reason);
+    reply.body = std::move(body);
+    return reply;
+}
+
+struct Outcome {
+    int exitCode = -1;
+    QStringList lines;
+};
+
+class HeadlessTest : public testing::Test {
+protected:
+    HeadlessTest() : m_root(QString::fromStdString(m_dir.path())) {
+        m_game = m_root + "/Games/Descent 3/";
+        QDir().mkpath(m_game + "missions");
+        QDir().mkpath(m_root + "/config/Quillfen");
+        QDir().mkpath(m_root + "/home");
+        // A fake game: records its arguments and the folder it was started in, then ends.
+        writeFile(m_game + "main.exe", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + m_game +
+                                           "args.txt\"\npwd > \"" + m_game + "cwd.txt\"\nexit 0\n");
+        QFile(m_game + "main.exe")
+            .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    static void writeFile(const QString& path, const QString& text) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+    }
+
+    void writeSettings(const QString& gameFolder, bool keepAlive, const QStringList& sites) {
+        QString ini = "[settings]\nD3 Executable Path=" + gameFolder +
+                      "\nKeep Alive=" + (keepAlive ? "1" : "0") + "\n[MissionSites]\n";
+        for (int i = 0; i < sites.size(); ++i)
+            ini += QStringLiteral("URL%1=%2\n").arg(i + 1).arg(sites[i]);
+        writeFile(m_root + "/config/Quillfen/torv.ini", ini);
+    }
+
+    Outcome run(const QStringList& arguments) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(name);
+        env.insert("XDG_CONFIG_HOME", m_root + "/config");
+        env.insert("WINEPREFIX", m_root + "/prefix");
+        env.insert("HOME", m_root + "/home");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setProgram(QStringLiteral(TORV_BINARY));
+        process.setArguments(arguments);
+        process.start();
+        Outcome result;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "torv did not end";
+            return result;
+        }
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
+        if (!result.lines.isEmpty() && result.lines.last().isEmpty())
+            result.lines.removeLast();
+        return result;
+    }
+
+    QString read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    TempDir m_dir;
+    HttpServer m_server;
+    QString m_root;
+    QString m_game;
+};
+
+std::string missionArchive() {
+    ZipBuilder zip;
+    zip.add("btc.mn3", std::string(50000, 'M'), 0);  // stored: the download spans many chunks
+    zip.add("btc.txt", "Briefing.\n");
+    return zip.build();
+}
+
+TEST_F(HeadlessTest, FetchesTheMissionAndHandsOverToTheGame) {
+    const std::string archive = missionArchive();
+    m_server.route("/missions/btc.zip", answer(200, "OK", archive));
+    for (bool keepAlive : {false, true}) {
+        SCOPED_TRACE(keepAlive ? "Keep Alive on" : "Keep Alive off");
+        QFile::remove(m_game + "missions/btc.mn3");
+        QFile::remove(m_game + "args.txt");
+        writeSettings(m_game, keepAlive,
+                      {QString::fromStdString(m_server.url("/missing/")),
+                       QString::fromStdString(m_server.url("/missions/"))});
+
+        const Outcome run = this->run({"-getmission", "btc", "-rund3", "-nointro"});
+        EXPECT_EQ(run.exitCode, 0);
+        const QString site = QString::fromStdString(m_server.url("/"));
+        const QString zip = m_game + "missions/btc.zip";
+        EXPECT_EQ(run.lines, QStringList({
+                                 "Torvane Auto-download Tool by Quillfen.",
+                                 "D3 Path is [" + m_game + "].",
+                                 "Attempting to retrieve [" + site + "missing/btc.zip].",
+                                 "Server returned 404 Not Found",
+                                 "Attempting to retrieve [" + site + "missions/btc.zip].",
+                                 "Mission found, downloading to [" + zip + "]...",
+                                 "Bytes Copied: 0",
+                                 "Bytes copied: 2048",
+                                 "Bytes copied: 22528",
+                                 "Bytes copied: 43008",
+                                 QStringLiteral("Bytes copied: %1").arg(archive.size()),
+                                 "Unzipped File: [btc.mn3].",
+                                 "Unzipped File: [btc.txt].",
+                                 "Deleting zip file...",
+                                 "D3 CMD LINE: [" + m_game + "main.exe -nointro -launched]",
+                                 "Launching D3...",
+                             }));
+        EXPECT_EQ(read(m_game + "args.txt"), "-nointro\n-launched\n");
+        EXPECT_EQ(QDir(read(m_game + "cwd.txt").trimmed()).canonicalPath(),
+                  QDir(m_game).canonicalPath());
+        EXPECT_EQ(QFile(m_game + "missions/btc.mn3").size(), 50000);
+        EXPECT_FALSE(QFile::exists(zip));
+    }
+}
+
+TEST_F(HeadlessTest, ExitStatusSaysWhetherTheMissionIsInPlace) {
+    writeSettings(m_game, false, {QString::fromStdString(m_server.url("/empty/"))});
+    const Outcome missing = run({"-getmission", "nothere", "-rund3"});
+    EXPECT_EQ(missing.exitCode, 1);
+    ASSERT_FALSE(missing.lines.isEmpty());
+    EXPECT_EQ(missing.lines.last(), "ERROR: Mission was not found on any configured sites.");
+    EXPECT_FALSE(QFile::exists(m_game + "args.txt")) << "the game never starts after the error";
+
+    QFile(m_game + "missions/here.mn3").open(QIODevice::WriteOnly);
+    const Outcome present = run({"-getmission", "here"});
+    EXPECT_EQ(present.exitCode, 0);
+    EXPECT_EQ(present.lines.last(), "The -rund3 paramter was not present. D3 will not be run.");
+
+    const Outcome usage = run({"-getmission"});
+    EXPECT_EQ(usage.exitCode, 1);
+    EXPECT_EQ(usage.lines.mid(2, 1),
+              QStringList({"ERROR: -getmission must be followed by a mission name."}));
+}
+
+TEST_F(HeadlessTest, GameFolderIsDiscoveredInTheWinePrefixAndRemembered) {
+    // The game installed at C:\Games\Descent 3 inside the prefix, registered by its installer
+    // under the 32-bit view.
+    const QString prefix = m_root + "/prefix";
+    QDir().mkpath(prefix + "/dosdevices");
+    QDir().mkpath(prefix + "/drive_c");
+    ASSERT_TRUE(QFile::link(m_root, prefix + "/dosdevices/c:"));
+    writeFile(prefix + "/system.reg",
+              "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+              "[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
+              "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent 3\"\n\n");
+    writeSettings("", false, {});
+    QFile(m_game + "missions/here.mn3").open(QIODevice::WriteOnly);
+
+    const Outcome run = this->run({"-getmission", "here"});
+    EXPECT_EQ(run.exitCode, 0);
+    ASSERT_GE(run.lines.size(), 2);
+    EXPECT_EQ(QDir(run.lines[1].mid(12, run.lines[1].size() - 14)).canonicalPath(),
+              QDir(m_game).canonicalPath())
+        << run.lines[1].toStdString();
+    EXPECT_TRUE(read(m_root + "/config/Quillfen/torv.ini").contains("D3 Executable Path="));
+    EXPECT_FALSE(read(m_root + "/config/Quillfen/torv.ini").contains("D3 Executable Path=\n"));
+}
+
+TEST_F(HeadlessTest, NoArgumentsIsConfigurationMode) {
+    const Outcome run = this->run({});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.lines.mid(0, 2), QStringList({"Torvane Auto-download Tool by Quillfen.",
+                                                "Entering configuration mode..."}));
+}
+
+}  // namespace
