@@ -1,0 +1,29 @@
+// The in-place editor of the site list. Enter and Esc hand the focus back to the list (Esc
+// marks the edit as discarded); losing the focus is what ends an edit.
+#pragma once
+
+#include <QLineEdit>
+
+namespace torv {
+
+class CSiteEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    // focusTarget: the list that takes the focus back on Enter and Esc.
+    CSiteEdit(QWidget* focusTarget, QWidget* parent);
+
+    bool m_bCancel = false;
+
+signals:
+    void killFocus();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QWidget* m_focusTarget;  // not owned
+};
+
+}  // namespace torv
