@@ -19,6 +19,9 @@ constexpr uint32_t kIoBufferSize = 1024;
 constexpr uint8_t kEntryOpen = 0xFF;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflated = 8;
+constexpr size_t kInflateWindowSize = 32 * 1024;
+
+enum class InflateState { Running, Ended, Failed };
 
 }  // namespace
 
@@ -33,6 +36,11 @@ struct ZipArchive {
     uint32_t remainingCompressed = 0;
     uint32_t crc = 0;
     std::vector<uint8_t> ioBuffer;
+    // Inflated bytes of the open entry not yet delivered: window[windowStart, windowEnd).
+    std::vector<uint8_t> window;
+    uint32_t windowStart = 0;
+    uint32_t windowEnd = 0;
+    InflateState inflateState = InflateState::Running;
     std::vector<ZipEntry> entries;
     const ZipEntry* openEntry = nullptr;
 };
@@ -77,40 +85,107 @@ int readStored(ZipArchive& a, uint8_t* buffer, uint32_t space) {
     return int(count);
 }
 
-int readDeflated(ZipArchive& a, uint8_t* buffer, uint32_t space) {
+// Takes the next chunk of compressed data into the I/O buffer when the inflater has used up
+// the last one; false on a short read.
+bool feedInflater(ZipArchive& a) {
     z_stream& stream = a.inflater.stream();
-    // With the whole entry delivered, the inflater may still have to consume the tail of the
-    // stream (its end-of-block code) without producing output.
-    const bool drain = space == 0 && a.remainingCompressed > 0;
-    uint32_t delivered = 0;
-    for (;;) {
-        if (space == 0 && !(drain && a.remainingCompressed > 0)) {
-            return int(delivered);
+    if (stream.avail_in != 0 || a.remainingCompressed == 0) {
+        return true;
+    }
+    const uint32_t count = std::min(a.remainingCompressed, kIoBufferSize);
+    if (!a.file.readExact(a.ioBuffer.data(), count)) {
+        return false;
+    }
+    a.remainingCompressed -= count;
+    stream.next_in = a.ioBuffer.data();
+    stream.avail_in = count;
+    return true;
+}
+
+// Inflates ahead into the window, never past the entry's declared size: zlib decodes fastest
+// with room for whole runs of output, which a 1024-byte call seldom leaves it.
+void refillWindow(ZipArchive& a) {
+    z_stream& stream = a.inflater.stream();
+    a.windowStart = a.windowEnd = 0;
+    const uint32_t limit = std::min(uint32_t(a.window.size()), a.remainingUncompressed);
+    while (a.windowEnd < limit) {
+        if (!feedInflater(a)) {
+            a.inflateState = InflateState::Failed;
+            return;
         }
-        if (stream.avail_in == 0 && a.remainingCompressed > 0) {
-            const uint32_t count = std::min(a.remainingCompressed, kIoBufferSize);
-            if (!a.file.readExact(a.ioBuffer.data(), count)) {
-                return -1;
-            }
-            a.remainingCompressed -= count;
-            stream.next_in = a.ioBuffer.data();
-            stream.avail_in = count;
-        }
-        stream.next_out = buffer + delivered;
-        stream.avail_out = space;
+        stream.next_out = a.window.data() + a.windowEnd;
+        stream.avail_out = limit - a.windowEnd;
         const int result = inflate(&stream, Z_SYNC_FLUSH);
-        const uint32_t produced = space - stream.avail_out;
-        a.crc = uint32_t(crc32(a.crc, buffer + delivered, produced));
-        a.remainingUncompressed -= produced;
-        delivered += produced;
-        space -= produced;
+        a.windowEnd = limit - stream.avail_out;
         if (result == Z_STREAM_END) {
-            return int(delivered);
+            a.inflateState = InflateState::Ended;
+            return;
         }
         if (result != Z_OK) {
+            a.inflateState = InflateState::Failed;
+            return;
+        }
+    }
+}
+
+// With the whole entry delivered, the inflater may still have to consume the tail of the stream
+// (its end-of-block code) without producing output; output beyond the size is an error.
+int drainInflater(ZipArchive& a) {
+    if (a.inflateState == InflateState::Ended) {
+        return 0;
+    }
+    if (a.inflateState == InflateState::Failed) {
+        return -1;
+    }
+    z_stream& stream = a.inflater.stream();
+    while (a.remainingCompressed > 0) {
+        if (!feedInflater(a)) {
+            a.inflateState = InflateState::Failed;
+            return -1;
+        }
+        stream.next_out = a.window.data();
+        stream.avail_out = 0;
+        const int result = inflate(&stream, Z_SYNC_FLUSH);
+        if (result == Z_STREAM_END) {
+            a.inflateState = InflateState::Ended;
+            return 0;
+        }
+        if (result != Z_OK) {
+            a.inflateState = InflateState::Failed;
             return -1;
         }
     }
+    return 0;
+}
+
+// Delivers inflated bytes in stream order. A call that reaches the end of the stream returns
+// what it delivered; a call that reaches damage returns -1.
+int readDeflated(ZipArchive& a, uint8_t* buffer, uint32_t space) {
+    if (space == 0) {
+        return a.remainingCompressed > 0 ? drainInflater(a) : 0;
+    }
+    uint32_t delivered = 0;
+    while (space > 0) {
+        if (a.windowStart == a.windowEnd) {
+            if (a.inflateState == InflateState::Ended) {
+                break;
+            }
+            if (a.inflateState == InflateState::Failed) {
+                return -1;
+            }
+            refillWindow(a);
+            continue;
+        }
+        const uint32_t count = std::min(space, a.windowEnd - a.windowStart);
+        const uint8_t* from = a.window.data() + a.windowStart;
+        std::memcpy(buffer + delivered, from, count);
+        a.crc = uint32_t(crc32(a.crc, from, count));
+        a.windowStart += count;
+        a.remainingUncompressed -= count;
+        delivered += count;
+        space -= count;
+    }
+    return int(delivered);
 }
 
 }  // namespace
@@ -196,9 +271,14 @@ int ZipArchiveOpenEntry(ZipArchive* archive, int index) {
         return -1;
     }
     archive->inflater.end();
-    if (entry.method == kMethodDeflated && !archive->inflater.start()) {
-        return -1;
+    if (entry.method == kMethodDeflated) {
+        if (!archive->inflater.start()) {
+            return -1;
+        }
+        archive->window.resize(kInflateWindowSize);
     }
+    archive->windowStart = archive->windowEnd = 0;
+    archive->inflateState = InflateState::Running;
     archive->openEntry = &entry;
     archive->remainingCompressed = entry.compressedSize;
     archive->remainingUncompressed = entry.uncompressedSize;

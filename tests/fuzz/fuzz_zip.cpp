@@ -13,24 +13,14 @@ namespace {
 // Enough for every entry of a sane input; stops inflate bombs from eating the run's time.
 constexpr uint64_t kInflateCapPerInput = 512u << 10;
 
-std::string& inputPath() {
-    static std::string path;
-    return path;
-}
-
-void removeInput() {
-    std::remove(inputPath().c_str());
-}
-
-// One file per process, reused for every input and removed at exit.
+// One name per process; the file lives only while an input is being opened.
 const std::string& scratchPath() {
-    std::string& path = inputPath();
+    static std::string path;
     if (path.empty()) {
         const char* shm = "/dev/shm";
         const char* tmp = std::getenv("TMPDIR");
         const std::string folder = access(shm, W_OK) == 0 ? shm : (tmp != nullptr ? tmp : "/tmp");
         path = folder + "/torv-fuzz-zip-" + std::to_string(getpid()) + ".zip";
-        std::atexit(removeInput);
     }
     return path;
 }
@@ -49,8 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     ZipArchive* archive = ZipArchiveOpen(path.c_str(), 0);
+    // The open stream keeps the data; removing the name now leaves nothing behind, even when
+    // the run ends by a signal or a crash.
+    std::remove(path.c_str());
     if (archive == nullptr) {
-        std::abort();  // the file exists, so the open must give a handle
+        std::abort();  // the file existed, so the open must give a handle
     }
     uint64_t inflated = 0;
     uint8_t buffer[1024];

@@ -268,6 +268,30 @@ TEST(ZipEntryRead, OneEntryAtATime) {
     EXPECT_EQ(readEntry(archive.get(), 1).data, "bee");
 }
 
+// Damage in the middle of a stream: every byte before it arrives in full chunks, and the read
+// that reaches it fails.
+TEST(ZipEntryRead, DeflateDamageAfterGoodData) {
+    const std::string content = noise(200000);
+    std::string payload = rawDeflate(content, 0);
+    // Level 0 writes stored blocks: a type byte, LEN, NLEN, then LEN bytes of content.
+    ASSERT_EQ(payload[0], '\0');
+    const size_t firstLength = uint8_t(payload[1]) | (uint8_t(payload[2]) << 8);
+    ASSERT_GT(firstLength, 5000u);
+    payload[5 + firstLength + 3] ^= 0x01;  // NLEN of the second block no longer matches LEN
+
+    TempDir dir;
+    ZipBuilder b;
+    b.add("d", content).payload = payload;
+    ArchivePtr archive = openArchive(dir.write("damaged.zip", b.build()));
+    const EntryRead r = readEntry(archive.get(), 0);
+    const size_t whole = firstLength / 1024;
+    std::vector<int> expected(whole, 1024);
+    expected.push_back(-1);
+    EXPECT_EQ(r.reads, expected);
+    EXPECT_EQ(r.data, content.substr(0, whole * 1024));
+    EXPECT_EQ(r.close, -1);
+}
+
 TEST(ZipEntryRead, StoredDataCutByEndOfFileFailsTheRead) {
     TempDir dir;
     ZipBuilder b;
