@@ -139,7 +139,10 @@ bool ScanMarkedBlocks(std::FILE* file, qint64 length, QString& url, const ScanPr
     }
     // Files shorter than 300 bytes report every byte rather than never.
     ScanPosition position(start, std::max<qint64>(length / 300, 1), progress);
-    BlockReader reader(file, blockSize);
+    // Small files need no large buffer; a wrong length costs only more reads, never a result.
+    const qint64 expected = std::max<qint64>(length - start, 0) + 1;
+    BlockReader reader(
+        file, std::size_t(std::min<qint64>(qint64(blockSize), std::max<qint64>(expected, 4096))));
     int matched = 0;
     for (;;) {
         if (reader.available() == 0) {
