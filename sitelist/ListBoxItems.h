@@ -20,6 +20,9 @@ public:
     virtual int InsertString(int index, const QString& text) = 0;
     // Later rows move up; deleting the selected row leaves no selection.
     virtual void DeleteString(int index) = 0;
+    // The row's text becomes text and its data 0, as deleting it and inserting text at its
+    // index would (a selection on it is dropped), without moving any other row.
+    virtual void ReplaceString(int index, const QString& text) = 0;
     // Empty for an index out of range.
     virtual QString GetText(int index) const = 0;
     // LB_ERR for an index out of range.

@@ -46,6 +46,20 @@ void CListWidgetItems::DeleteString(int index) {
     }
 }
 
+void CListWidgetItems::ReplaceString(int index, const QString& text) {
+    if (!Valid(m_list, index)) {
+        return;
+    }
+    // In place: the view neither relayouts nor scrolls, which keeps long reorders cheap.
+    const bool wasSelected = GetCurSel() == index;
+    QListWidgetItem* item = m_list->item(index);
+    item->setText(text);
+    item->setData(Qt::UserRole, 0);
+    if (wasSelected) {
+        SetCurSel(-1);
+    }
+}
+
 QString CListWidgetItems::GetText(int index) const {
     return Valid(m_list, index) ? m_list->item(index)->text() : QString();
 }

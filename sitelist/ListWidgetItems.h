@@ -16,6 +16,7 @@ public:
     int AddString(const QString& text) override;
     int InsertString(int index, const QString& text) override;
     void DeleteString(int index) override;
+    void ReplaceString(int index, const QString& text) override;
     QString GetText(int index) const override;
     int GetItemData(int index) const override;
     void SetItemData(int index, int data) override;

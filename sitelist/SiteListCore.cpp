@@ -90,9 +90,8 @@ void CSiteListCore::ReplaceItem(int index, const QString& text, int state) {
     if (index < 1 || index >= m_items.GetCount()) {
         return;
     }
-    m_items.DeleteString(index);
-    const int at = m_items.InsertString(index < m_items.GetCount() ? index : -1, text);
-    SetSiteState(at, state);
+    m_items.ReplaceString(index, text);
+    SetSiteState(index, state);
 }
 
 void CSiteListCore::MoveSiteUp(int index) {

@@ -32,6 +32,16 @@ void CVectorListBox::DeleteString(int index) {
     }
 }
 
+void CVectorListBox::ReplaceString(int index, const QString& text) {
+    if (!valid(index)) {
+        return;
+    }
+    m_rows[index] = Row{text, 0};
+    if (m_nCurSel == index) {
+        m_nCurSel = -1;
+    }
+}
+
 QString CVectorListBox::GetText(int index) const {
     return valid(index) ? m_rows[index].text : QString();
 }

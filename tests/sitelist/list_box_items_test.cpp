@@ -77,6 +77,20 @@ TEST_P(ListBoxSemantics, BehaveLikeAListBox) {
          },
          {"prompt", "x", "a", "b", "c"},
          3},
+        {"replacing the selected row drops the selection",
+         [](IListBoxItems& l) {
+             l.SetCurSel(2);
+             l.ReplaceString(2, "x");
+         },
+         {"prompt", "a", "x", "c"},
+         -1},
+        {"replacing another row keeps the selection",
+         [](IListBoxItems& l) {
+             l.SetCurSel(2);
+             l.ReplaceString(3, "x");
+         },
+         {"prompt", "a", "b", "x"},
+         2},
         {"selecting -1 clears",
          [](IListBoxItems& l) {
              l.SetCurSel(2);
