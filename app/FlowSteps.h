@@ -14,7 +14,8 @@ public:
     virtual bool DownloadMission(const QString& url, const QString& archivePath) = 0;
     // False only when the archive cannot be opened.
     virtual bool ExtractMission(const QString& archivePath) = 0;
-    virtual void RunConfiguration() = 0;
+    // False when the configuration could not be shown at all.
+    virtual bool RunConfiguration() = 0;
     virtual LaunchOutcome LaunchGame(int getMissionIndex) = 0;
 };
 

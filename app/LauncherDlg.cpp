@@ -46,7 +46,10 @@ FlowResult CLauncherDlg::RunMissionFlow() {
     show();
     m_flowRunning = true;
     MissionFlowSteps steps(*this, m_settings, m_args, m_starter);
-    steps.SetConfiguration([this] { RunConfiguration(); });
+    steps.SetConfiguration([this] {
+        RunConfiguration();
+        return true;
+    });
     MissionFlow flow(*this, m_settings, m_args, steps);
     const FlowResult result = flow.Run();
     m_flowRunning = false;

@@ -42,8 +42,7 @@ FlowResult MissionFlow::Run() {
 
     if (m_args.GetCount() < 2) {
         m_log.log(QStringLiteral("Entering configuration mode..."));
-        m_steps.RunConfiguration();
-        return FlowResult::Configuration;
+        return m_steps.RunConfiguration() ? FlowResult::Configuration : FlowResult::Failed;
     }
 
     const QString gameFolder = m_settings.GetGameFolder();

@@ -21,9 +21,8 @@ bool MissionFlowSteps::ExtractMission(const QString& archivePath) {
     return torv::ExtractMission(m_log, archivePath, missionsFolder);
 }
 
-void MissionFlowSteps::RunConfiguration() {
-    if (m_configure)
-        m_configure();
+bool MissionFlowSteps::RunConfiguration() {
+    return m_configure ? m_configure() : false;
 }
 
 LaunchOutcome MissionFlowSteps::LaunchGame(int getMissionIndex) {

@@ -20,11 +20,11 @@ public:
                      GameStarter& starter);
 
     void SetDownloadLimits(const DownloadLimits& limits) { m_limits = limits; }
-    void SetConfiguration(std::function<void()> configure) { m_configure = std::move(configure); }
+    void SetConfiguration(std::function<bool()> configure) { m_configure = std::move(configure); }
 
     bool DownloadMission(const QString& url, const QString& archivePath) override;
     bool ExtractMission(const QString& archivePath) override;
-    void RunConfiguration() override;
+    bool RunConfiguration() override;
     LaunchOutcome LaunchGame(int getMissionIndex) override;
 
 private:
@@ -33,7 +33,7 @@ private:
     const CTokenList& m_args;
     GameStarter& m_starter;
     DownloadLimits m_limits;
-    std::function<void()> m_configure;
+    std::function<bool()> m_configure;
 };
 
 }  // namespace torv

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/ConsoleLog.h"
+#include "app/HeadlessConfiguration.h"
 #include "app/LauncherDlg.h"
 #include "app/MissionFlowSteps.h"
 #include "app/PlatformGameStarter.h"
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
         QCoreApplication app(argc, argv);
         torv::ConsoleLog log;
         torv::MissionFlowSteps steps(log, settings, args, starter);
+        steps.SetConfiguration(
+            [&] { return torv::ReportConfigurationWithoutDisplay(log, settings); });
         torv::MissionFlow flow(log, settings, args, steps);
         return exitStatus(flow.Run());
     }

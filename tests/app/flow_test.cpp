@@ -99,7 +99,10 @@ protected:
         m_args.Fill(int(pointers.size()), pointers.data());
         m_settings = std::make_unique<CLauncherSettings>(m_profile, m_registry);
         MissionFlowSteps steps(m_log, *m_settings, m_args, m_starter);
-        steps.SetConfiguration([this] { ++m_configurations; });
+        steps.SetConfiguration([this] {
+            ++m_configurations;
+            return true;
+        });
         MissionFlow flow(m_log, *m_settings, m_args, steps);
         return flow.Run();
     }

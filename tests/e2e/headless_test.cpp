@@ -190,11 +190,19 @@ TEST_F(HeadlessTest, GameFolderIsDiscoveredInTheWinePrefixAndRemembered) {
     EXPECT_FALSE(read(m_root + "/config/Quillfen/torv.ini").contains("D3 Executable Path=\n"));
 }
 
-TEST_F(HeadlessTest, NoArgumentsIsConfigurationMode) {
+TEST_F(HeadlessTest, ConfigurationModeWithoutDisplaySaysSoAndShowsTheSettings) {
+    writeSettings(m_game, true, {"http://a.example/m/", "http://b.example/"});
+    const QString before = read(m_root + "/config/Quillfen/torv.ini");
     const Outcome run = this->run({});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.lines.mid(0, 2), QStringList({"Torvane Auto-download Tool by Quillfen.",
-                                                "Entering configuration mode..."}));
+    EXPECT_NE(run.exitCode, 0) << "nothing was configured";
+    EXPECT_EQ(run.lines, QStringList({"Torvane Auto-download Tool by Quillfen.",
+                                      "Entering configuration mode...",
+                                      "ERROR: The configuration dialog needs a display (DISPLAY or "
+                                      "WAYLAND_DISPLAY); nothing was changed.",
+                                      "D3 Path is [" + m_game + "].", "Keep Alive is [on].",
+                                      "Mission site 1: [http://a.example/m/].",
+                                      "Mission site 2: [http://b.example/]."}));
+    EXPECT_EQ(read(m_root + "/config/Quillfen/torv.ini"), before);
 }
 
 }  // namespace
