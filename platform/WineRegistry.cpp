@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <algorithm>
@@ -18,6 +19,29 @@ namespace torv::platform {
 namespace {
 
 const QString kWow64Node = QStringLiteral("Wow6432Node");
+
+// Long enough for a reg tool that first has to wait for a busy server, short enough that a hung
+// one cannot freeze the caller for good.
+constexpr int kRegToolTimeoutMs = 15000;
+
+// Wine's reg tool takes these types as data text; other types are not written through it.
+std::optional<QPair<QString, QString>> regToolData(const RegistryValue& value) {
+    switch (value.type) {
+        case RegSz:
+            return qMakePair(QStringLiteral("REG_SZ"), value.text());
+        case RegExpandSz:
+            return qMakePair(QStringLiteral("REG_EXPAND_SZ"), value.text());
+        case RegDword:
+            if (const auto number = value.dword()) {
+                return qMakePair(QStringLiteral("REG_DWORD"), QString::number(*number));
+            }
+            return std::nullopt;
+        case RegBinary:
+            return qMakePair(QStringLiteral("REG_BINARY"), QString::fromLatin1(value.data.toHex()));
+        default:
+            return std::nullopt;
+    }
+}
 
 bool isDriveName(const QString& name) {
     return name.size() == 2 && name.at(1) == QLatin1Char(':') && name.at(0).isLetter() &&
@@ -152,13 +176,55 @@ bool WineRegistry::isServerRunning() const {
     return locked;
 }
 
-bool WineRegistry::writeValue(Hive hive, const QString& key, const RegistryValue& value) {
-    const QString path = hivePath(hive);
-    if (!QFileInfo(path).isFile() || isServerRunning()) {
+bool WineRegistry::writeThroughServer(Hive hive, const QString& key,
+                                      const RegistryValue& value) const {
+    const auto data = regToolData(value);
+    if (!data) {
         return false;
     }
+    QStringList arguments{
+        QStringLiteral("reg"), QStringLiteral("add"),
+        (hive == Hive::LocalMachine ? QStringLiteral("HKLM\\") : QStringLiteral("HKCU\\")) +
+            RegistryFile::normalizeKey(key)};
+    if (value.name.isEmpty()) {
+        arguments << QStringLiteral("/ve");
+    } else {
+        arguments << QStringLiteral("/v") << value.name;
+    }
+    arguments << QStringLiteral("/t") << data->first << QStringLiteral("/d") << data->second
+              << QStringLiteral("/f");
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("WINEPREFIX"), m_prefix);
+    environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(m_wineProgram, arguments);
+    if (!process.waitForFinished(kRegToolTimeoutMs)) {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(1000);
+        }
+        return false;
+    }
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool WineRegistry::writeValue(Hive hive, const QString& key, const RegistryValue& value) {
+    const QString path = hivePath(hive);
+    if (!QFileInfo(path).isFile()) {
+        return false;
+    }
+    if (isServerRunning()) {
+        // The server's copy is the registry now; the file catches up when the server saves it.
+        forgetHive(hive);
+        return writeThroughServer(hive, key, value);
+    }
     // Changed on a fresh copy of the file, so nothing Wine wrote in between is lost.
-    m_hives[hive == Hive::LocalMachine ? 0 : 1] = CachedHive();
+    forgetHive(hive);
     RegistryFile file = hiveFile(hive);
     file.setValue(key, value, QDateTime::currentSecsSinceEpoch());
     QSaveFile out(path);
@@ -170,7 +236,7 @@ bool WineRegistry::writeValue(Hive hive, const QString& key, const RegistryValue
         return false;
     }
     // The next read sees the new file through the modification check.
-    m_hives[hive == Hive::LocalMachine ? 0 : 1] = CachedHive();
+    forgetHive(hive);
     return true;
 }
 

@@ -38,10 +38,11 @@ public:
     QStringList subkeys(Hive hive, const QString& key) const;
     QList<RegistryValue> values(Hive hive, const QString& key) const;
 
-    // Stores the value under the key (created when missing), every other line of the hive file
-    // kept, the file replaced atomically. False when nothing was written: the hive file is
-    // missing or cannot be replaced, or a Wine server of this prefix is running (it keeps the
-    // registry in memory and would write its own copy back over the file).
+    // Stores the value under the key (created when missing). While a Wine server of this prefix
+    // runs it keeps the registry in memory and would write its own copy back over the file, so
+    // the value goes through the server (Wine's reg tool); otherwise the hive file is changed,
+    // every other line kept, and replaced atomically. False when nothing was written: the hive
+    // file is missing, cannot be replaced, or the reg tool failed or could not take the type.
     bool writeValue(Hive hive, const QString& key, const RegistryValue& value);
     // A string written with the type the existing value has (REG_SZ when there is none), as
     // RegSetValueEx does when given the type that RegQueryValueEx reported.
@@ -51,6 +52,8 @@ public:
     bool isServerRunning() const;
     // Where Wine keeps its server folders (/tmp/.wine-<uid>); tests point it elsewhere.
     void setServerRoot(const QString& folder) { m_serverRoot = folder; }
+    // The program that runs Wine's reg tool in the prefix ("wine", looked up on PATH).
+    void setWineProgram(const QString& program) { m_wineProgram = program; }
 
     // A Windows path through the prefix's dosdevices drive links, each part matched without
     // regard to case where the exact spelling does not exist; empty without a usable drive.
@@ -71,9 +74,12 @@ private:
     const RegistryFile& hiveFile(Hive hive) const;
     QStringList viewKeys(Hive hive, const QString& key, View view) const;
     QString dosDevices() const;
+    bool writeThroughServer(Hive hive, const QString& key, const RegistryValue& value) const;
+    void forgetHive(Hive hive) { m_hives[hive == Hive::LocalMachine ? 0 : 1] = CachedHive(); }
 
     QString m_prefix;
     QString m_serverRoot;
+    QString m_wineProgram = QStringLiteral("wine");
     mutable CachedHive m_hives[2];
 };
 

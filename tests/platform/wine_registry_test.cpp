@@ -10,6 +10,7 @@
 #include <QFile>
 #include <optional>
 
+#include "platform/fake_wine_server.h"
 #include "platform/wine_prefix_fixture.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 using torv::platform::RegistryFile;
 using torv::platform::RegistryValue;
 using torv::platform::WineRegistry;
+using torv::test::FakeWineServer;
 using torv::test::WinePrefixFixture;
 using Hive = WineRegistry::Hive;
 using View = WineRegistry::View;
@@ -252,71 +254,117 @@ TEST_F(WineRegistryTest, WriteWithoutAHiveFileWritesNothing) {
     EXPECT_FALSE(QFile::exists(m_prefix.prefix() + "/user.reg"));
 }
 
-// Holds Wine's server lock for the prefix from another process, as a running wineserver does.
-class FakeWineServer {
-public:
-    explicit FakeWineServer(const QString& lockPath) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(m_release) != 0) {
-            return;
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::alarm(20);  // never outlives a test run that lost track of it
-            const int fd =
-                ::open(QFile::encodeName(lockPath).constData(), O_CREAT | O_WRONLY, 0600);
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
-            [[maybe_unused]] ssize_t n = ::write(ready[1], &ok, 1);
-            char byte = 0;
-            n = ::read(m_release[0], &byte, 1);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        char ok = 0;
-        m_locked = ::read(ready[0], &ok, 1) == 1 && ok == 1;
-        ::close(ready[0]);
-    }
-    ~FakeWineServer() { stop(); }
-    bool locked() const { return m_locked; }
-    void stop() {
-        if (m_pid > 0) {
-            ::close(m_release[1]);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-        }
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_release[2] = {-1, -1};
-    bool m_locked = false;
+struct ServerWriteRow {
+    const char* name;
+    RegistryValue value;
+    int wineStatus;
+    bool written;
+    QStringList arguments;  // after "reg add"; empty: the reg tool is never called
 };
 
-TEST_F(WineRegistryTest, NoWriteWhileAWineServerOfThePrefixRuns) {
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(m_prefix.prefix()).constData(), &st), 0);
+// While a wineserver of the prefix holds its lock, the file is left to the server and the value
+// goes through Wine's reg tool; its exit status decides the result.
+TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
+    using torv::platform::RegBinary;
+    using torv::platform::RegExpandSz;
+    using torv::platform::RegMultiSz;
+    const QString hkcu = QStringLiteral("HKCU\\Software\\coldstorage\\Kquery4");
+    const QList<ServerWriteRow> rows = {
+        {"string with blanks and quotes",
+         RegistryValue::fromString("game_desc3", "C:\\My Games\\\"D3\"\\main.exe"),
+         0,
+         true,
+         {hkcu, "/v", "game_desc3", "/t", "REG_SZ", "/d", "C:\\My Games\\\"D3\"\\main.exe", "/f"}},
+        {"empty string",
+         RegistryValue::fromString("game_desc3_params", ""),
+         0,
+         true,
+         {hkcu, "/v", "game_desc3_params", "/t", "REG_SZ", "/d", "", "/f"}},
+        {"expandable string keeps its type",
+         RegistryValue::fromString("x", "%ProgramFiles%\\D3", RegExpandSz),
+         0,
+         true,
+         {hkcu, "/v", "x", "/t", "REG_EXPAND_SZ", "/d", "%ProgramFiles%\\D3", "/f"}},
+        {"dword in decimal",
+         RegistryValue::fromDword("n", 0xffffffffu),
+         0,
+         true,
+         {hkcu, "/v", "n", "/t", "REG_DWORD", "/d", "4294967295", "/f"}},
+        {"binary as hex",
+         RegistryValue{"b", RegBinary, QByteArray("\x01\xab", 2)},
+         0,
+         true,
+         {hkcu, "/v", "b", "/t", "REG_BINARY", "/d", "01ab", "/f"}},
+        {"default value",
+         RegistryValue::fromString("", "d"),
+         0,
+         true,
+         {hkcu, "/ve", "/t", "REG_SZ", "/d", "d", "/f"}},
+        {"reg tool fails",
+         RegistryValue::fromString("game_desc3", "x"),
+         1,
+         false,
+         {hkcu, "/v", "game_desc3", "/t", "REG_SZ", "/d", "x", "/f"}},
+        {"type the reg tool cannot take",
+         RegistryValue{"m", RegMultiSz, QByteArray("a\0\0\0\0\0", 6)},
+         0,
+         false,
+         {}},
+    };
+
     const QString serverRoot = m_prefix.makeFolder("server-root");
-    const QString serverDir = serverRoot + QStringLiteral("/server-%1-%2")
-                                               .arg(qulonglong(st.st_dev), 0, 16)
-                                               .arg(qulonglong(st.st_ino), 0, 16);
-    QDir().mkpath(serverDir);
+    const QString wine = m_prefix.root() + "/fake-wine";
+    const QString log = m_prefix.root() + "/wine.log";
+    const QString hive = m_prefix.prefix() + "/user.reg";
+    const QByteArray before = WinePrefixFixture::read(hive);
+    FakeWineServer server(serverRoot, m_prefix.prefix());
+    ASSERT_TRUE(server.locked());
+
+    for (const ServerWriteRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        QFile::remove(log);
+        ASSERT_TRUE(torv::test::WriteFakeWine(wine, log, row.wineStatus));
+        WineRegistry registry(m_prefix.prefix());
+        registry.setServerRoot(serverRoot);
+        registry.setWineProgram(wine);
+        ASSERT_TRUE(registry.isServerRunning());
+
+        EXPECT_EQ(registry.writeValue(Hive::CurrentUser, kKquery, row.value), row.written);
+        const QString calls = QString::fromUtf8(WinePrefixFixture::read(log));
+        if (row.arguments.isEmpty()) {
+            EXPECT_TRUE(calls.isEmpty()) << calls.toStdString();
+        } else {
+            const QStringList expected =
+                QStringList{m_prefix.prefix(), "reg", "add"} + row.arguments + QStringList{"--"};
+            EXPECT_EQ(calls, expected.join('\n') + '\n');
+        }
+        // The server would write its own copy over the file: it is never touched.
+        EXPECT_EQ(WinePrefixFixture::read(hive), before);
+    }
+
+    // A lock file left behind by a server that has ended holds no lock: the file is written.
+    server.stop();
+    QFile::remove(log);
     WineRegistry registry(m_prefix.prefix());
     registry.setServerRoot(serverRoot);
-    const QByteArray before = WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
-
-    FakeWineServer server(serverDir + "/lock");
-    ASSERT_TRUE(server.locked());
-    EXPECT_TRUE(registry.isServerRunning());
-    EXPECT_FALSE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "x"));
-    EXPECT_EQ(WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"), before);
-
-    // A lock file left behind by a server that has ended holds no lock.
-    server.stop();
+    registry.setWineProgram(wine);
     EXPECT_FALSE(registry.isServerRunning());
     EXPECT_TRUE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "x"));
+    EXPECT_FALSE(QFile::exists(log));
+    EXPECT_EQ(registry.readString(Hive::CurrentUser, kKquery, "game_desc3"), "x");
+}
+
+TEST_F(WineRegistryTest, NothingIsWrittenWhileAServerRunsAndWineIsMissing) {
+    const QString serverRoot = m_prefix.makeFolder("server-root");
+    const QString hive = m_prefix.prefix() + "/user.reg";
+    const QByteArray before = WinePrefixFixture::read(hive);
+    FakeWineServer server(serverRoot, m_prefix.prefix());
+    ASSERT_TRUE(server.locked());
+    WineRegistry registry(m_prefix.prefix());
+    registry.setServerRoot(serverRoot);
+    registry.setWineProgram(m_prefix.root() + "/no-such-wine");
+    EXPECT_FALSE(registry.writeString(Hive::CurrentUser, kKquery, "game_desc3", "x"));
+    EXPECT_EQ(WinePrefixFixture::read(hive), before);
 }
 
 TEST(RegistryFileText, ChangedValuesKeepEveryOtherLineAndReadBack) {
