@@ -12,10 +12,6 @@ namespace {
 QMutex g_runningLock;
 QSet<CInternetThread*> g_running;  // guarded by g_runningLock
 
-void AbandonAtExit() {
-    CInternetThread::AbandonAll(3000);
-}
-
 }  // namespace
 
 // Owns the queue. A check runs a local event loop, which also delivers the next queued calls;
@@ -97,7 +93,7 @@ private:
 
 CInternetThread* CInternetThread::Begin(const SiteCheckLimits& limits) {
     static const bool hooked = [] {
-        qAddPostRoutine(AbandonAtExit);
+        qAddPostRoutine(AtExit);
         return true;
     }();
     (void)hooked;
@@ -117,6 +113,23 @@ CInternetThread::CInternetThread(const SiteCheckLimits& limits)
     setObjectName("CInternetThread");
     m_worker->moveToThread(this);
     connect(this, &QThread::finished, m_worker, &QObject::deleteLater);
+}
+
+void CInternetThread::AtExit() {
+    AbandonAll(3000);
+    // Their deferred deletes would never run now; every list is gone by this time.
+    QList<CInternetThread*> ended;
+    {
+        QMutexLocker lock(&g_runningLock);
+        for (CInternetThread* thread : std::as_const(g_running)) {
+            if (thread->isFinished()) {
+                ended.append(thread);
+            }
+        }
+    }
+    for (CInternetThread* thread : ended) {
+        delete thread;
+    }
 }
 
 CInternetThread::~CInternetThread() {

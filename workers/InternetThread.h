@@ -28,6 +28,8 @@ public:
 private:
     class Worker;
 
+    static void AtExit();
+
     explicit CInternetThread(const SiteCheckLimits& limits);
     ~CInternetThread() override;
 

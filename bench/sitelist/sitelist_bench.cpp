@@ -12,7 +12,6 @@
 
 #include "sitelist/SiteListBox.h"
 #include "support/http_server.h"
-#include "workers/InternetThread.h"
 
 namespace {
 
@@ -166,6 +165,5 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    torv::CInternetThread::AbandonAll(5000);
     return 0;
 }
