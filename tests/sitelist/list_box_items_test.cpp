@@ -132,16 +132,6 @@ TEST_P(ListBoxSemantics, FindStringSearchesFromIndexOneAndWrapsToZero) {
     }
 }
 
-TEST_P(ListBoxSemantics, ItemDataStartsAtZeroAndIsErrorOutOfRange) {
-    Rows rows = GetParam()();
-    rows.items->AddString("a");
-    EXPECT_EQ(rows.items->GetItemData(0), 0);
-    rows.items->SetItemData(0, 3);
-    EXPECT_EQ(rows.items->GetItemData(0), 3);
-    EXPECT_EQ(rows.items->GetItemData(1), LB_ERR);
-    EXPECT_EQ(rows.items->GetText(5), QString());
-}
-
 INSTANTIATE_TEST_SUITE_P(Implementations, ListBoxSemantics,
                          ::testing::Values(std::function<Rows()>(MakeVector),
                                            std::function<Rows()>(MakeWidget)),

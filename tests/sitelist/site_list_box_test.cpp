@@ -544,14 +544,6 @@ TEST_F(ListTest, ClosingTheListStopsTheWorker) {
     EXPECT_TRUE(checker.quit);
 }
 
-TEST(SiteListWithoutWorker, SitesAreShownButNeverChecked) {
-    CSiteListBox list(nullptr, nullptr);
-    list.AppendSite("http://a/");
-    list.CheckAllSites();
-    EXPECT_EQ(list.Sites(), QStringList({"http://a/"}));
-    EXPECT_EQ(list.GetSiteState(1), SITE_UNCHECKED);
-}
-
 struct ImageCase {
     const char* name;
     int state;

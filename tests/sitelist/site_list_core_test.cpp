@@ -116,14 +116,6 @@ TEST(SiteOrder, TurningAutoOrderingOnSortsStablyByState) {
     }
 }
 
-TEST(SiteOrder, TurningAutoOrderingOffKeepsTheOrder) {
-    Harness h;
-    h.Rows("aI bV");
-    h.core.OnAutoOrderSites();
-    EXPECT_FALSE(h.core.IsAutoOrder());
-    EXPECT_EQ(h.Layout(), "aI bV");
-}
-
 struct ResultCase {
     const char* name;
     bool autoOrder;
