@@ -1,0 +1,412 @@
+#include "settings/ConfigDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <vector>
+
+#include "platform/Profile.h"
+#include "platform/WineRegistry.h"
+#include "platform/fake_wine_server.h"
+#include "platform/wine_prefix_fixture.h"
+#include "res/DialogTemplates.h"
+#include "settings/LauncherSettings.h"
+#include "sitelist/SiteEdit.h"
+#include "sitelist/SiteListBox.h"
+#include "workers/SiteChecker.h"
+
+namespace torv {
+namespace {
+
+using platform::WineRegistry;
+using test::WinePrefixFixture;
+
+const QString kInvalid = QStringLiteral("<invalid d3 path, please correct>");
+
+// Takes the site checks instead of a worker thread.
+class RecordingChecker : public ISiteChecker {
+public:
+    void PostCheckSite(QObject*, std::unique_ptr<CSiteCheckRequest> request) override {
+        urls.append(request->m_strUrl);
+    }
+    void PostQuit() override {}
+    QStringList urls;
+};
+
+// A user's machine in a folder: a profile, a Wine prefix whose drive C: holds the game
+// (Games/Descent3/MAIN.EXE) and this tool (Tools/torv), and the front ends' settings.
+class ConfigDlgTest : public ::testing::Test {
+protected:
+    ConfigDlgTest()
+        : m_profile(m_prefix.root() + "/config/Quillfen/torv.ini"), m_registry(m_prefix.prefix()) {
+        m_game = m_prefix.driveC() + "/Games/Descent3/";
+        WinePrefixFixture::write(m_game + "MAIN.EXE", QByteArray("MZ"));
+        m_ownExe = m_prefix.driveC() + "/Tools/torv";
+        WinePrefixFixture::write(m_ownExe, QByteArray("x"));
+        m_serverRoot = m_prefix.makeFolder("server-root");
+        m_registry.setServerRoot(m_serverRoot);
+        m_registry.setWineProgram(m_prefix.root() + "/no-wine");
+        m_prefix.writeUserReg(
+            "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n"
+            "\"game_desc3\"=\"C:\\\\KQ\\\\Launcher.exe\"\n"
+            "\"game_desc3_params\"=\"-x -getmission old -rund3\"\n\n"
+            "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1700000006\n"
+            "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n"
+            "\"CmdLineOpts\"=\"-nointro\"\n\n"
+            "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3 Demo] 1700000007\n"
+            "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n"
+            "\"CmdLineOpts\"=\"-demo -getmission {mapname} -rund3\"\n");
+    }
+
+    void SeedIni(const QString& text) { WinePrefixFixture::write(m_profile.filePath(), text); }
+    QString Ini() const { return QString::fromUtf8(WinePrefixFixture::read(m_profile.filePath())); }
+    QByteArray UserReg() const { return WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"); }
+    QString Stored(const QString& key, const QString& name) const {
+        return WineRegistry(m_prefix.prefix())
+            .readString(WineRegistry::Hive::CurrentUser, key, name)
+            .value_or("<none>");
+    }
+    void SeedValidSettings(const QString& sites = "URL1=http://one.example/\n") {
+        SeedIni("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + m_game +
+                "\nKeep Alive=0\n\n[MissionSites]\n" + sites);
+    }
+
+    // The dialog, shown (which initialises it) unless show is false.
+    std::unique_ptr<CConfigDlg> Open(bool show = true) {
+        m_settings = std::make_unique<CLauncherSettings>(m_profile, m_registry);
+        auto dialog =
+            std::make_unique<CConfigDlg>(m_settings.get(), m_registry, &m_checker, nullptr);
+        dialog->SetOwnExecutable(m_ownExe);
+        dialog->SetFileChooser([this](QWidget* parent) {
+            ++m_chooserCalls;
+            EXPECT_NE(parent, nullptr);
+            return m_nextFile;
+        });
+        if (show) {
+            dialog->show();
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+        }
+        return dialog;
+    }
+
+    static QPushButton* Button(CConfigDlg& dialog, int id) {
+        return dialog.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id));
+    }
+    static int Row(CConfigDlg& dialog, const QString& text) {
+        const auto items = dialog.appList()->findItems(text, Qt::MatchExactly);
+        return items.isEmpty() ? -1 : dialog.appList()->row(items.first());
+    }
+    // A click on the row's check box, where a user clicks.
+    static void ClickCheck(CConfigDlg& dialog, int row) {
+        QListWidget* list = dialog.appList();
+        QStyleOptionViewItem option;
+        option.initFrom(list);
+        option.rect = list->visualItemRect(list->item(row));
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box =
+            list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+    }
+    static bool RowEnabled(CConfigDlg& dialog, int row) {
+        return dialog.appList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
+    }
+
+    WinePrefixFixture m_prefix;
+    platform::Profile m_profile;
+    WineRegistry m_registry;
+    std::unique_ptr<CLauncherSettings> m_settings;
+    RecordingChecker m_checker;
+    QString m_game;
+    QString m_ownExe;
+    QString m_serverRoot;
+    QString m_nextFile;
+    int m_chooserCalls = 0;
+};
+
+TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolderAndCancelWorks) {
+    const QByteArray userReg = UserReg();
+    auto dialog = Open();
+    EXPECT_EQ(dialog->windowTitle(), "Torvane Configuration");
+    EXPECT_EQ(dialog->pathEdit()->text(), kInvalid);
+    EXPECT_TRUE(dialog->pathEdit()->isReadOnly());
+    EXPECT_FALSE(dialog->okButton()->isEnabled());
+    ASSERT_EQ(dialog->appList()->count(), 3);
+    const int kquery = Row(*dialog, "Kquery 4");
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_FALSE(RowEnabled(*dialog, row)) << row;
+    }
+    // A disabled row ignores clicks; Enter does not save past the disabled OK.
+    ClickCheck(*dialog, kquery);
+    EXPECT_EQ(dialog->GetCheck(kquery), 2);
+    QTest::keyClick(dialog.get(), Qt::Key_Return);
+    EXPECT_TRUE(dialog->isVisible());
+
+    QTest::mouseClick(Button(*dialog, res::IDCANCEL), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_FALSE(QFile::exists(m_profile.filePath()));
+    EXPECT_EQ(UserReg(), userReg);
+}
+
+struct BrowseRow {
+    const char* name;
+    bool startValid;
+    QString choice;  // relative to the prefix's drive C:, with "@" for its full path
+    bool valid;      // afterwards
+    QString shown;   // "@game" for the game folder
+};
+
+class ConfigDlgBrowse : public ConfigDlgTest, public ::testing::WithParamInterface<BrowseRow> {};
+
+TEST_P(ConfigDlgBrowse, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
+    const BrowseRow& row = GetParam();
+    WinePrefixFixture::write(m_prefix.driveC() + "/Other/setup.exe", QByteArray("MZ"));
+    if (row.startValid) {
+        SeedValidSettings();
+    }
+    auto dialog = Open();
+    const QString before = Ini();
+    m_nextFile = QString(row.choice).replace("@", m_prefix.driveC());
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    EXPECT_EQ(m_chooserCalls, 1);
+    EXPECT_EQ(dialog->pathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
+    EXPECT_EQ(dialog->okButton()->isEnabled(), row.valid);
+    for (int r = 0; r < dialog->appList()->count(); ++r) {
+        EXPECT_EQ(RowEnabled(*dialog, r), row.valid) << r;
+    }
+    // Nothing is stored before OK.
+    EXPECT_EQ(Ini(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, ConfigDlgBrowse,
+    ::testing::Values(BrowseRow{"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE",
+                                true, "@game"},
+                      BrowseRow{"BlanksBeforeThePathAreDropped", false,
+                                "  @/Games/Descent3/main.exe", true, "@game"},
+                      BrowseRow{"FolderWithoutTheGameDisablesOkAgain", true, "@/Other/setup.exe",
+                                false, kInvalid},
+                      BrowseRow{"CancelledWhileValidChangesNothing", true, "", true, "@game"},
+                      BrowseRow{"CancelledWhileInvalidChangesNothing", false, "", false, kInvalid},
+                      BrowseRow{"PathWithoutAFolderIsNoGame", true, "main.exe", false, kInvalid}),
+    [](const ::testing::TestParamInfo<BrowseRow>& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigDlgTest, OkSavesTheIniAUserExpectsAndWritesEveryRow) {
+    SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
+    auto dialog = Open(false);
+    int result = 0;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    });
+    result = dialog->DoModal();
+    EXPECT_EQ(result, res::IDOK);
+    EXPECT_EQ(Ini(),
+              "[settings]\n"
+              "Version=0.4 Beta\n"
+              "D3 Executable Path=" +
+                  m_game +
+                  "\n"
+                  "Keep Alive=1\n"
+                  "\n"
+                  "[MissionSites]\n"
+                  "URL1=http://one.example/\n"
+                  "URL2=http://two.example/d3/\n");
+    EXPECT_TRUE(dialog->GetWriteWarnings().isEmpty());
+    // Unchanged rows are written all the same: the indeterminate one as read (lower case),
+    // the unchecked one to the game folder, the checked one to this tool.
+    EXPECT_EQ(Stored("Software\\coldstorage\\Kquery4", "game_desc3"), "c:\\kq\\launcher.exe");
+    EXPECT_EQ(Stored("Software\\coldstorage\\Kquery4", "game_desc3_params"),
+              "-x -getmission old -rund3");
+    const QString kali = "Software\\Kali\\Kali95\\Games\\Descent 3";
+    EXPECT_EQ(Stored(kali, "GameExe"), "C:\\Games\\Descent3\\main.exe");
+    EXPECT_EQ(Stored(kali, "CmdLineOpts"), "-nointro");
+    EXPECT_EQ(Stored(kali + " Demo", "GameExe"), "C:\\Tools\\torv");
+    EXPECT_EQ(Stored(kali + " Demo", "CmdLineOpts"), "-demo -getmission {mapname} -rund3");
+}
+
+TEST_F(ConfigDlgTest, CancelWritesNothingWhateverWasChanged) {
+    SeedValidSettings();
+    const QString ini = Ini();
+    const QByteArray userReg = UserReg();
+    auto dialog = Open(false);
+    QTimer::singleShot(0, dialog.get(), [&] {
+        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+        ClickCheck(*dialog, Row(*dialog, "Kquery 4"));
+        dialog->siteList()->AppendSite("http://new.example/");
+        m_nextFile = m_game + "main.exe";
+        QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        QTest::mouseClick(Button(*dialog, res::IDCANCEL), Qt::LeftButton);
+    });
+    EXPECT_EQ(dialog->DoModal(), res::IDCANCEL);
+    EXPECT_EQ(Ini(), ini);
+    EXPECT_EQ(UserReg(), userReg);
+}
+
+struct FirstRunRow {
+    const char* name;
+    QString ini;
+    QStringList sitesShown;
+};
+
+class ConfigDlgFirstRun : public ConfigDlgTest,
+                          public ::testing::WithParamInterface<FirstRunRow> {};
+
+TEST_P(ConfigDlgFirstRun, DefaultSiteIsAddedOnceAndChecked) {
+    const FirstRunRow& row = GetParam();
+    SeedIni(QString(row.ini).replace("@game", m_game));
+    auto dialog = Open();
+    EXPECT_EQ(dialog->siteList()->Sites(), row.sitesShown);
+    // Checked like any other site.
+    EXPECT_EQ(m_checker.urls, row.sitesShown);
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+
+    // Saved like any other site, and not added again.
+    m_checker.urls.clear();
+    auto again = Open();
+    EXPECT_EQ(again->siteList()->Sites(), row.sitesShown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ConfigDlgFirstRun,
+    ::testing::Values(
+        FirstRunRow{
+            "FirstRunAddsIt", "[settings]\nD3 Executable Path=@game\n", {CConfigDlg::kDefaultSite}},
+        FirstRunRow{
+            "FirstRunAddsItAfterTheStoredSites",
+            "[settings]\nD3 Executable Path=@game\n[MissionSites]\nURL1=http://a.example/\n",
+            {"http://a.example/", CConfigDlg::kDefaultSite}},
+        FirstRunRow{"StoredSiteBeginningWithItInAnyCase",
+                    "[settings]\nD3 Executable Path=@game\n[MissionSites]\n"
+                    "URL1=HTTP://Missions.Example.com/descent3/levels/more/\n",
+                    {"HTTP://Missions.Example.com/descent3/levels/more/"}},
+        FirstRunRow{
+            "LaterRunsNeverAddIt", "[settings]\nVersion=0.4 Beta\nD3 Executable Path=@game\n", {}}),
+    [](const ::testing::TestParamInfo<FirstRunRow>& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigDlgTest, OkWhileASiteIsBeingEditedKeepsTheEdit) {
+    SeedValidSettings();
+    auto dialog = Open();
+    dialog->siteList()->EditSite(1);
+    ASSERT_TRUE(dialog->siteList()->IsEditing());
+    dialog->siteList()->editor()->selectAll();
+    QTest::keyClicks(dialog->siteList()->editor(), "http://typed.example/");
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_TRUE(Ini().contains("URL1=http://typed.example/\n")) << Ini().toStdString();
+    EXPECT_FALSE(Ini().contains("one.example"));
+}
+
+struct CycleRow {
+    const char* name;
+    QString row;
+    int shown;
+    std::vector<int> afterEachClick;
+};
+
+class ConfigDlgChecks : public ConfigDlgTest, public ::testing::WithParamInterface<CycleRow> {};
+
+TEST_P(ConfigDlgChecks, ClicksSwitchOnlyBetweenUncheckedAndChecked) {
+    SeedValidSettings();
+    auto dialog = Open();
+    const CycleRow& row = GetParam();
+    const int r = Row(*dialog, row.row);
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(dialog->GetCheck(r), row.shown);
+    for (size_t i = 0; i < row.afterEachClick.size(); ++i) {
+        // Mouse and space bar alike.
+        if (i % 2 == 0) {
+            ClickCheck(*dialog, r);
+        } else {
+            dialog->appList()->setCurrentRow(r);
+            QTest::keyClick(dialog->appList(), Qt::Key_Space);
+        }
+        EXPECT_EQ(dialog->GetCheck(r), row.afterEachClick[i]) << "click " << i;
+        EXPECT_NE(dialog->appList()->item(r)->checkState(), Qt::PartiallyChecked);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cycles, ConfigDlgChecks,
+    ::testing::Values(CycleRow{"IndeterminateBecomesUnchecked", "Kquery 4", 2, {0, 1, 0, 1}},
+                      CycleRow{"UncheckedBecomesChecked", "Kali 95 [Descent 3]", 0, {1, 0, 1}},
+                      CycleRow{"CheckedBecomesUnchecked", "Kali 95 [Descent 3 Demo]", 1, {0, 1}}),
+    [](const ::testing::TestParamInfo<CycleRow>& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigDlgTest, RowsAreSortedAndEachFindsItsOwnEntry) {
+    SeedValidSettings();
+    auto dialog = Open();
+    ASSERT_EQ(dialog->appList()->count(), 3);
+    EXPECT_EQ(dialog->appList()->item(0)->text(), "Kali 95 [Descent 3 Demo]");
+    EXPECT_EQ(dialog->appList()->item(1)->text(), "Kali 95 [Descent 3]");
+    EXPECT_EQ(dialog->appList()->item(2)->text(), "Kquery 4");
+    for (int r = 0; r < 3; ++r) {
+        const int index = dialog->GetEntryIndex(r);
+        EXPECT_EQ(dialog->frontEnds().GetEntry(index).rowText, dialog->appList()->item(r)->text());
+    }
+}
+
+TEST_F(ConfigDlgTest, RowsSwitchedByTheUserAreWrittenAtOk) {
+    SeedValidSettings();
+    auto dialog = Open();
+    ClickCheck(*dialog, Row(*dialog, "Kquery 4"));             // indeterminate -> unchecked
+    ClickCheck(*dialog, Row(*dialog, "Kali 95 [Descent 3]"));  // unchecked -> checked
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(Stored("Software\\coldstorage\\Kquery4", "game_desc3"),
+              "C:\\Games\\Descent3\\main.exe");
+    EXPECT_EQ(Stored("Software\\coldstorage\\Kquery4", "game_desc3_params"), "-x");
+    const QString kali = "Software\\Kali\\Kali95\\Games\\Descent 3";
+    EXPECT_EQ(Stored(kali, "GameExe"), "C:\\Tools\\torv");
+    EXPECT_EQ(Stored(kali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
+
+    // The next opening shows what was saved.
+    auto again = Open();
+    EXPECT_EQ(again->GetCheck(Row(*again, "Kquery 4")), 0);
+    EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3]")), 1);
+}
+
+TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
+    SeedValidSettings();
+    test::FakeWineServer server(m_serverRoot, m_prefix.prefix());
+    ASSERT_TRUE(server.locked());
+    ASSERT_TRUE(test::WriteFakeWine(m_prefix.root() + "/wine", m_prefix.root() + "/wine.log", 1));
+    m_registry.setWineProgram(m_prefix.root() + "/wine");
+    auto dialog = Open();
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    ASSERT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(
+        dialog->GetWriteWarnings(),
+        QStringList({"WARNING: Unable to save the launch settings of [Kali 95 [Descent 3 Demo]].",
+                     "WARNING: Unable to save the launch settings of [Kali 95 [Descent 3]].",
+                     "WARNING: Unable to save the launch settings of [Kquery 4]."}));
+    // The tool's own settings are saved all the same.
+    EXPECT_TRUE(Ini().contains("Version=0.4 Beta"));
+}
+
+TEST_F(ConfigDlgTest, SiteListTooltipExplainsTheList) {
+    auto dialog = Open();
+    EXPECT_EQ(dialog->siteList()->toolTip(),
+              "Configured mission sites.  Drop files to search for URLs or right-click for more "
+              "options.");
+}
+
+TEST_F(ConfigDlgTest, KeepAliveShowsTheStoredFlag) {
+    SeedIni("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + m_game + "\nKeep Alive=5\n");
+    auto dialog = Open();
+    EXPECT_TRUE(dialog->keepAliveCheck()->isChecked());
+    EXPECT_EQ(dialog->pathEdit()->text(), m_game);
+    EXPECT_TRUE(dialog->okButton()->isEnabled());
+}
+
+}  // namespace
+}  // namespace torv
