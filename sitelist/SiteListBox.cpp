@@ -1,15 +1,19 @@
 #include "sitelist/SiteListBox.h"
 
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "common/PumpMessages.h"
 #include "res/Menus.h"
 #include "sitelist/SiteEdit.h"
 #include "sitelist/TextProgressCtrl.h"
@@ -31,6 +35,20 @@ const QString kEditSiteText = QStringLiteral("Edit Site");
 
 // Images by site state 0..3.
 constexpr int kStateBitmaps[4] = {143, 141, 145, 147};
+
+// The local files a drag carries, in its order.
+QStringList DroppedPaths(const QMimeData* data) {
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    return paths;
+}
 
 }  // namespace
 
@@ -106,6 +124,9 @@ void CSiteListBox::Initialize(ISiteChecker* checker) {
 
     // Scrolling with the bar commits an open edit before the bar moves.
     verticalScrollBar()->installEventFilter(this);
+
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
 }
 
 bool CSiteListBox::eventFilter(QObject* watched, QEvent* event) {
@@ -308,7 +329,8 @@ void CSiteListBox::ShowSearchProgress(const QString& path, qint64 length) {
 
 void CSiteListBox::SetSearchProgress(int position) {
     if (m_bSearching) {
-        m_progress->setValue(position);
+        // The coarse line counts overshoot the length; the bar would ignore such a value.
+        m_progress->setValue(std::clamp(position, m_progress->minimum(), m_progress->maximum()));
     }
 }
 
@@ -319,6 +341,16 @@ void CSiteListBox::HideSearchProgress() {
     m_bSearching = false;
     m_progress->hide();
     viewport()->update();
+}
+
+void CSiteListBox::SearchDroppedFiles(const QStringList& paths) {
+    torv::SearchDroppedFiles(paths, *this);
+}
+
+bool CSiteListBox::PumpMessages() {
+    const QPointer<CSiteListBox> self(this);
+    torv::PumpMessages();
+    return !self.isNull();
 }
 
 void CSiteListBox::PlaceProgressOnTopItem(bool repaint) {
@@ -458,6 +490,31 @@ void CSiteListBox::scrollContentsBy(int dx, int dy) {
     if (m_bSearching) {
         PlaceProgressOnTopItem(false);
     }
+}
+
+void CSiteListBox::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+}
+
+void CSiteListBox::dragMoveEvent(QDragMoveEvent* event) {
+    if (DroppedPaths(event->mimeData()).isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void CSiteListBox::dropEvent(QDropEvent* event) {
+    const QStringList paths = DroppedPaths(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The search runs from the queue, so the drag source is released at once; a drop during a
+    // search still runs inside it, at its next pump.
+    QMetaObject::invokeMethod(
+        this, [this, paths] { SearchDroppedFiles(paths); }, Qt::QueuedConnection);
 }
 
 }  // namespace torv

@@ -1,6 +1,7 @@
 // The owner-drawn list of mission download sites: a prompt line on top, then one site per row with
 // a state image; edited in place, checked in the background, kept in the order of the check
-// results while auto-ordering is on. The rows live in the widget; CSiteListCore holds the rules.
+// results while auto-ordering is on, filled with the sites named in files dropped on it. The rows
+// live in the widget; CSiteListCore holds the rules.
 #pragma once
 
 #include <QImage>
@@ -8,6 +9,7 @@
 #include <array>
 #include <memory>
 
+#include "sitelist/DroppedFileSearch.h"
 #include "sitelist/ListWidgetItems.h"
 #include "sitelist/SiteListCore.h"
 
@@ -19,7 +21,7 @@ class CSiteEdit;
 class CTextProgressCtrl;
 class ISiteChecker;
 
-class CSiteListBox : public QListWidget {
+class CSiteListBox : public QListWidget, public IDropSearchTarget {
     Q_OBJECT
 public:
     // Starts its own check worker.
@@ -29,8 +31,9 @@ public:
     ~CSiteListBox() override;
 
     // Filling and reading back (the configuration dialog).
-    void AppendSite(const QString& url);
+    void AppendSite(const QString& url) override;
     QStringList Sites() const;
+    int FindString(const QString& prefix) const override { return m_items.FindString(prefix); }
 
     int GetSiteState(int index) const { return m_core.GetSiteState(index); }
     void SetSiteState(int index, int state) { m_core.SetSiteState(index, state); }
@@ -66,11 +69,17 @@ public:
     // The row nearest to a point of the viewport, inside a row or not; -1 in an empty list.
     int ItemFromPoint(const QPoint& point) const;
 
+    // What a drop of these files does: each is searched in turn and its new sites appended.
+    // Runs nested inside a search already under way; returns at once if the list is destroyed.
+    void SearchDroppedFiles(const QStringList& paths);
+
     // The bar over the top row while a dropped file is searched.
-    void ShowSearchProgress(const QString& path, qint64 length);
-    void SetSearchProgress(int position);
-    void HideSearchProgress();
+    void ShowSearchProgress(const QString& path, qint64 length) override;
+    // Out-of-range positions show as the nearest end of the range, as a list box's bar would.
+    void SetSearchProgress(int position) override;
+    void HideSearchProgress() override;
     bool IsSearching() const { return m_bSearching; }
+    bool PumpMessages() override;
 
     CSiteEdit* editor() const { return m_edit; }
     CTextProgressCtrl* progress() const { return m_progress; }
@@ -88,6 +97,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class ItemDelegate;

@@ -15,31 +15,12 @@
 
 #include "res/Menus.h"
 #include "sitelist/SiteEdit.h"
-#include "workers/SiteChecker.h"
+#include "sitelist/fake_checker.h"
 
 namespace torv {
 namespace {
 
-// Takes the requests instead of a worker thread and answers them when told, as the worker would.
-class FakeChecker : public ISiteChecker {
-public:
-    void PostCheckSite(QObject* window, std::unique_ptr<CSiteCheckRequest> request) override {
-        m_window = window;
-        requests.push_back(std::move(request));
-    }
-    void PostQuit() override { quit = true; }
-
-    void Answer(size_t request, uint16_t state) {
-        QCoreApplication::postEvent(
-            m_window, new CSiteStateEvent(MakeWParam(state, requests[request]->m_nId)));
-    }
-
-    std::vector<std::unique_ptr<CSiteCheckRequest>> requests;
-    bool quit = false;
-
-private:
-    QObject* m_window = nullptr;
-};
+using test::FakeChecker;
 
 const QColor kBase(255, 255, 255);
 const QColor kHighlight(0, 0, 128);

@@ -1,0 +1,111 @@
+// The search of dropped files against a list without a window, to see the order of what a search
+// does and that it never touches a list that went away during it.
+#include "sitelist/DroppedFileSearch.h"
+
+#include <gtest/gtest.h>
+#include <QFileInfo>
+#include <functional>
+
+#include "sitelist/SiteListCore.h"
+#include "sitelist/VectorListBox.h"
+#include "support/temp_dir.h"
+
+namespace torv {
+namespace {
+
+// Rows in memory; every call is written to the log.
+class RecordingTarget : public IDropSearchTarget {
+public:
+    RecordingTarget() { m_core.AddPromptLine(); }
+
+    int FindString(const QString& prefix) const override {
+        Touch();
+        return m_rows.FindString(prefix);
+    }
+    void AppendSite(const QString& url) override {
+        Touch();
+        log << "add " + url;
+        m_core.AppendSite(url);
+    }
+    void ShowSearchProgress(const QString& path, qint64 length) override {
+        Touch();
+        log << QString("show %1 %2").arg(QFileInfo(path).fileName()).arg(length);
+    }
+    void SetSearchProgress(int) override {
+        Touch();
+        ++progressCalls;
+    }
+    void HideSearchProgress() override {
+        Touch();
+        log << "hide";
+    }
+    bool PumpMessages() override {
+        Touch();
+        ++pumps;
+        if (pumps == goneAtPump) {
+            gone = true;
+        }
+        return !gone;
+    }
+
+    QStringList log;
+    int pumps = 0;
+    int progressCalls = 0;
+    int goneAtPump = 0;  // 0: never
+    bool gone = false;
+    mutable bool touchedWhenGone = false;
+
+private:
+    void Touch() const { touchedWhenGone = touchedWhenGone || gone; }
+
+    CVectorListBox m_rows;
+    CSiteListCore m_core{m_rows};
+};
+
+TEST(DroppedFileSearch, FilesAreSearchedInTurnEachUnderItsOwnBar) {
+    test::TempDir dir;
+    const QStringList paths = {
+        QString::fromStdString(dir.write("a.txt", "http://a/1/\nhttp://b/2/\n")),
+        QString::fromStdString(dir.write("skip.zip", "http://zip/\n")),
+        QString::fromStdString(dir.write("c.MSN", "http://a/1/x\n")),
+        QString::fromStdString(dir.write("d.mn3", "URL http://d/\n")),
+    };
+    RecordingTarget target;
+    EXPECT_TRUE(SearchDroppedFiles(paths, target));
+    EXPECT_EQ(target.log,
+              QStringList({"show a.txt 24", "add http://a/1/", "add http://b/2/", "hide",
+                           "show c.MSN 13", "hide", "show d.mn3 14", "add http://d/", "hide"}));
+    EXPECT_GT(target.progressCalls, 0);
+}
+
+struct GoneCase {
+    const char* name;
+    int goneAtPump;
+    QStringList log;
+};
+
+TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
+    const GoneCase cases[] = {
+        {"right after the bar is shown", 1, {"show a.txt 36"}},
+        {"while a line is read", 2, {"show a.txt 36"}},
+        {"after a site was added", 3, {"show a.txt 36", "add http://a/1/"}},
+        {"after the bar is hidden: the next file is not searched",
+         7,
+         {"show a.txt 36", "add http://a/1/", "add http://b/2/", "hide"}},
+    };
+    test::TempDir dir;
+    const QString first =
+        QString::fromStdString(dir.write("a.txt", "http://a/1/\nhttp://b/2/\nno url here\n"));
+    const QString second = QString::fromStdString(dir.write("b.txt", "http://c/3/\n"));
+    for (const GoneCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        RecordingTarget target;
+        target.goneAtPump = row.goneAtPump;
+        EXPECT_FALSE(SearchDroppedFiles({first, second}, target));
+        EXPECT_EQ(target.log, row.log);
+        EXPECT_FALSE(target.touchedWhenGone);
+    }
+}
+
+}  // namespace
+}  // namespace torv
