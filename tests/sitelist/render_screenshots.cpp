@@ -2,7 +2,9 @@
 //     sitelist_screenshots <folder>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 
@@ -80,6 +82,28 @@ int main(int argc, char** argv) {
         ok &= saved;
         list.HideSearchProgress();
     }
+
+    // A real search of a dropped file, caught half way.
+    list.SetCurSel(-1);
+    QTemporaryDir temporary;
+    const QString dropped = temporary.filePath("mission-pack.mn3");
+    QFile file(dropped);
+    QByteArray contents(600 * 1024, 'x');
+    contents.replace(400 * 1024, 40, "URL http://dropped.example/d3/pack.zip\n");
+    if (!temporary.isValid() || !file.open(QIODevice::WriteOnly) || file.write(contents) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(dropped));
+        return 1;
+    }
+    file.close();
+    bool caught = false;
+    QObject::connect(list.progress(), &QProgressBar::valueChanged, &list, [&](int value) {
+        if (!caught && value >= list.progress()->maximum() * 45 / 100) {
+            caught = true;
+            ok &= Save(list, folder, "sitelist-drop-searching.png");
+        }
+    });
+    list.SearchDroppedFiles({dropped});
+    ok &= caught;
 
     for (const int row : {0, 2}) {
         std::unique_ptr<QMenu> menu = list.CreateContextMenu(row);
