@@ -177,6 +177,7 @@ void CConfigDlg::OnCheckChange(int row) {
 void CConfigDlg::ShowGameFolder(const QString& folder) {
     const bool valid = IsValidGameFolder(folder);
     m_pathEdit->setText(valid ? folder : res::String(res::IDS_INVALID_D3_PATH));
+    m_pathEdit->setCursorPosition(0);  // the start of a long path, as the edit box showed it
     m_okButton->setEnabled(valid);
     for (int row = 0; row < m_appList->count(); ++row) {
         QListWidgetItem* item = m_appList->item(row);
