@@ -13,12 +13,17 @@
 #include "res/DialogBuilder.h"
 #include "res/Icons.h"
 #include "res/Strings.h"
+#include "settings/ConfigDlg.h"
 
 namespace torv {
 
-CLauncherDlg::CLauncherDlg(CLauncherSettings& settings, const CTokenList& args,
-                           GameStarter& starter, QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_args(args), m_starter(starter) {
+CLauncherDlg::CLauncherDlg(CLauncherSettings& settings, platform::WineRegistry& registry,
+                           const CTokenList& args, GameStarter& starter, QWidget* parent)
+    : QDialog(parent),
+      m_settings(settings),
+      m_registry(registry),
+      m_args(args),
+      m_starter(starter) {
     res::BuildDialog(*this, res::IDD_TORV_DIALOG);
     m_log = qobject_cast<QListWidget*>(res::DialogControl(*this, res::IDC_LOG));
     m_hIcon = res::AppIcon();
@@ -75,7 +80,8 @@ void CLauncherDlg::replaceLastLine(const QString& line) {
 QMenu* CLauncherDlg::CreateCommandMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->addSeparator();
-    // "Configure..." joins the menu together with the configuration dialog.
+    QAction* configure = menu->addAction(res::String(res::IDS_CONFIGURE));
+    configure->setData(int(ID_SYS_CONFIGURE));
     QAction* about = menu->addAction(res::String(res::IDS_ABOUTBOX));
     about->setData(int(IDM_ABOUTBOX));
     connect(menu, &QMenu::triggered, this,
@@ -108,7 +114,17 @@ void CLauncherDlg::OnSysCommand(int id) {
     }
 }
 
-void CLauncherDlg::RunConfiguration() {}
+void CLauncherDlg::RunConfiguration() {
+    CConfigDlg dialog(&m_settings, m_registry, this);
+    const int result = dialog.DoModal();
+    if (result == res::IDOK) {
+        for (const QString& warning : dialog.GetWriteWarnings())
+            log(warning);
+        log(QStringLiteral("Configuration changes saved."));
+    } else if (result == res::IDCANCEL) {
+        log(QStringLiteral("Configuration changes discarded."));
+    }
+}
 
 void CLauncherDlg::reject() {
     // Closing while the flow runs takes effect when the flow has ended, so a download or an

@@ -13,6 +13,10 @@ class QMenu;
 
 namespace torv {
 
+namespace platform {
+class WineRegistry;
+}
+
 class CLauncherSettings;
 class CTokenList;
 class GameStarter;
@@ -22,8 +26,8 @@ class CLauncherDlg : public QDialog, public MissionLog {
 public:
     enum CommandId { IDM_ABOUTBOX = 0x0010, ID_SYS_CONFIGURE = 0x0020 };
 
-    CLauncherDlg(CLauncherSettings& settings, const CTokenList& args, GameStarter& starter,
-                 QWidget* parent = nullptr);
+    CLauncherDlg(CLauncherSettings& settings, platform::WineRegistry& registry,
+                 const CTokenList& args, GameStarter& starter, QWidget* parent = nullptr);
 
     // Shows the window, runs the mission flow, then stays until the user closes the window.
     FlowResult Run();
@@ -52,6 +56,7 @@ private:
     QListWidget* m_log = nullptr;
     QIcon m_hIcon;
     CLauncherSettings& m_settings;
+    platform::WineRegistry& m_registry;
     const CTokenList& m_args;
     GameStarter& m_starter;
     bool m_flowRunning = false;

@@ -40,7 +40,7 @@ protected:
         : m_profile(QString::fromStdString(m_dir.file("torv.ini"))),
           m_registry(QString::fromStdString(m_dir.file("prefix"))),
           m_settings(m_profile, m_registry),
-          m_window(m_settings, m_args, m_starter) {}
+          m_window(m_settings, m_registry, m_args, m_starter) {}
 
     QStringList shownLines() const {
         QStringList lines;
@@ -81,15 +81,6 @@ TEST_F(WindowTest, TheNewestLineIsAlwaysInView) {
     }
 }
 
-TEST_F(WindowTest, ConfigurationModeRunsInsideTheShownWindow) {
-    const char* argv[] = {"torv"};
-    m_args.Fill(1, argv);
-    EXPECT_EQ(m_window.RunMissionFlow(), FlowResult::Configuration);
-    EXPECT_TRUE(m_window.isVisible());
-    EXPECT_EQ(shownLines(), QStringList({"Torvane Auto-download Tool by Quillfen.",
-                                         "Entering configuration mode..."}));
-}
-
 TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     std::unique_ptr<QMenu> menu(m_window.CreateCommandMenu(nullptr));
     QStringList texts;
@@ -97,7 +88,7 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
         if (!action->isSeparator())
             texts << action->text();
     }
-    EXPECT_EQ(texts, QStringList({"&About TORV..."}));
+    EXPECT_EQ(texts, QStringList({"Configure...", "&About TORV..."}));
 
     CAboutDlg about;
     EXPECT_EQ(about.windowTitle(), "About Torvane");
