@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <algorithm>
+#include <vector>
 
 #include "res/Icons.h"
 
@@ -102,19 +104,37 @@ bool BuildDialog(QDialog& dialog, int templateId, const ControlFactory& factory)
     const QFont font = dialogFont(*tmpl);
     dialog.setFont(font);
     dialog.setWindowTitle(QString::fromUtf8(tmpl->caption));
-    dialog.setFixedSize(DialogUnitsToPixels(font, QRect(0, 0, tmpl->width, tmpl->height)).size());
+    QSize size = DialogUnitsToPixels(font, QRect(0, 0, tmpl->width, tmpl->height)).size();
+    const int margin = DialogUnitsToPixels(font, QRect(0, 0, 7, 0)).width();
+    std::vector<QWidget*> groups;
+    int overflow = 0;
     for (const ControlTemplate& control : tmpl->controls) {
         QWidget* widget = factory ? factory(control, &dialog) : nullptr;
         if (widget == nullptr)
             widget = makeControl(control, &dialog);
         if (control.id != IDC_STATIC)
             widget->setObjectName(ControlName(control.id));
-        widget->setGeometry(
-            DialogUnitsToPixels(font, QRect(control.x, control.y, control.width, control.height)));
+        QRect place =
+            DialogUnitsToPixels(font, QRect(control.x, control.y, control.width, control.height));
+        // The template was laid out for a narrower face than most systems have: a text that no
+        // longer fits takes the room it needs, and the dialog widens with it.
+        if (control.kind == ControlKind::Static || control.kind == ControlKind::CheckBox) {
+            place.setWidth(std::max(place.width(), widget->sizeHint().width()));
+            overflow = std::max(overflow, place.right() + 1 + margin - size.width());
+        }
+        if (control.kind == ControlKind::GroupBox)
+            groups.push_back(widget);
+        widget->setGeometry(place);
         if ((control.style & StyleTabStop) == 0 && control.kind != ControlKind::ListBox) {
             widget->setFocusPolicy(Qt::NoFocus);
         }
     }
+    if (overflow > 0) {
+        size.rwidth() += overflow;
+        for (QWidget* group : groups)
+            group->resize(group->width() + overflow, group->height());
+    }
+    dialog.setFixedSize(size);
     return true;
 }
 
