@@ -22,8 +22,8 @@
 namespace torv {
 namespace {
 
-using test::HttpReply;
 using test::HttpServer;
+using test::Reply;
 using test::TempDir;
 using test::ZipBuilder;
 
@@ -51,14 +51,6 @@ public:
     std::vector<StartCall> calls;
     QString failWith;
 };
-
-HttpReply answer(int status, std::string reason, std::string body = {}) {
-    HttpReply reply;
-    reply.status = status;
-    reply.reason = std::move(reason);
-    reply.body = std::move(body);
-    return reply;
-}
 
 std::string mission(const std::string& name) {
     ZipBuilder zip;
@@ -146,9 +138,9 @@ TEST_F(FlowTest, MissionAlreadyPresentContactsNoSite) {
 }
 
 TEST_F(FlowTest, NotFoundOnFirstSiteFetchedFromSecondThenLaunchedAndWaitedFor) {
-    m_server.route("/s1/btc.zip", answer(404, "Not Found"));
+    m_server.route("/s1/btc.zip", Reply(404, "Not Found"));
     const std::string archive = mission("btc.mn3");
-    m_server.route("/s2/btc.zip", answer(200, "OK", archive));
+    m_server.route("/s2/btc.zip", Reply(200, "OK", archive));
     addSite(m_server.url("/s1"));  // stored without its slash: read with one
     addSite(m_server.url("/s2/"));
 
@@ -182,7 +174,7 @@ TEST_F(FlowTest, NotFoundOnFirstSiteFetchedFromSecondThenLaunchedAndWaitedFor) {
 }
 
 TEST_F(FlowTest, LaterSitesAreNotContactedOnceOneDelivered) {
-    m_server.route("/a/btc.zip", answer(200, "OK", mission("btc.mn3")));
+    m_server.route("/a/btc.zip", Reply(200, "OK", mission("btc.mn3")));
     addSite(m_server.url("/a/"));
     addSite(m_server.url("/b/"));
     EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3"}), FlowResult::Done);
@@ -192,8 +184,8 @@ TEST_F(FlowTest, LaterSitesAreNotContactedOnceOneDelivered) {
 }
 
 TEST_F(FlowTest, HtmlPageAndArchiveWithoutTheMissionFallThroughToTheError) {
-    m_server.route("/html/btc.zip", answer(200, "OK", "<html><body>Oops</body></html>"));
-    m_server.route("/other/btc.zip", answer(200, "OK", mission("other.mn3")));
+    m_server.route("/html/btc.zip", Reply(200, "OK", "<html><body>Oops</body></html>"));
+    m_server.route("/other/btc.zip", Reply(200, "OK", mission("other.mn3")));
     addSite(m_server.url("/html/"));
     addSite(m_server.url("/other/"));
     EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3"}), FlowResult::Failed);
@@ -241,7 +233,7 @@ TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {
 }
 
 TEST_F(FlowTest, ArchiveHoldingTheMissionInCapitalsCounts) {
-    m_server.route("/s/btc.zip", answer(200, "OK", mission("BTC.MN3")));
+    m_server.route("/s/btc.zip", Reply(200, "OK", mission("BTC.MN3")));
     addSite(m_server.url("/s/"));
     EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
     EXPECT_EQ(m_log.lines.mid(m_log.lines.indexOf("Deleting zip file...") + 1, 1),

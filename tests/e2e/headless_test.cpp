@@ -16,18 +16,10 @@
 
 namespace {
 
-using torv::test::HttpReply;
 using torv::test::HttpServer;
+using torv::test::Reply;
 using torv::test::TempDir;
 using torv::test::ZipBuilder;
-
-HttpReply answer(int status, std::string reason, std::string body = {}) {
-    HttpReply reply;
-    reply.status = status;
-    reply.reason = std::move(reason);
-    reply.body = std::move(body);
-    return reply;
-}
 
 struct Outcome {
     int exitCode = -1;
@@ -108,7 +100,7 @@ std::string missionArchive() {
 
 TEST_F(HeadlessTest, FetchesTheMissionAndHandsOverToTheGame) {
     const std::string archive = missionArchive();
-    m_server.route("/missions/btc.zip", answer(200, "OK", archive));
+    m_server.route("/missions/btc.zip", Reply(200, "OK", archive));
     for (bool keepAlive : {false, true}) {
         SCOPED_TRACE(keepAlive ? "Keep Alive on" : "Keep Alive off");
         QFile::remove(m_game + "missions/btc.mn3");

@@ -40,6 +40,15 @@ struct HttpReply {
     Fault fault = Fault::None;
 };
 
+// A plain answer: status, reason phrase and body.
+inline HttpReply Reply(int status, std::string reason, std::string body = {}) {
+    HttpReply reply;
+    reply.status = status;
+    reply.reason = std::move(reason);
+    reply.body = std::move(body);
+    return reply;
+}
+
 struct HttpRequest {
     std::string method;
     std::string path;  // as sent, query and percent-encoding included
