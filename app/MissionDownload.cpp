@@ -1,17 +1,21 @@
 #include "app/MissionDownload.h"
 
+#include "app/StagedFile.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace torv {
@@ -19,6 +23,7 @@ namespace torv {
 namespace {
 
 constexpr qint64 kChunk = 2048;
+constexpr qint64 kReadBuffer = 1024 * 1024;
 
 QString seconds(int ms) {
     return QString::number(ms / 1000.0);
@@ -84,32 +89,59 @@ bool waitForReply(QNetworkReply& reply, const QDeadlineTimer& deadline) {
     return !timedOut;
 }
 
-// Delivers kChunk bytes, or fewer only when the body has ended (0 when nothing is left), so the
-// copy loop sees the blocking reads it is written for. Data already buffered is taken without a
-// trip through the event loop. -1 with failure set when the body cannot be completed.
-qint64 readChunk(QNetworkReply& reply, char* buffer, int stallTimeoutMs, QString& failure) {
-    QDeadlineTimer stall(stallTimeoutMs);
-    qint64 seen = reply.bytesAvailable();
-    while (seen < kChunk && !reply.isFinished()) {
-        if (!waitForReply(reply, stall)) {
-            failure = QStringLiteral("no data for %1 seconds").arg(seconds(stallTimeoutMs));
+// Hands the body out in kChunk pieces, fewer only when the body has ended (0 when nothing is
+// left), so the copy loop sees the blocking reads it is written for. Qt's buffer is drained whole
+// each time: a bounded buffer that is emptied promptly keeps the network thread reading ahead.
+class ChunkReader {
+public:
+    ChunkReader(QNetworkReply& reply, int stallTimeoutMs)
+        : m_reply(reply), m_stallTimeoutMs(stallTimeoutMs) {}
+
+    // -1 with failure set when the body cannot be completed.
+    qint64 read(char* buffer, QString& failure) {
+        QDeadlineTimer stall(m_stallTimeoutMs);
+        while (pending() < kChunk) {
+            if (m_reply.bytesAvailable() > 0) {
+                take();
+                stall.setRemainingTime(m_stallTimeoutMs);
+                continue;
+            }
+            if (m_reply.isFinished()) {
+                break;
+            }
+            if (!waitForReply(m_reply, stall)) {
+                failure = QStringLiteral("no data for %1 seconds").arg(seconds(m_stallTimeoutMs));
+                return -1;
+            }
+        }
+        if (pending() < kChunk && m_reply.error() != QNetworkReply::NoError) {
+            failure = m_reply.errorString();
+            if (failure.isEmpty()) {
+                failure = QStringLiteral("the connection failed");
+            }
             return -1;
         }
-        if (reply.bytesAvailable() > seen) {
-            seen = reply.bytesAvailable();
-            stall.setRemainingTime(stallTimeoutMs);
-        }
+        const qint64 n = std::min(pending(), kChunk);
+        std::memcpy(buffer, m_data.constData() + m_offset, size_t(n));
+        m_offset += n;
+        return n;
     }
-    if (seen < kChunk && reply.error() != QNetworkReply::NoError) {
-        failure = reply.errorString();
-        if (failure.isEmpty()) {
-            failure = QStringLiteral("the connection failed");
+
+private:
+    qint64 pending() const { return m_data.size() - m_offset; }
+    void take() {
+        if (m_offset > 0) {
+            m_data.remove(0, m_offset);
+            m_offset = 0;
         }
-        return -1;
+        m_data.append(m_reply.readAll());
     }
-    // A finished reply with nothing left reads as -1, not 0.
-    return seen == 0 ? 0 : reply.read(buffer, kChunk);
-}
+
+    QNetworkReply& m_reply;
+    int m_stallTimeoutMs;
+    QByteArray m_data;
+    qint64 m_offset = 0;
+};
 
 QString progressLine(quint64 total) {
     return QStringLiteral("Bytes copied: %1").arg(total);
@@ -139,8 +171,9 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     request.setHeader(QNetworkRequest::UserAgentHeader, QCoreApplication::applicationName());
     // Declared after the manager, so it goes first.
     std::unique_ptr<QNetworkReply> reply(manager.get(request));
-    // No read-buffer limit: Qt 6.4's throttling behind one can leave data parked in its network
-    // thread with no readyRead to come; the copy loop keeps up with the network anyway.
+    // A bounded buffer lets Qt's network thread hand data over in large pieces; the copy loop
+    // empties it whole every time (see ChunkReader).
+    reply->setReadBufferSize(kReadBuffer);
 
     const QDeadlineTimer connectDeadline(limits.connectTimeoutMs);
     while (!statusArrived(*reply) && !reply->isFinished()) {
@@ -165,8 +198,8 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
 
     // The body goes to a temporary file beside the target, which replaces the target only once
     // the body is complete; an older archive at that path survives every failure.
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
+    StagedFile file(std::filesystem::path(QFile::encodeName(filePath).toStdString()));
+    if (!file.isOpen()) {
         return false;
     }
     log.log("Mission found, downloading to [" + filePath + "]...");
@@ -177,7 +210,8 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         return false;
     };
     const auto writeFailed = [&] {
-        log.log("ERROR: Unable to write [" + filePath + "]: " + file.errorString() + ".");
+        log.log("ERROR: Unable to write [" + filePath +
+                "]: " + QString::fromStdString(file.errorText()) + ".");
         return false;
     };
 
@@ -186,12 +220,14 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     quint32 chunks = 0;
     QString failure;
     qint64 n = 0;
-    while ((n = readChunk(*reply, buffer, limits.stallTimeoutMs, failure)) == kChunk) {
+    ChunkReader body(*reply, limits.stallTimeoutMs);
+    while ((n = body.read(buffer, failure)) == kChunk) {
         total += kChunk;
         if (chunks % 10 == 0) {
             log.replaceLastLine(progressLine(total));
         }
-        if (file.write(buffer, kChunk) != kChunk) {
+        file.write(reinterpret_cast<const uint8_t*>(buffer), kChunk);
+        if (file.failed()) {
             return writeFailed();
         }
         ++chunks;
@@ -200,7 +236,8 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         return fail(failure);
     }
     if (n > 0) {
-        if (file.write(buffer, n) != n) {
+        file.write(reinterpret_cast<const uint8_t*>(buffer), size_t(n));
+        if (file.failed()) {
             return writeFailed();
         }
         total += quint64(n);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/EntryNameCheck.h"
-#include "app/EntryOutputFile.h"
+#include "app/StagedFile.h"
 #include "zip/ZipArchive.h"
 
 namespace torv {
@@ -71,7 +71,7 @@ bool targetWritable(const std::filesystem::path& target) {
 }
 
 // Copies the open entry through the 1024-byte steps; false when a read failed.
-bool copyEntry(ZipArchive* archive, EntryOutputFile& out) {
+bool copyEntry(ZipArchive* archive, StagedFile& out) {
     uint8_t buffer[kCopyStep];
     int n = 0;
     while ((n = ZipArchiveReadEntry(archive, buffer, kCopyStep)) == int(kCopyStep)) {
@@ -127,7 +127,7 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
         if (!targetWritable(target)) {
             continue;
         }
-        EntryOutputFile out(target);
+        StagedFile out(target);
         if (!out.isOpen()) {
             continue;
         }

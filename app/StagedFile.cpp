@@ -1,4 +1,4 @@
-#include "app/EntryOutputFile.h"
+#include "app/StagedFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -22,7 +22,7 @@ std::string uniqueSuffix() {
 
 }  // namespace
 
-EntryOutputFile::EntryOutputFile(std::filesystem::path target) : m_target(std::move(target)) {
+StagedFile::StagedFile(std::filesystem::path target) : m_target(std::move(target)) {
     for (int attempt = 0; attempt < kNameAttempts && m_file == nullptr; ++attempt) {
         m_temp = m_target.parent_path() / (".torv-" + uniqueSuffix() + ".part");
         // "x": created anew or not at all, so nothing that already exists there, a link
@@ -37,24 +37,28 @@ EntryOutputFile::EntryOutputFile(std::filesystem::path target) : m_target(std::m
     }
 }
 
-EntryOutputFile::~EntryOutputFile() {
+StagedFile::~StagedFile() {
     discard();
 }
 
-void EntryOutputFile::write(const uint8_t* data, size_t size) {
+void StagedFile::write(const uint8_t* data, size_t size) {
     if (m_file == nullptr || m_failed || size == 0) {
         return;
     }
     if (std::fwrite(data, 1, size, m_file) != size) {
         m_failed = true;
+        m_error = std::generic_category().message(errno);
     }
 }
 
-bool EntryOutputFile::commit() {
+bool StagedFile::commit() {
     if (m_file == nullptr) {
         return false;
     }
     const bool closed = std::fclose(m_file) == 0;
+    if (!closed && m_error.empty()) {
+        m_error = std::generic_category().message(errno);
+    }
     m_file = nullptr;
     if (m_failed || !closed) {
         discard();
@@ -63,6 +67,7 @@ bool EntryOutputFile::commit() {
     std::error_code error;
     std::filesystem::rename(m_temp, m_target, error);
     if (error) {
+        m_error = error.message();
         discard();
         return false;
     }
@@ -70,7 +75,7 @@ bool EntryOutputFile::commit() {
     return true;
 }
 
-void EntryOutputFile::discard() {
+void StagedFile::discard() {
     if (m_file != nullptr) {
         std::fclose(m_file);
         m_file = nullptr;
