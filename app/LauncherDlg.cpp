@@ -4,6 +4,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QShortcut>
+#include <memory>
 
 #include "app/AboutDlg.h"
 #include "app/ConsoleLog.h"
@@ -72,8 +73,9 @@ void CLauncherDlg::log(const QString& line) {
 }
 
 void CLauncherDlg::replaceLastLine(const QString& line) {
-    if (m_log->count() > 0)
-        delete m_log->takeItem(m_log->count() - 1);
+    if (m_log->count() > 0) {
+        const std::unique_ptr<QListWidgetItem> last(m_log->takeItem(m_log->count() - 1));
+    }
     log(line);
 }
 

@@ -1,6 +1,7 @@
 #include "sitelist/ListWidgetItems.h"
 
 #include <QListWidget>
+#include <memory>
 
 namespace torv {
 
@@ -39,7 +40,7 @@ void CListWidgetItems::DeleteString(int index) {
         return;
     }
     const bool wasSelected = GetCurSel() == index;
-    delete m_list->takeItem(index);
+    const std::unique_ptr<QListWidgetItem> taken(m_list->takeItem(index));
     if (wasSelected) {
         // The view would move the selection to a neighbour; a list box drops it.
         SetCurSel(-1);
