@@ -1,5 +1,7 @@
 #include "app/MissionFlowSteps.h"
 
+#include <QFileInfo>
+
 #include "app/MissionExtraction.h"
 #include "app/MissionLog.h"
 #include "common/Paths.h"
@@ -16,8 +18,8 @@ bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archiv
 }
 
 bool MissionFlowSteps::ExtractMission(const QString& archivePath) {
-    const QString missionsFolder =
-        JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+    // The archive lies in the missions folder, whatever the case of that folder's name.
+    const QString missionsFolder = JoinPath(QFileInfo(archivePath).path(), QString());
     return torv::ExtractMission(m_log, archivePath, missionsFolder);
 }
 
