@@ -40,7 +40,7 @@ QString MissionFlow::GetMissionsFolder() const {
     // Windows finds Missions or MISSIONS for missions; so does this tool on any file system.
     const QString found = platform::findFileNoCase(gameFolder, QStringLiteral("missions"));
     if (!found.isEmpty() && QFileInfo(found).isDir()) {
-        return JoinPath(found, QString());
+        return JoinPath(gameFolder, QFileInfo(found).fileName() + u'/');
     }
     return JoinPath(gameFolder, QStringLiteral("missions/"));
 }

@@ -48,6 +48,10 @@ bool FolderLock::open(const QString& folder, QString& error) {
     const QByteArray path = QFile::encodeName(folder + u'/' + fileName());
     // O_NOFOLLOW: a link planted under the lock file's name is not followed elsewhere.
     m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (m_fd < 0 && errno == EACCES) {
+        // Another user's lock file still locks: flock needs no write access.
+        m_fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    }
     if (m_fd < 0) {
         error = systemText(errno);
         return false;
