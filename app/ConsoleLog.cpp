@@ -9,7 +9,10 @@ void WriteConsoleLine(const QString& cleanLine, std::FILE* out) {
     const QByteArray text = cleanLine.toUtf8();
     std::fwrite(text.constData(), 1, std::size_t(text.size()), out);
     std::fputc('\n', out);
-    std::fflush(out);
+    // Nobody may be reading any more (a closed pipe): the run goes on without its mirror.
+    if (std::fflush(out) != 0 || std::ferror(out) != 0) {
+        std::clearerr(out);
+    }
 }
 
 void ConsoleLog::log(const QString& line) {

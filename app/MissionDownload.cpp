@@ -1,16 +1,19 @@
 #include "app/MissionDownload.h"
 
 #include "app/StagedFile.h"
+#include "platform/FreeSpace.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSet>
 #include <QTimer>
 #include <QUrl>
 
@@ -92,25 +95,30 @@ bool waitForReply(QNetworkReply& reply, const QDeadlineTimer& deadline) {
 // Hands the body out in kChunk pieces, fewer only when the body has ended (0 when nothing is
 // left), so the copy loop sees the blocking reads it is written for. Qt's buffer is drained whole
 // each time: a bounded buffer that is emptied promptly keeps the network thread reading ahead.
+// The body must keep an average pace over each window of time: a byte now and then does not keep
+// a dead site alive.
 class ChunkReader {
 public:
-    ChunkReader(QNetworkReply& reply, int stallTimeoutMs)
-        : m_reply(reply), m_stallTimeoutMs(stallTimeoutMs) {}
+    ChunkReader(QNetworkReply& reply, const DownloadLimits& limits)
+        : m_reply(reply),
+          m_windowMs(limits.lowSpeedWindowMs),
+          m_floorBytes(qint64(limits.lowSpeedBytesPerSecond) * limits.lowSpeedWindowMs / 1000),
+          m_bytesPerSecond(limits.lowSpeedBytesPerSecond),
+          m_window(limits.lowSpeedWindowMs) {}
 
     // -1 with failure set when the body cannot be completed.
     qint64 read(char* buffer, QString& failure) {
-        QDeadlineTimer stall(m_stallTimeoutMs);
         while (pending() < kChunk) {
             if (m_reply.bytesAvailable() > 0) {
                 take();
-                stall.setRemainingTime(m_stallTimeoutMs);
-                continue;
-            }
-            if (m_reply.isFinished()) {
+            } else if (m_reply.isFinished()) {
                 break;
+            } else {
+                waitForReply(m_reply, m_window);
             }
-            if (!waitForReply(m_reply, stall)) {
-                failure = QStringLiteral("no data for %1 seconds").arg(seconds(m_stallTimeoutMs));
+            if (!paceHolds()) {
+                failure = QStringLiteral("less than %1 bytes per second over %2 seconds")
+                              .arg(QString::number(m_bytesPerSecond), seconds(m_windowMs));
                 return -1;
             }
         }
@@ -134,14 +142,42 @@ private:
             m_data.remove(0, m_offset);
             m_offset = 0;
         }
-        m_data.append(m_reply.readAll());
+        const QByteArray piece = m_reply.readAll();
+        m_received += piece.size();
+        m_data.append(piece);
+    }
+    // False once a whole window has passed with too few bytes; a window that met the floor
+    // starts the next one.
+    bool paceHolds() {
+        if (!m_window.hasExpired()) {
+            return true;
+        }
+        if (m_received - m_receivedAtWindowStart < m_floorBytes) {
+            return false;
+        }
+        m_receivedAtWindowStart = m_received;
+        m_window.setRemainingTime(m_windowMs);
+        return true;
     }
 
     QNetworkReply& m_reply;
-    int m_stallTimeoutMs;
+    int m_windowMs;
+    qint64 m_floorBytes;
+    int m_bytesPerSecond;
+    QDeadlineTimer m_window;
+    qint64 m_received = 0;
+    qint64 m_receivedAtWindowStart = 0;
     QByteArray m_data;
     qint64 m_offset = 0;
 };
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+QString shown(const QUrl& url) {
+    return url.toString(QUrl::FullyEncoded);
+}
 
 QString progressLine(quint64 total) {
     return QStringLiteral("Bytes copied: %1").arg(total);
@@ -153,39 +189,73 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
                      const DownloadLimits& limits) {
     log.log("Attempting to retrieve [" + url + "].");
 
-    const QUrl target(url, QUrl::TolerantMode);
+    QUrl target(url, QUrl::TolerantMode);
     const QString unusable = unusableUrlReason(target);
     if (!unusable.isEmpty()) {
         log.log("ERROR contacting server: [" + unusable + "].");
         return false;
     }
 
+    const auto fail = [&](const QString& what) {
+        log.log("ERROR: Download from [" + hostOf(target) + "] failed: " + what + ".");
+        return false;
+    };
+
     // A fresh manager per call: no connection is shared with an earlier attempt.
     QNetworkAccessManager manager;
-    manager.setProxy(proxyFor(target));
-    QNetworkRequest request(target);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::ManualRedirectPolicy);
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
-                         QNetworkRequest::AlwaysNetwork);
-    request.setHeader(QNetworkRequest::UserAgentHeader, QCoreApplication::applicationName());
     // Declared after the manager, so it goes first.
-    std::unique_ptr<QNetworkReply> reply(manager.get(request));
-    // A bounded buffer lets Qt's network thread hand data over in large pieces; the copy loop
-    // empties it whole every time (see ChunkReader).
-    reply->setReadBufferSize(kReadBuffer);
+    std::unique_ptr<QNetworkReply> reply;
+    QSet<QUrl> visited{target};
+    // Redirects are followed here rather than by Qt, so that each hop is logged and checked.
+    for (int hops = 0;; ++hops) {
+        manager.setProxy(proxyFor(target));
+        QNetworkRequest request(target);
+        request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                             QNetworkRequest::ManualRedirectPolicy);
+        request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
+                             QNetworkRequest::AlwaysNetwork);
+        request.setHeader(QNetworkRequest::UserAgentHeader, QCoreApplication::applicationName());
+        reply.reset(manager.get(request));
+        // A bounded buffer lets Qt's network thread hand data over in large pieces; the copy
+        // loop empties it whole every time (see ChunkReader).
+        reply->setReadBufferSize(kReadBuffer);
 
-    const QDeadlineTimer connectDeadline(limits.connectTimeoutMs);
-    while (!statusArrived(*reply) && !reply->isFinished()) {
-        if (!waitForReply(*reply, connectDeadline)) {
-            log.log("ERROR contacting server: [No answer from " + hostOf(target) + " within " +
-                    seconds(limits.connectTimeoutMs) + " seconds].");
+        const QDeadlineTimer connectDeadline(limits.connectTimeoutMs);
+        while (!statusArrived(*reply) && !reply->isFinished()) {
+            if (!waitForReply(*reply, connectDeadline)) {
+                log.log("ERROR contacting server: [No answer from " + hostOf(target) + " within " +
+                        seconds(limits.connectTimeoutMs) + " seconds].");
+                return false;
+            }
+        }
+        if (!statusArrived(*reply)) {
+            log.log("ERROR contacting server: [" + reply->errorString() + "].");
             return false;
         }
-    }
-    if (!statusArrived(*reply)) {
-        log.log("ERROR contacting server: [" + reply->errorString() + "].");
-        return false;
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QByteArray location = reply->rawHeader("Location");
+        if (!isRedirect(status) || location.isEmpty()) {
+            break;
+        }
+        const QUrl next = target.resolved(QUrl(QString::fromUtf8(location), QUrl::TolerantMode));
+        if (visited.contains(next)) {
+            return fail("the redirects lead in a loop back to [" + shown(next) + "]");
+        }
+        if (hops >= limits.maxRedirects) {
+            return fail(QStringLiteral("more than %1 redirects").arg(limits.maxRedirects));
+        }
+        if (target.scheme() == "https" && next.scheme() != "https") {
+            log.log("ERROR: Refusing the redirect from [" + shown(target) + "] to [" + shown(next) +
+                    "]: it would leave the encrypted connection.");
+            return false;
+        }
+        const QString badNext = unusableUrlReason(next);
+        if (!badNext.isEmpty()) {
+            return fail("cannot follow the redirect to [" + shown(next) + "]: " + badNext);
+        }
+        log.log("Redirected to [" + shown(next) + "].");
+        visited.insert(next);
+        target = next;
     }
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -194,6 +264,30 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
         log.log(QStringLiteral("Server returned %1 %2").arg(QString::number(status), reason));
         return false;
+    }
+
+    // A 204 carries no body whatever its headers say.
+    const QVariant announced =
+        status == 204 ? QVariant() : reply->header(QNetworkRequest::ContentLengthHeader);
+    if (announced.isValid()) {
+        const uint64_t size = announced.toULongLong();
+        if (size > limits.maxArchiveBytes) {
+            log.log(QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
+                                   "more than the limit of %3 bytes.")
+                        .arg(hostOf(target), QString::number(size),
+                             QString::number(limits.maxArchiveBytes)));
+            return false;
+        }
+        const QString folder = QFileInfo(filePath).path();
+        const std::optional<uint64_t> room =
+            limits.freeSpace ? limits.freeSpace(folder) : platform::freeBytes(folder);
+        if (room && size > *room) {
+            log.log(
+                QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
+                               "more than the %3 bytes free in [%4].")
+                    .arg(hostOf(target), QString::number(size), QString::number(*room), folder));
+            return false;
+        }
     }
 
     // The body goes to a temporary file beside the target, which replaces the target only once
@@ -205,10 +299,6 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     log.log("Mission found, downloading to [" + filePath + "]...");
     log.log(QStringLiteral("Bytes Copied: 0"));
 
-    const auto fail = [&](const QString& what) {
-        log.log("ERROR: Download from [" + hostOf(target) + "] failed: " + what + ".");
-        return false;
-    };
     const auto writeFailed = [&] {
         log.log("ERROR: Unable to write [" + filePath +
                 "]: " + QString::fromStdString(file.errorText()) + ".");
@@ -220,9 +310,18 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     quint32 chunks = 0;
     QString failure;
     qint64 n = 0;
-    ChunkReader body(*reply, limits.stallTimeoutMs);
+    ChunkReader body(*reply, limits);
+    const auto overLimit = [&] {
+        log.log(QStringLiteral("ERROR: Download from [%1] stopped: the archive grew past %2 bytes, "
+                               "the limit.")
+                    .arg(hostOf(target), QString::number(limits.maxArchiveBytes)));
+        return false;
+    };
     while ((n = body.read(buffer, failure)) == kChunk) {
         total += kChunk;
+        if (total > limits.maxArchiveBytes) {
+            return overLimit();
+        }
         if (chunks % 10 == 0) {
             log.replaceLastLine(progressLine(total));
         }
@@ -236,6 +335,9 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         return fail(failure);
     }
     if (n > 0) {
+        if (total + quint64(n) > limits.maxArchiveBytes) {
+            return overLimit();
+        }
         file.write(reinterpret_cast<const uint8_t*>(buffer), size_t(n));
         if (file.failed()) {
             return writeFailed();
@@ -244,9 +346,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         log.replaceLastLine(progressLine(total));
     }
 
-    const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
-    // A 204 carries no body whatever its headers say.
-    if (status != 204 && announced.isValid() && announced.toULongLong() != total) {
+    if (announced.isValid() && announced.toULongLong() != total) {
         return fail(QStringLiteral("the connection closed after %1 of %2 bytes")
                         .arg(QString::number(total), announced.toString()));
     }

@@ -1,13 +1,17 @@
 #include "app/MissionFlow.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QThread>
 #include <QUrl>
 
 #include "app/FlowSteps.h"
 #include "app/MissionLog.h"
 #include "common/Paths.h"
+#include "common/PumpMessages.h"
 #include "common/TokenList.h"
 #include "platform/Files.h"
+#include "platform/FolderLock.h"
 #include "settings/LauncherSettings.h"
 
 namespace torv {
@@ -16,8 +20,47 @@ MissionFlow::MissionFlow(MissionLog& log, CLauncherSettings& settings, const CTo
                          FlowSteps& steps)
     : m_log(log), m_settings(settings), m_args(args), m_steps(steps) {}
 
+namespace {
+
+// How often a waiting process asks for the lock again.
+constexpr int kLockRetryMs = 100;
+
+void LogUsage(MissionLog& log) {
+    log.log(QStringLiteral("ERROR: -getmission must be followed by a mission name."));
+    log.log(QStringLiteral("Usage: TORV -getmission <mission> [-rund3] [<d3 args>]"));
+    log.log(
+        QStringLiteral("Example: TORV -getmission btc.mn3 -rund3 -directip "
+                       "192.168.0.100 -nointro -launched"));
+}
+
+}  // namespace
+
 QString MissionFlow::GetMissionsFolder() const {
-    return JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+    const QString gameFolder = m_settings.GetGameFolder();
+    // Windows finds Missions or MISSIONS for missions; so does this tool on any file system.
+    const QString found = platform::findFileNoCase(gameFolder, QStringLiteral("missions"));
+    if (!found.isEmpty() && QFileInfo(found).isDir()) {
+        return JoinPath(gameFolder, QFileInfo(found).fileName() + u'/');
+    }
+    return JoinPath(gameFolder, QStringLiteral("missions/"));
+}
+
+bool MissionFlow::LockMissionsFolder(platform::FolderLock& lock) {
+    const QString folder = GetMissionsFolder();
+    QString error;
+    if (!lock.open(folder, error)) {
+        m_lockError = error;
+        return false;
+    }
+    if (!lock.tryLock()) {
+        m_log.log("Another torv is fetching into [" + folder + "]; waiting for it to finish...");
+        // Polled rather than blocked on, so the window stays alive while it waits.
+        while (!lock.tryLock()) {
+            QThread::msleep(kLockRetryMs);
+            PumpMessages();
+        }
+    }
+    return true;
 }
 
 bool MissionFlow::HasMissionFile(const QString& missionName) const {
@@ -60,24 +103,35 @@ FlowResult MissionFlow::Run() {
         haveMission = true;
     } else {
         const char* argument = m_args.GetAt(m_getMissionIndex + 1);
-        if (argument == nullptr || argument[0] == '-') {
-            m_log.log(QStringLiteral("ERROR: -getmission must be followed by a mission name."));
-            m_log.log(QStringLiteral("Usage: TORV -getmission <mission> [-rund3] [<d3 args>]"));
-            m_log.log(
-                QStringLiteral("Example: TORV -getmission btc.mn3 -rund3 -directip "
-                               "192.168.0.100 -nointro -launched"));
+        if (argument != nullptr && argument[0] != '-') {
+            missionName = platform::fileNamePart(QString::fromLocal8Bit(argument));
+        }
+        // "", "." or "a/" name no mission: fetching "<site>.zip" would be a guess.
+        if (missionName.isEmpty()) {
+            LogUsage(m_log);
             return FlowResult::Failed;
         }
-        missionName = platform::fileNamePart(QString::fromLocal8Bit(argument));
     }
 
+    // Held from the lookup to the end of the extraction, so that processes fetching into one
+    // folder take turns and a waiter finds what the one before it fetched. A folder that cannot
+    // be locked is still searched: a mission already there needs no writable folder.
+    platform::FolderLock lock;
+    const bool locked = m_getMissionIndex != -1 && !haveMission && LockMissionsFolder(lock);
     if (m_getMissionIndex != -1 && HasMissionFile(missionName)) {
         m_log.log(QStringLiteral("Mission file [") + missionName +
                   QStringLiteral(".mn3] found in [") + GetMissionsFolder() + QStringLiteral("]."));
         haveMission = true;
     }
-    if (haveMission)
+    if (haveMission) {
+        lock.release();
         return Launch();
+    }
+    if (!locked) {
+        m_log.log("ERROR: Unable to use the missions folder [" + GetMissionsFolder() +
+                  "]: " + m_lockError + ".");
+        return FlowResult::Failed;
+    }
 
     const QString archivePath = GetMissionsFolder() + missionName + QStringLiteral(".zip");
     // A URL cannot carry blanks and the like; the site part is the user's own text.
@@ -99,6 +153,7 @@ FlowResult MissionFlow::Run() {
         }
     }
 
+    lock.release();
     if (!fetched) {
         m_log.log(QStringLiteral("ERROR: Mission was not found on any configured sites."));
         return FlowResult::Failed;

@@ -11,6 +11,9 @@ class CLauncherSettings;
 class CTokenList;
 class FlowSteps;
 class MissionLog;
+namespace platform {
+class FolderLock;
+}
 
 enum class FlowResult {
     Configuration,  // no arguments: the configuration ran
@@ -31,6 +34,8 @@ public:
 private:
     QString GetMissionsFolder() const;
     bool HasMissionFile(const QString& missionName) const;
+    // False, with m_lockError set, when the missions folder is missing or cannot be written.
+    bool LockMissionsFolder(platform::FolderLock& lock);
     FlowResult Launch();
 
     MissionLog& m_log;
@@ -38,6 +43,7 @@ private:
     const CTokenList& m_args;
     FlowSteps& m_steps;
     int m_getMissionIndex = -1;
+    QString m_lockError;
 };
 
 }  // namespace torv

@@ -1,6 +1,7 @@
 #include "app/MissionFlowSteps.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "app/MissionExtraction.h"
 #include "app/MissionLog.h"
@@ -18,7 +19,7 @@ bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archiv
     if (!m_swept) {
         // A killed run's temporary files go before this run adds its own.
         m_swept = true;
-        const QString folder = JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+        const QString folder = JoinPath(QFileInfo(archivePath).path(), QString());
         const int removed = SweepStagedFiles(QFile::encodeName(folder).toStdString());
         if (removed > 0) {
             m_log.log(QStringLiteral("Removed %1 temporary %2 left in [%3] by an interrupted run.")
@@ -30,8 +31,8 @@ bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archiv
 }
 
 bool MissionFlowSteps::ExtractMission(const QString& archivePath) {
-    const QString missionsFolder =
-        JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+    // The archive lies in the missions folder, whatever the case of that folder's name.
+    const QString missionsFolder = JoinPath(QFileInfo(archivePath).path(), QString());
     return torv::ExtractMission(m_log, archivePath, missionsFolder);
 }
 

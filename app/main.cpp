@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 
+#include <csignal>
+
 #include "app/TorvMain.h"
 #include "common/TokenList.h"
 #include "platform/Display.h"
@@ -10,6 +12,8 @@
 int main(int argc, char** argv) {
     // Before anything is fetched, so no interrupt can leave a partial file behind.
     torv::platform::InstallInterruptCleanup();
+    // A reader of standard output that goes away (torv ... | head -1) must not end the fetch.
+    std::signal(SIGPIPE, SIG_IGN);
     torv::CTokenList args;
     args.Fill(argc, argv);
     const QString appName = torv::ApplicationNameFrom(argc > 0 ? argv[0] : nullptr);

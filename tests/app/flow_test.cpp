@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 #include "app/GameStarter.h"
@@ -12,6 +13,7 @@
 #include "app/MissionLog.h"
 #include "app/recording_log.h"
 #include "common/TokenList.h"
+#include "platform/FolderLock.h"
 #include "platform/Profile.h"
 #include "platform/WineRegistry.h"
 #include "settings/LauncherSettings.h"
@@ -274,6 +276,11 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-getmission", "-rund3"},
                  kUsageLines,
                  FlowResult::Failed},
+        // Names that reduce to nothing would fetch "<site>.zip".
+        EarlyEnd{"EmptyName", {"-getmission", ""}, kUsageLines, FlowResult::Failed},
+        EarlyEnd{"DotName", {"-getmission", "."}, kUsageLines, FlowResult::Failed},
+        EarlyEnd{"FolderOnly", {"-getmission", "a/"}, kUsageLines, FlowResult::Failed},
+        EarlyEnd{"ExtensionOnly", {"-getmission", "C:\\.mn3"}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"NoGetMissionStillLaunches",
                  {"-rund3", "-nointro"},
                  {"WARNING: -getmission arg not found, no mission downloaded...",
@@ -296,6 +303,76 @@ INSTANTIATE_TEST_SUITE_P(
                   "ERROR: Mission was not found on any configured sites."},
                  FlowResult::Failed}),
     [](const testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
+
+TEST_F(FlowTest, MissionsFolderIsFoundInAnyCaseAndNeverCreated) {
+    const struct {
+        const char* name;
+        const char* folder;  // what the game folder holds instead of "missions"
+        bool isFile;
+        QString reason;  // empty: the mission is fetched into that folder
+    } cases[] = {
+        {"Capitalised", "Missions", false, {}},
+        {"Capitals", "MISSIONS", false, {}},
+        {"Missing", nullptr, false, "No such file or directory"},
+        {"FileInItsPlace", "missions", true, "Not a directory"},
+    };
+    m_server.route("/s/btc.zip", Reply(200, "OK", mission("btc.mn3")));
+    addSite(m_server.url("/s/"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(m_gameFolder).removeRecursively();
+        QDir().mkpath(m_gameFolder);
+        if (c.folder != nullptr && c.isFile) {
+            QFile(m_gameFolder + c.folder).open(QIODevice::WriteOnly);
+        } else if (c.folder != nullptr) {
+            QDir().mkpath(m_gameFolder + c.folder);
+        }
+        m_log.lines.clear();
+        const size_t requestsBefore = m_server.requests().size();
+
+        const FlowResult result = run({kTool, "-getmission", "btc"});
+        if (c.reason.isEmpty()) {
+            EXPECT_EQ(result, FlowResult::Done);
+            EXPECT_TRUE(m_log.lines.contains("Mission found, downloading to [" + m_gameFolder +
+                                             c.folder + "/btc.zip]..."));
+            EXPECT_EQ(QFile(m_gameFolder + c.folder + "/btc.mn3").size(), 3000);
+            // A second run finds it there without asking a site.
+            m_log.lines.clear();
+            EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
+            EXPECT_EQ(m_log.lines[2], QStringLiteral("Mission file [btc.mn3] found in [") +
+                                          m_gameFolder + c.folder + "/].");
+            EXPECT_EQ(m_server.requests().size(), requestsBefore + 1);
+        } else {
+            EXPECT_EQ(result, FlowResult::Failed);
+            EXPECT_EQ(m_log.lines.mid(2),
+                      QStringList({"ERROR: Unable to use the missions folder [" + missions() +
+                                   "]: " + c.reason + "."}));
+            EXPECT_EQ(m_server.requests().size(), requestsBefore);
+            EXPECT_EQ(QDir(m_gameFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                      c.isFile ? QStringList{"missions"} : QStringList{});
+        }
+    }
+}
+
+TEST_F(FlowTest, WaitsForAnotherFetchIntoTheFolderThenLooksAgain) {
+    addSite(m_server.url("/s/"));
+    platform::FolderLock other;
+    QString error;
+    ASSERT_TRUE(other.open(missions(), error)) << error.toStdString();
+    ASSERT_TRUE(other.tryLock());
+    // The other process delivers the mission and lets go while this one waits.
+    QTimer::singleShot(300, [&] {
+        QFile(missions() + "btc.mn3").open(QIODevice::WriteOnly);
+        other.release();
+    });
+
+    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
+    EXPECT_EQ(m_log.lines.mid(2, 2),
+              QStringList({"Another torv is fetching into [" + missions() +
+                               "]; waiting for it to finish...",
+                           "Mission file [btc.mn3] found in [" + missions() + "]."}));
+    EXPECT_TRUE(m_server.requests().empty());
+}
 
 TEST_F(FlowTest, EmptySiteListEndsWithTheErrorOnly) {
     EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3"}), FlowResult::Failed);

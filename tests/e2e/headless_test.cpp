@@ -10,12 +10,16 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <vector>
+
 #include "support/http_server.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
 namespace {
 
+using torv::test::HttpReply;
 using torv::test::HttpServer;
 using torv::test::Reply;
 using torv::test::TempDir;
@@ -54,18 +58,24 @@ protected:
         writeFile(m_root + "/config/Quillfen/torv.ini", ini);
     }
 
-    Outcome run(const QStringList& arguments) {
+    // Starts program (torv unless told) in the sandbox; finish() collects it.
+    std::unique_ptr<QProcess> start(const QStringList& arguments,
+                                    const QString& program = QStringLiteral(TORV_BINARY)) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(name);
         env.insert("XDG_CONFIG_HOME", m_root + "/config");
         env.insert("WINEPREFIX", m_root + "/prefix");
         env.insert("HOME", m_root + "/home");
-        QProcess process;
-        process.setProcessEnvironment(env);
-        process.setProgram(QStringLiteral(TORV_BINARY));
-        process.setArguments(arguments);
-        process.start();
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env);
+        process->setProgram(program);
+        process->setArguments(arguments);
+        process->start();
+        return process;
+    }
+
+    static Outcome finish(QProcess& process) {
         Outcome result;
         if (!process.waitForFinished(60000)) {
             process.kill();
@@ -79,6 +89,8 @@ protected:
             result.lines.removeLast();
         return result;
     }
+
+    Outcome run(const QStringList& arguments) { return finish(*start(arguments)); }
 
     QString read(const QString& path) {
         QFile file(path);
@@ -195,6 +207,71 @@ TEST_F(HeadlessTest, ConfigurationModeWithoutDisplaySaysSoAndShowsTheSettings) {
                                       "Mission site 1: [http://a.example/m/].",
                                       "Mission site 2: [http://b.example/]."}));
     EXPECT_EQ(read(m_root + "/config/Quillfen/torv.ini"), before);
+}
+
+TEST_F(HeadlessTest, RacingProcessesTakeTurnsAndFetchOnce) {
+    // The site answers slowly, so the others start while the first one holds the folder.
+    HttpReply slow = Reply(200, "OK", missionArchive());
+    slow.delayBeforeHeadersMs = 1'500;
+    m_server.route("/m/btc.zip", slow);
+    writeSettings(m_game, false, {QString::fromStdString(m_server.url("/m/"))});
+
+    std::vector<std::unique_ptr<QProcess>> racers;
+    for (int i = 0; i < 4; ++i)
+        racers.push_back(start({"-getmission", "btc"}));
+    int waited = 0;
+    for (auto& racer : racers) {
+        const Outcome outcome = finish(*racer);
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.lines.join('\n').toStdString();
+        if (outcome.lines.contains("Another torv is fetching into [" + m_game +
+                                   "missions/]; waiting for it to finish...")) {
+            ++waited;
+            EXPECT_TRUE(outcome.lines.contains("Mission file [btc.mn3] found in [" + m_game +
+                                               "missions/]."));
+        }
+    }
+    EXPECT_EQ(m_server.requests().size(), 1u) << "the others found what the first fetched";
+    EXPECT_GE(waited, 1) << "the site was slow enough for the others to start meanwhile";
+    EXPECT_EQ(QFile(m_game + "missions/btc.mn3").size(), 50000);
+    EXPECT_EQ(QDir(m_game + "missions").entryList(QDir::Files | QDir::Hidden),
+              QStringList({".torv.lock", "btc.mn3", "btc.txt"}));
+}
+
+TEST_F(HeadlessTest, KeepsFetchingWhenItsOutputIsClosed) {
+    // The answer comes after the reader has taken its one line and gone.
+    HttpReply slow = Reply(200, "OK", missionArchive());
+    slow.delayBeforeHeadersMs = 500;
+    m_server.route("/m/btc.zip", slow);
+    writeSettings(m_game, false, {QString::fromStdString(m_server.url("/m/"))});
+
+    const QString pipeline =
+        QStringLiteral("( \"%1\" -getmission btc; echo $? > \"%2/status\" ) | head -1")
+            .arg(TORV_BINARY, m_root);
+    // As from a user's shell: this test process (through QProcess) ignores SIGPIPE, and an
+    // ignored signal stays ignored in every child.
+    const Outcome outcome =
+        finish(*start({"--default-signal=PIPE", "/bin/sh", "-c", pipeline}, "/usr/bin/env"));
+    EXPECT_EQ(outcome.lines, QStringList{"Torvane Auto-download Tool by Quillfen."});
+    EXPECT_EQ(read(m_root + "/status").trimmed(), "0");
+    EXPECT_EQ(QFile(m_game + "missions/btc.mn3").size(), 50000);
+}
+
+TEST_F(HeadlessTest, NoMissionsFolderOrNoNameEndsBeforeAnySite) {
+    writeSettings(m_game, false, {QString::fromStdString(m_server.url("/m/"))});
+    const Outcome noName = run({"-getmission", "", "-rund3"});
+    EXPECT_EQ(noName.exitCode, 1);
+    EXPECT_EQ(noName.lines.mid(2, 1),
+              QStringList({"ERROR: -getmission must be followed by a mission name."}));
+
+    QDir(m_game + "missions").removeRecursively();
+    const Outcome noFolder = run({"-getmission", "btc", "-rund3"});
+    EXPECT_EQ(noFolder.exitCode, 1);
+    EXPECT_EQ(noFolder.lines.mid(2),
+              QStringList({"ERROR: Unable to use the missions folder [" + m_game +
+                           "missions/]: No such file or directory."}));
+    EXPECT_FALSE(QDir(m_game + "missions").exists()) << "never created for the user";
+    EXPECT_TRUE(m_server.requests().empty());
+    EXPECT_FALSE(QFile::exists(m_game + "args.txt"));
 }
 
 }  // namespace

@@ -392,7 +392,7 @@ void HttpServer::serve(int fd) {
     for (const auto& [name, value] : reply->headers) {
         out += name + ": " + value + "\r\n";
     }
-    if (!hasHeader(reply->headers, "Content-Length")) {
+    if (!hasHeader(reply->headers, "Content-Length") && reply->fault != Fault::Unannounced) {
         size_t announced = body.size() + (reply->fault == Fault::ShortBody ? 1024 : 0);
         out += "Content-Length: " + std::to_string(announced) + "\r\n";
     }
@@ -410,6 +410,17 @@ void HttpServer::serve(int fd) {
             toSend = 0;
         } else if (reply->fault == Fault::CloseMidBody || reply->fault == Fault::StallMidBody) {
             toSend = body.size() / 2;
+        }
+        if (reply->fault == Fault::Trickle) {
+            // One byte per interval, each wait cut short when the server stops.
+            for (size_t i = 0; i < body.size(); ++i) {
+                auto next = Clock::now() + std::chrono::milliseconds(reply->trickleIntervalMs);
+                if (waitFor(m_wakeRead, POLLIN, m_wakeRead, next) != Wait::TimedOut ||
+                    !sendAll(fd, m_wakeRead, body.data() + i, 1)) {
+                    return;
+                }
+            }
+            toSend = 0;
         }
         if (!sendAll(fd, m_wakeRead, body.data(), toSend)) {
             return;

@@ -29,6 +29,8 @@ struct HttpReply {
         StallMidBody,       // half of the body, then silence until the client goes or the server
                             // stops
         NoStatus,           // the request is read and never answered
+        Trickle,            // the body one byte per trickleIntervalMs
+        Unannounced,        // no Content-Length: the body ends when the connection closes
     };
 
     int status = 200;
@@ -38,6 +40,7 @@ struct HttpReply {
     HttpHeaders headers;
     int delayBeforeHeadersMs = 0;
     Fault fault = Fault::None;
+    int trickleIntervalMs = 0;
 };
 
 // A plain answer: status, reason phrase and body.
