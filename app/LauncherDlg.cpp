@@ -119,7 +119,9 @@ void CLauncherDlg::OnSysCommand(int id) {
 void CLauncherDlg::RunConfiguration() {
     CConfigDlg dialog(&m_settings, m_registry, this);
     const int result = dialog.DoModal();
-    if (result == res::IDOK) {
+    if (result == res::IDOK && !dialog.GetSaveError().isEmpty()) {
+        log(dialog.GetSaveError());
+    } else if (result == res::IDOK) {
         for (const QString& warning : dialog.GetWriteWarnings())
             log(warning);
         log(QStringLiteral("Configuration changes saved."));

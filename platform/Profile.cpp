@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <filesystem>
+#include <system_error>
 
 namespace torv::platform {
 
@@ -117,6 +119,52 @@ SectionRange findSection(const QStringList& lines, const QString& section) {
     return range;
 }
 
+// Sets the entry in the first section of that name, adding the section at the end when absent.
+void setEntry(QStringList& lines, const QString& section, const QString& entry,
+              const QString& value) {
+    const QString line =
+        Profile::escape(entry, true) + QLatin1Char('=') + Profile::escape(value, false);
+    const SectionRange range = findSection(lines, section);
+    if (range.begin < 0) {
+        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) {
+            lines.append(QString());
+        }
+        lines.append(QLatin1Char('[') + Profile::escape(section, true) + QLatin1Char(']'));
+        lines.append(line);
+        return;
+    }
+    qsizetype lastContent = range.header;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const EntryLine parsed = parseEntry(lines.at(i));
+        if (parsed.valid && sameName(parsed.name, entry)) {
+            lines[i] = line;
+            return;
+        }
+        if (!lines.at(i).trimmed().isEmpty()) {
+            lastContent = i;
+        }
+    }
+    // New entries go after the section's last line, before the blank lines that separate it.
+    lines.insert(lastContent + 1, line);
+}
+
+// Removes every section of that name with all its lines; true when there was one.
+bool dropSection(QStringList& lines, const QString& section) {
+    bool removed = false;
+    for (SectionRange range = findSection(lines, section); range.header >= 0;
+         range = findSection(lines, section)) {
+        lines.erase(lines.begin() + range.header, lines.begin() + range.end);
+        removed = true;
+    }
+    return removed;
+}
+
+void setError(QString* error, const QString& reason) {
+    if (error != nullptr) {
+        *error = reason;
+    }
+}
+
 }  // namespace
 
 Profile::Profile(QString filePath) : m_filePath(std::move(filePath)) {}
@@ -214,13 +262,18 @@ QStringList Profile::readLines() const {
     return lines;
 }
 
-bool Profile::writeLines(const QStringList& lines) const {
+bool Profile::writeLines(const QStringList& lines, QString* error) const {
     const QFileInfo info(m_filePath);
-    if (!QDir().mkpath(info.absolutePath())) {
+    // The standard library says why a folder could not be made; QDir only that it could not.
+    std::error_code made;
+    std::filesystem::create_directories(QFile::encodeName(info.absolutePath()).toStdString(), made);
+    if (made) {
+        setError(error, QString::fromStdString(made.message()));
         return false;
     }
     QSaveFile file(m_filePath);
     if (!file.open(QIODevice::WriteOnly)) {
+        setError(error, file.errorString());
         return false;
     }
     QByteArray data;
@@ -228,11 +281,18 @@ bool Profile::writeLines(const QStringList& lines) const {
         data += line.toUtf8();
         data += '\n';
     }
-    if (file.write(data) != data.size()) {
+    // A full disk shows only when the buffer reaches the file, and commit() would then put the
+    // short file in place of the old one.
+    if (file.write(data) != data.size() || !file.flush()) {
+        setError(error, file.errorString());
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        setError(error, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 QString Profile::getString(const QString& section, const QString& entry,
@@ -268,31 +328,35 @@ QList<QPair<QString, QString>> Profile::values(const QString& section) const {
     return result;
 }
 
+void Profile::Batch::writeString(const QString& section, const QString& entry,
+                                 const QString& value) {
+    // A null entry marks a removal, so an empty name is stored as an empty one.
+    m_changes.append({section, entry.isNull() ? QLatin1String("") : entry, value});
+}
+
+void Profile::Batch::writeInt(const QString& section, const QString& entry, int value) {
+    writeString(section, entry, QString::number(value));
+}
+
+void Profile::Batch::removeSection(const QString& section) {
+    m_changes.append({section, QString(), QString()});
+}
+
+bool Profile::write(const Batch& batch, QString* error) {
+    QStringList lines = readLines();
+    for (const Batch::Change& change : batch.m_changes) {
+        if (change.entry.isNull()) {
+            dropSection(lines, change.section);
+        } else {
+            setEntry(lines, change.section, change.entry, change.value);
+        }
+    }
+    return writeLines(lines, error);
+}
+
 bool Profile::writeString(const QString& section, const QString& entry, const QString& value) {
     QStringList lines = readLines();
-    const QString line = escape(entry, true) + QLatin1Char('=') + escape(value, false);
-    const SectionRange range = findSection(lines, section);
-    if (range.begin < 0) {
-        if (!lines.isEmpty() && !lines.last().trimmed().isEmpty()) {
-            lines.append(QString());
-        }
-        lines.append(QLatin1Char('[') + escape(section, true) + QLatin1Char(']'));
-        lines.append(line);
-        return writeLines(lines);
-    }
-    qsizetype lastContent = range.header;
-    for (qsizetype i = range.begin; i < range.end; ++i) {
-        const EntryLine parsed = parseEntry(lines.at(i));
-        if (parsed.valid && sameName(parsed.name, entry)) {
-            lines[i] = line;
-            return writeLines(lines);
-        }
-        if (!lines.at(i).trimmed().isEmpty()) {
-            lastContent = i;
-        }
-    }
-    // New entries go after the section's last line, before the blank lines that separate it.
-    lines.insert(lastContent + 1, line);
+    setEntry(lines, section, entry, value);
     return writeLines(lines);
 }
 
@@ -302,13 +366,7 @@ bool Profile::writeInt(const QString& section, const QString& entry, int value) 
 
 bool Profile::removeSection(const QString& section) {
     QStringList lines = readLines();
-    bool removed = false;
-    for (SectionRange range = findSection(lines, section); range.header >= 0;
-         range = findSection(lines, section)) {
-        lines.erase(lines.begin() + range.header, lines.begin() + range.end);
-        removed = true;
-    }
-    if (!removed) {
+    if (!dropSection(lines, section)) {
         return true;
     }
     return writeLines(lines);

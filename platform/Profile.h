@@ -35,6 +35,26 @@ public:
     // All entries of the section as (name, value), in file order.
     QList<QPair<QString, QString>> values(const QString& section) const;
 
+    // Changes that reach the file together: applied in order over the file as it is, which is
+    // then replaced once.
+    class Batch {
+    public:
+        void writeString(const QString& section, const QString& entry, const QString& value);
+        void writeInt(const QString& section, const QString& entry, int value);
+        void removeSection(const QString& section);
+
+    private:
+        friend class Profile;
+        struct Change {
+            QString section;
+            QString entry;  // null: remove the section
+            QString value;
+        };
+        QList<Change> m_changes;
+    };
+    // False leaves the file as it was; error, when given, then says why in a few words.
+    bool write(const Batch& batch, QString* error = nullptr);
+
     bool writeString(const QString& section, const QString& entry, const QString& value);
     bool writeInt(const QString& section, const QString& entry, int value);
     // Removes every section of that name with all its lines; true also when there was none.
@@ -45,7 +65,7 @@ public:
 
 private:
     QStringList readLines() const;
-    bool writeLines(const QStringList& lines) const;
+    bool writeLines(const QStringList& lines, QString* error = nullptr) const;
 
     QString m_filePath;
 };

@@ -48,8 +48,9 @@ QWidget* makeControl(const ControlTemplate& control, QWidget* parent) {
         case ControlKind::PushButton:
         case ControlKind::DefaultPushButton: {
             auto* button = new QPushButton(text, parent);
+            // A focused button takes Return itself; elsewhere Return goes to the default button.
+            button->setAutoDefault(true);
             button->setDefault(control.kind == ControlKind::DefaultPushButton);
-            button->setAutoDefault(false);
             return button;
         }
         case ControlKind::CheckBox:

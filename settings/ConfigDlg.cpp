@@ -1,11 +1,14 @@
 #include "settings/ConfigDlg.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include "platform/WineRegistry.h"
 #include "res/DialogBuilder.h"
 #include "res/Strings.h"
 #include "settings/GameDiscovery.h"
@@ -40,13 +43,13 @@ const QString CConfigDlg::kDefaultSite =
 
 CConfigDlg::CConfigDlg(CLauncherSettings* pSettings, platform::WineRegistry& registry,
                        QWidget* parent)
-    : QDialog(parent), m_pSettings(pSettings), m_frontEnds(registry) {
+    : QDialog(parent), m_pSettings(pSettings), m_registry(registry), m_frontEnds(registry) {
     Build(nullptr, true);
 }
 
 CConfigDlg::CConfigDlg(CLauncherSettings* pSettings, platform::WineRegistry& registry,
                        ISiteChecker* checker, QWidget* parent)
-    : QDialog(parent), m_pSettings(pSettings), m_frontEnds(registry) {
+    : QDialog(parent), m_pSettings(pSettings), m_registry(registry), m_frontEnds(registry) {
     Build(checker, false);
 }
 
@@ -176,8 +179,11 @@ void CConfigDlg::OnCheckChange(int row) {
 
 void CConfigDlg::ShowGameFolder(const QString& folder) {
     const bool valid = IsValidGameFolder(folder);
+    m_shownFolder = folder;
     m_pathEdit->setText(valid ? folder : res::String(res::IDS_INVALID_D3_PATH));
-    m_pathEdit->setCursorPosition(0);  // the start of a long path, as the edit box showed it
+    // A long path shows its end, where the game's own folder is named.
+    m_pathEdit->setCursorPosition(int(m_pathEdit->text().size()));
+    m_pathEdit->setToolTip(valid ? folder : QString());
     m_okButton->setEnabled(valid);
     for (int row = 0; row < m_appList->count(); ++row) {
         QListWidgetItem* item = m_appList->item(row);
@@ -188,11 +194,26 @@ void CConfigDlg::ShowGameFolder(const QString& folder) {
     }
 }
 
+QString CConfigDlg::BrowseStartFolder() const {
+    if (!m_shownFolder.isEmpty() && QFileInfo(m_shownFolder).isDir()) {
+        return m_shownFolder;
+    }
+    const QString driveC = m_registry.prefixPath() + QStringLiteral("/drive_c");
+    if (QFileInfo(driveC).isDir()) {
+        return driveC;
+    }
+    return QDir::homePath();
+}
+
 QString CConfigDlg::ChooseFileDefault(QWidget* parent) const {
     QFileDialog dialog(parent);
+    // Qt's own dialog, so that hidden folders such as ~/.wine are always listed.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFilter(dialog.filter() | QDir::Hidden);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(QStringLiteral("Descent 3 Executable (main.exe)"));
+    dialog.setDirectory(BrowseStartFolder());
+    dialog.setNameFilter(QStringLiteral("Descent 3 Executable (main.exe Descent3.exe Descent3)"));
     dialog.setDefaultSuffix(QStringLiteral("exe"));
     dialog.selectFile(QStringLiteral("main.exe"));
     if (dialog.exec() != QDialog::Accepted) {
@@ -243,9 +264,17 @@ void CConfigDlg::OnOK() {
         m_pSettings->AddSite(site);
     }
     m_pSettings->SetKeepAlive(m_keepAliveCheck->isChecked() ? 1 : 0);
-    m_pSettings->Save();
 
     m_writeWarnings.clear();
+    m_saveError.clear();
+    QString reason;
+    if (!m_pSettings->Save(&reason)) {
+        // The front ends would start this tool with settings it does not have.
+        m_saveError = QStringLiteral("ERROR: Configuration could not be saved to [%1]: %2.")
+                          .arg(m_pSettings->GetSavePath(), reason);
+        QDialog::accept();
+        return;
+    }
     const QString gameFolder = m_pSettings->GetGameFolder();
     for (int row = 0; row < m_appList->count(); ++row) {
         const int index = GetEntryIndex(row);

@@ -55,6 +55,9 @@ public:
     // After OK: one log line for each front end whose launch settings could not be written as
     // its row asked; empty when every row was written.
     const QStringList& GetWriteWarnings() const { return m_writeWarnings; }
+    // After OK: the log line of a save that failed (the front ends are then left alone); empty
+    // when the settings were saved.
+    const QString& GetSaveError() const { return m_saveError; }
 
     // Check states of the application rows, 0 unchecked, 1 checked, 2 indeterminate.
     int GetCheck(int row) const;
@@ -93,6 +96,7 @@ private:
     void ShowGameFolder(const QString& folder);
     void OnItemChanged(QListWidgetItem* item);
     QString ChooseFileDefault(QWidget* parent) const;
+    QString BrowseStartFolder() const;
 
     QCheckBox* m_keepAliveCheck = nullptr;
     CSiteListBox* m_siteList = nullptr;
@@ -101,10 +105,13 @@ private:
     QPushButton* m_okButton = nullptr;
     QPushButton* m_browseButton = nullptr;
     CLauncherSettings* m_pSettings;
+    const platform::WineRegistry& m_registry;
     CFrontEnds m_frontEnds;
+    QString m_shownFolder;  // the folder last given to the edit box, usable or not
 
     FileChooser m_chooseFile;
     QStringList m_writeWarnings;
+    QString m_saveError;
     bool m_initialized = false;
     bool m_settingCheck = false;
 };

@@ -97,18 +97,22 @@ void CLauncherSettings::LoadSites() {
     }
 }
 
-void CLauncherSettings::Save() {
-    m_profile.writeString(kSettingsSection, kVersionEntry, res::String(res::IDS_VERSION));
-    m_profile.writeString(kSettingsSection, kGameFolderEntry, m_gameFolder);
-    SaveSites();
-    m_profile.writeInt(kSettingsSection, kKeepAliveEntry, m_keepAlive != 0 ? 1 : 0);
+bool CLauncherSettings::Save(QString* error) {
+    // One batch: a failure part way must not leave a file without its site list.
+    platform::Profile::Batch batch;
+    batch.writeString(kSettingsSection, kVersionEntry, res::String(res::IDS_VERSION));
+    batch.writeString(kSettingsSection, kGameFolderEntry, m_gameFolder);
+    // The old list goes whole, so no entry of a longer list survives a shorter one.
+    batch.removeSection(kSitesSection);
+    for (qsizetype i = 0; i < m_sites.size(); ++i) {
+        batch.writeString(kSitesSection, QStringLiteral("URL%1").arg(i + 1), m_sites.at(i));
+    }
+    batch.writeInt(kSettingsSection, kKeepAliveEntry, m_keepAlive != 0 ? 1 : 0);
+    return m_profile.write(batch, error);
 }
 
-void CLauncherSettings::SaveSites() {
-    m_profile.removeSection(kSitesSection);
-    for (qsizetype i = 0; i < m_sites.size(); ++i) {
-        m_profile.writeString(kSitesSection, QStringLiteral("URL%1").arg(i + 1), m_sites.at(i));
-    }
+QString CLauncherSettings::GetSavePath() const {
+    return m_profile.filePath();
 }
 
 }  // namespace torv

@@ -36,13 +36,16 @@ public:
 
     // True until a save has happened; call a getter first.
     bool IsFirstRun() const;
-    void Save();
+    // Writes everything in one replacement of the profile file. False leaves the file as it was;
+    // error, when given, then says why.
+    bool Save(QString* error = nullptr);
+    // Where Save writes.
+    QString GetSavePath() const;
 
 private:
     void EnsureLoaded();
     void Load();
     void LoadSites();
-    void SaveSites();
 
     platform::Profile& m_profile;
     const platform::WineRegistry& m_registry;

@@ -10,6 +10,20 @@ CSiteEdit::CSiteEdit(QWidget* focusTarget, QWidget* parent)
     hide();
 }
 
+QString CSiteEdit::ConfirmedText() const {
+    const QString typed = text().trimmed();
+    const QString prefill = QStringLiteral("http://");
+    if (!typed.startsWith(prefill)) {
+        return typed;
+    }
+    const QString rest = typed.mid(prefill.size()).trimmed();
+    if (rest.startsWith(QLatin1String("http://"), Qt::CaseInsensitive) ||
+        rest.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        return rest;
+    }
+    return typed;
+}
+
 void CSiteEdit::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Escape:

@@ -12,6 +12,10 @@ public:
     // focusTarget: the list that takes the focus back on Enter and Esc.
     CSiteEdit(QWidget* focusTarget, QWidget* parent);
 
+    // The text as confirmed: an address typed or pasted behind the pre-filled "http://" loses
+    // that doubled prefix.
+    QString ConfirmedText() const;
+
     bool m_bCancel = false;
 
 signals:

@@ -168,6 +168,10 @@ void CSiteListBox::BeginEdit(int index) {
     if (!m_core.BeginEdit(index)) {
         return;
     }
+    // Qt hands the focus to whatever takes clicks before the list sees the button, and losing it
+    // ends the edit: a right-click must leave it open, so the list takes the focus itself, for
+    // the other buttons only (mousePressEvent).
+    setFocusPolicy(Qt::TabFocus);
     executeDelayedItemsLayout();
     scrollToItem(item(index));
     const QRect R = visualItemRect(item(index));
@@ -184,9 +188,10 @@ void CSiteListBox::EndEdit(bool accept) {
     if (!m_core.IsEditing()) {
         return;
     }
+    setFocusPolicy(Qt::StrongFocus);
     const bool keep = accept && !m_edit->m_bCancel;
     const bool editorHadFocus = m_edit->hasFocus();
-    m_core.EndEdit(keep, m_edit->text());
+    m_core.EndEdit(keep, m_edit->ConfirmedText());
     if (editorHadFocus) {
         setFocus(Qt::OtherFocusReason);  // not wherever hiding the editor would send it
     }
@@ -405,6 +410,13 @@ bool CSiteListBox::event(QEvent* event) {
 }
 
 void CSiteListBox::mousePressEvent(QMouseEvent* event) {
+    if (IsEditing()) {
+        if (event->button() == Qt::RightButton) {
+            event->accept();  // no menu and no new selection while an edit is open
+            return;
+        }
+        setFocus(Qt::MouseFocusReason);  // a click elsewhere in the list ends the edit
+    }
     // Like a list box, a click below the last row selects the nearest row instead of nothing.
     if (!indexAt(event->position().toPoint()).isValid() && count() > 0) {
         m_items.SetCurSel(ItemFromPoint(event->position().toPoint()));

@@ -42,7 +42,7 @@ void CSiteListCore::SetSiteState(int index, int state) {
 }
 
 void CSiteListCore::AppendSite(const QString& url) {
-    if (url == kBlankSite) {
+    if (url == kBlankSite || url == QLatin1String("https://")) {
         return;
     }
     const int index = m_items.AddString(url);

@@ -46,7 +46,8 @@ public:
     int GetSiteState(int index) const;
     void SetSiteState(int index, int state);
 
-    // Appends url as an unchecked site, checks and places it; the bare "http://" is ignored.
+    // Appends url as an unchecked site, checks and places it; a bare "http://" or "https://" is
+    // ignored.
     void AppendSite(const QString& url);
 
     int AddBlankSite();

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace torv {
 
@@ -21,7 +22,10 @@ bool ExtractSiteUrl(const QByteArray& line, QString& url) {
     if (const qsizetype nul = text.indexOf('\0'); nul >= 0) {
         text = text.first(nul);
     }
-    const qsizetype start = text.indexOf(QByteArrayView("http://"));
+    // Whichever scheme comes first starts the URL.
+    const qsizetype plain = text.indexOf(QByteArrayView("http://"));
+    const qsizetype secure = text.indexOf(QByteArrayView("https://"));
+    const qsizetype start = plain < 0 ? secure : secure < 0 ? plain : std::min(plain, secure);
     if (start < 0) {
         return false;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -147,6 +148,20 @@ TEST_F(ConfigurationRunTest, CancelChangesNeitherTheProfileNorTheFrontEnd) {
     });
     EXPECT_EQ(log.mid(2), QStringList({"Configuration changes discarded."}));
     EXPECT_EQ(ini(), iniBefore);
+    EXPECT_EQ(test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"), regBefore);
+}
+
+TEST_F(ConfigurationRunTest, FailedSaveIsLoggedAndLeavesTheFrontEndAlone) {
+    const QByteArray regBefore = test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
+    const QStringList log = runWithoutArguments([this](CConfigDlg& dialog) {
+        // The settings folder turns into a file while the dialog is open.
+        ASSERT_TRUE(QDir(m_config + "/Quillfen").removeRecursively());
+        test::WinePrefixFixture::write(m_config + "/Quillfen", QByteArray("not a folder"));
+        dialog.SetCheck(0, 1);
+        dialog.okButton()->click();
+    });
+    EXPECT_EQ(log.mid(2), QStringList({"ERROR: Configuration could not be saved to [" + m_config +
+                                       "/Quillfen/torv.ini]: Not a directory."}));
     EXPECT_EQ(test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"), regBefore);
 }
 

@@ -1,6 +1,7 @@
 // Runs both dropped-file scanners over the input as a file's contents, and the URL cut over each of
-// its lines, checking what the site list relies on: every URL is a lower-case "http://.../", the
-// scans end, the positions stay in their bounds, and the block scan matches the byte-by-byte rule.
+// its lines, checking what the site list relies on: every URL is a lower-case "http://.../" or
+// "https://.../", the scans end, the positions stay in their bounds, and the block scan matches
+// the byte-by-byte rule.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -23,7 +24,7 @@ void check(bool condition) {
 }
 
 void checkUrl(const QString& url) {
-    check(url.startsWith(QLatin1String("http://")));
+    check(url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://")));
     check(url.endsWith(QLatin1Char('/')));
     for (const QChar c : url) {
         check(!(c >= QLatin1Char('A') && c <= QLatin1Char('Z')));
@@ -116,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
         QString url = QStringLiteral("before");
         const bool found = torv::ExtractSiteUrl(bytes, url);
-        check(found == untilNul.contains("http://"));
+        check(found == (untilNul.contains("http://") || untilNul.contains("https://")));
         if (found) {
             checkUrl(url);
         } else {

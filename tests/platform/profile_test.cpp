@@ -218,6 +218,40 @@ TEST_F(ProfileTest, SavesReplaceTheFileInsteadOfOverwritingIt) {
               QStringList{QStringLiteral("torv.ini")});
 }
 
+TEST_F(ProfileTest, BatchAppliesInOrderAndKeepsWhatItDoesNotTouch) {
+    const char* before =
+        "; by hand\n[settings]\nVersion=0.3\nmystery line\n\n[MissionSites]\nURL1=a\nURL2=b\n"
+        "URL3=c\n\n[Other]\nx=y\n";
+    seed(before);
+    Profile profile(iniPath());
+    Profile::Batch batch;
+    batch.writeString(QStringLiteral("settings"), QStringLiteral("Version"), "0.4");
+    batch.removeSection(QStringLiteral("MissionSites"));
+    batch.writeString(QStringLiteral("MissionSites"), QStringLiteral("URL1"), "new");
+    batch.writeInt(QStringLiteral("settings"), QStringLiteral("Keep Alive"), 1);
+    const QString link = m_dir.path() + QStringLiteral("/old.ini");
+    ASSERT_EQ(::link(QFile::encodeName(iniPath()).constData(), QFile::encodeName(link).constData()),
+              0);
+    QString error = QStringLiteral("untouched");
+    ASSERT_TRUE(profile.write(batch, &error));
+    EXPECT_EQ(error, "untouched");
+    EXPECT_EQ(fileText(),
+              "; by hand\n[settings]\nVersion=0.4\nmystery line\nKeep Alive=1\n\n[Other]\nx=y\n"
+              "\n[MissionSites]\nURL1=new\n");
+    EXPECT_EQ(WinePrefixFixture::read(link), before) << "the old file was replaced, not written";
+}
+
+TEST_F(ProfileTest, BatchThatCannotBeStoredSaysWhyAndLeavesTheFile) {
+    WinePrefixFixture::write(m_dir.path() + QStringLiteral("/blocker"), QByteArray("file"));
+    Profile profile(m_dir.path() + QStringLiteral("/blocker/torv.ini"));
+    Profile::Batch batch;
+    batch.writeString(QStringLiteral("settings"), QStringLiteral("Version"), "v");
+    QString error;
+    EXPECT_FALSE(profile.write(batch, &error));
+    EXPECT_EQ(error, "Not a directory");
+    EXPECT_EQ(WinePrefixFixture::read(m_dir.path() + QStringLiteral("/blocker")), "file");
+}
+
 TEST_F(ProfileTest, TwoObjectsOverOneFileSeeEachOthersWrites) {
     Profile first(iniPath());
     Profile second(iniPath());

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,6 +20,7 @@
 #include "platform/WineRegistry.h"
 #include "platform/fake_wine_server.h"
 #include "platform/wine_prefix_fixture.h"
+#include "res/DialogBuilder.h"
 #include "res/DialogTemplates.h"
 #include "settings/LauncherSettings.h"
 #include "sitelist/SiteEdit.h"
@@ -406,6 +410,205 @@ TEST_F(ConfigDlgTest, KeepAliveShowsTheStoredFlag) {
     EXPECT_TRUE(dialog->keepAliveCheck()->isChecked());
     EXPECT_EQ(dialog->pathEdit()->text(), m_game);
     EXPECT_TRUE(dialog->okButton()->isEnabled());
+}
+
+struct ReturnRow {
+    const char* name;
+    int focus;  // control id
+    Qt::Key key;
+    int result;  // QDialog::Accepted / Rejected, or -1 while still open
+    int browses;
+};
+
+class ConfigDlgKeys : public ConfigDlgTest, public ::testing::WithParamInterface<ReturnRow> {};
+
+// The user ticks Keep Alive, moves the focus and presses a key: only OK may save that.
+TEST_P(ConfigDlgKeys, ReturnActsOnTheFocusedButtonElseOnOk) {
+    const ReturnRow& row = GetParam();
+    SeedValidSettings();
+    const QString before = Ini();
+    auto dialog = Open();
+    QApplication::setActiveWindow(dialog.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+    QWidget* focus = res::DialogControl(*dialog, row.focus);
+    focus->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(QApplication::focusWidget(), focus);
+    QTest::keyClick(focus, row.key);
+    EXPECT_EQ(m_chooserCalls, row.browses);
+    EXPECT_EQ(dialog->isVisible(), row.result < 0);
+    if (row.result >= 0) {
+        EXPECT_EQ(dialog->result(), row.result);
+    }
+    EXPECT_EQ(Ini().contains("Keep Alive=1"), row.result == QDialog::Accepted)
+        << Ini().toStdString();
+    if (row.result != QDialog::Accepted) {
+        EXPECT_EQ(Ini(), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ConfigDlgKeys,
+    ::testing::Values(
+        ReturnRow{"ReturnOnCancelCancels", res::IDCANCEL, Qt::Key_Return, QDialog::Rejected, 0},
+        ReturnRow{"KeypadEnterOnCancelCancels", res::IDCANCEL, Qt::Key_Enter, QDialog::Rejected, 0},
+        ReturnRow{"ReturnOnBrowseBrowses", res::IDC_BROWSE, Qt::Key_Return, -1, 1},
+        ReturnRow{"ReturnOnOkSaves", res::IDOK, Qt::Key_Return, QDialog::Accepted, 0},
+        ReturnRow{"ReturnOnTheCheckBoxIsOk", res::IDC_KEEPALIVE, Qt::Key_Return, QDialog::Accepted,
+                  0},
+        ReturnRow{"ReturnOnTheApplicationsIsOk", res::IDC_APPLIST, Qt::Key_Return,
+                  QDialog::Accepted, 0},
+        ReturnRow{"EscOnBrowseCancels", res::IDC_BROWSE, Qt::Key_Escape, QDialog::Rejected, 0}),
+    [](const ::testing::TestParamInfo<ReturnRow>& info) { return std::string(info.param.name); });
+
+// A tmpfs over a folder for the life of the object; not mounted when the system refuses.
+class TinyTmpfs {
+public:
+    explicit TinyTmpfs(const QString& folder) : m_folder(QFile::encodeName(folder)) {
+        QDir().mkpath(folder);
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, "size=4k") == 0;
+    }
+    ~TinyTmpfs() {
+        if (m_mounted) {
+            ::umount2(m_folder.constData(), MNT_DETACH);
+        }
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+};
+
+struct SaveFailureRow {
+    const char* name;
+    bool fullDisk;  // else a file stands where the settings folder belongs
+    QString reason;
+};
+
+class ConfigDlgSaveFailure : public ConfigDlgTest,
+                             public ::testing::WithParamInterface<SaveFailureRow> {};
+
+TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
+    const SaveFailureRow& row = GetParam();
+    const QString folder = QFileInfo(m_profile.filePath()).absolutePath();
+    std::unique_ptr<TinyTmpfs> disk;
+    if (row.fullDisk) {
+        disk = std::make_unique<TinyTmpfs>(folder);
+        if (!disk->mounted()) {
+            GTEST_SKIP() << "no tmpfs can be mounted here";
+        }
+        // Fills the one page the file system has.
+        SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/\n");
+    } else {
+        WinePrefixFixture::write(folder, QByteArray("a file"));
+    }
+    const QByteArray iniBefore = WinePrefixFixture::read(m_profile.filePath());
+    const QByteArray userReg = UserReg();
+    auto dialog = Open();
+    m_nextFile = m_game + "MAIN.EXE";
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    dialog->siteList()->AppendSite("http://three.example/");
+    QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->GetSaveError(), "ERROR: Configuration could not be saved to [" +
+                                          m_profile.filePath() + "]: " + row.reason + ".");
+    EXPECT_EQ(WinePrefixFixture::read(m_profile.filePath()), iniBefore);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), row.fullDisk ? 1 : 0)
+        << "no temporary file is left behind";
+    EXPECT_EQ(UserReg(), userReg) << "front ends are written only after a successful save";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, ConfigDlgSaveFailure,
+    ::testing::Values(SaveFailureRow{"FileWhereTheFolderBelongs", false, "Not a directory"},
+                      SaveFailureRow{"FullDisk", true, "No space left on device"}),
+    [](const ::testing::TestParamInfo<SaveFailureRow>& info) {
+        return std::string(info.param.name);
+    });
+
+struct StartRow {
+    const char* name;
+    QString ini;    // "@game" for the game folder, "@other" for a folder without the game
+    bool driveC;    // the Wine prefix has its drive C:
+    QString start;  // "@game", "@other", "@driveC" or "@home"
+};
+
+class ConfigDlgBrowseStart : public ConfigDlgTest,
+                             public ::testing::WithParamInterface<StartRow> {};
+
+TEST_P(ConfigDlgBrowseStart, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgram) {
+    const StartRow& row = GetParam();
+    const QString other = m_prefix.makeFolder("elsewhere/not-a-game");
+    const QString home = m_prefix.makeFolder("home");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    if (!row.driveC) {
+        m_registry = WineRegistry(m_prefix.root() + "/no-prefix");
+    }
+    SeedIni(QString(row.ini).replace("@game", m_game).replace("@other", other + "/"));
+    auto dialog = Open();
+    dialog->SetFileChooser({});  // the real file dialog
+
+    QString shownFolder;
+    QStringList filters;
+    bool hidden = false;
+    QTimer::singleShot(0, dialog.get(), [&] {
+        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(files, nullptr);
+        shownFolder = files->directory().canonicalPath();
+        filters = files->nameFilters();
+        hidden = files->filter().testFlag(QDir::Hidden);
+        files->reject();
+    });
+    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    qputenv("HOME", oldHome);
+
+    QString expected = QString(row.start)
+                           .replace("@game", m_game)
+                           .replace("@other", other)
+                           .replace("@driveC", m_prefix.driveC())
+                           .replace("@home", home);
+    EXPECT_EQ(shownFolder, QDir(expected).canonicalPath());
+    EXPECT_EQ(filters, QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
+    EXPECT_TRUE(hidden) << "hidden folders such as ~/.wine are listed";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, ConfigDlgBrowseStart,
+    ::testing::Values(StartRow{"TheGameFolder", "[settings]\nD3 Executable Path=@game\n", true,
+                               "@game"},
+                      StartRow{"AStoredFolderWithoutTheGame",
+                               "[settings]\nD3 Executable Path=@other\n", true, "@other"},
+                      StartRow{"DriveCWithoutAFolder", "", true, "@driveC"},
+                      StartRow{"HomeWithoutPrefix", "[settings]\nD3 Executable Path=/nowhere/\n",
+                               false, "@home"}),
+    [](const ::testing::TestParamInfo<StartRow>& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
+    const QString deep =
+        m_prefix.driveC() + "/" + QString("very-long-folder-name/").repeated(6) + "Descent3 Final/";
+    WinePrefixFixture::write(deep + "main.exe", QByteArray("MZ"));
+    for (const bool browsed : {false, true}) {
+        SCOPED_TRACE(browsed ? "after Browse" : "at opening");
+        SeedIni(browsed ? "" : "[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + deep + "\n");
+        auto dialog = Open();
+        if (browsed) {
+            m_nextFile = deep + "main.exe";
+            QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        }
+        QLineEdit* box = dialog->pathEdit();
+        ASSERT_EQ(box->text(), deep);
+        ASSERT_GT(box->fontMetrics().horizontalAdvance(deep), box->width());
+        // The text's end is inside the box, its start is scrolled out to the left.
+        EXPECT_EQ(box->cursorPosition(), deep.size());
+        box->grab();  // scrolls as the next paint would
+        const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        EXPECT_TRUE(box->rect().contains(cursor.center()));
+        EXPECT_EQ(box->toolTip(), deep);
+    }
 }
 
 }  // namespace

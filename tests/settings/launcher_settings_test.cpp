@@ -114,7 +114,7 @@ TEST_F(LauncherSettingsTest, SaveWritesTheFileAUserExpects) {
     settings.AddSite("http://one.example/missions/");
     settings.AddSite("http://two.example/d3");
     settings.SetKeepAlive(1);
-    settings.Save();
+    EXPECT_TRUE(settings.Save());
     EXPECT_EQ(m_sandbox.iniText(),
               "[settings]\n"
               "Version=0.4 Beta\n"

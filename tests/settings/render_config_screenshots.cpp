@@ -71,5 +71,15 @@ int main(int argc, char** argv) {
            "URL2=http://mirror.example.org/d3/missions/\n")
               .toUtf8());
     ok = render(root, outDir, "config-with-game") && ok;
+
+    // A path longer than the box: the box shows its end, the game's own folder.
+    const QString deep =
+        prefix + "/drive_c/Program Files (x86)/Outrage Entertainment/Descent 3 Retail Edition/";
+    write(deep + "main.exe", "MZ");
+    write(root + "/config/torv.ini",
+          ("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + deep +
+           "\nKeep Alive=0\n\n[MissionSites]\nURL1=https://missions.example.com/descent3/levels/\n")
+              .toUtf8());
+    ok = render(root, outDir, "config-long-path") && ok;
     return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QScrollBar>
@@ -87,6 +88,7 @@ struct NewSiteCase {
     Qt::Key key;
     QStringList sites;
     size_t checks;
+    bool pasted = false;  // through the clipboard and Ctrl+V instead of typed
 };
 
 TEST_F(ListTest, DoubleClickOnThePromptLineAddsALineAndEditsIt) {
@@ -107,6 +109,34 @@ TEST_F(ListTest, DoubleClickOnThePromptLineAddsALineAndEditsIt) {
          1},
         {"spaces only become an empty site", true, "   ", Qt::Key_Return, {""}, 1},
         {"Esc discards what was typed", false, "zzz", Qt::Key_Escape, {"http://"}, 0},
+        {"a pasted https address loses the pre-filled scheme",
+         false,
+         "https://host/path/",
+         Qt::Key_Return,
+         {"https://host/path/"},
+         1,
+         true},
+        {"so does a pasted http address",
+         false,
+         " HTTP://Host/p/",
+         Qt::Key_Return,
+         {"HTTP://Host/p/"},
+         1,
+         true},
+        {"a pasted bare scheme leaves a blank line, which goes",
+         false,
+         "http://",
+         Qt::Key_Return,
+         {},
+         0,
+         true},
+        {"a scheme further in is kept",
+         false,
+         "mirror.example/http://x/",
+         Qt::Key_Return,
+         {"http://mirror.example/http://x/"},
+         1,
+         true},
     };
     for (const NewSiteCase& row : cases) {
         SCOPED_TRACE(row.name);
@@ -120,7 +150,12 @@ TEST_F(ListTest, DoubleClickOnThePromptLineAddsALineAndEditsIt) {
         if (row.clearFirst) {
             SelectAllInEditor();
         }
-        Type(row.typed);
+        if (row.pasted) {
+            QGuiApplication::clipboard()->setText(row.typed);
+            Key(list->editor(), Qt::Key_V, Qt::ControlModifier);
+        } else {
+            Type(row.typed);
+        }
         Key(list->editor(), row.key);
         EXPECT_FALSE(list->IsEditing());
         EXPECT_FALSE(list->editor()->isVisible());
@@ -505,6 +540,46 @@ TEST_F(ListTest, NoContextMenuWhileEditing) {
     QApplication::sendEvent(list.get(), &event);
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_TRUE(list->IsEditing());
+}
+
+// Presses go through the window, as the windowing system delivers them: Qt moves the focus and
+// sends the context menu event itself.
+TEST_F(ListTest, RightPressDuringAnEditLeavesItOpenWhileALeftPressEndsIt) {
+    struct PressCase {
+        const char* name;
+        Qt::MouseButton button;
+        bool editing;
+    };
+    const PressCase cases[] = {{"right", Qt::RightButton, true}, {"left", Qt::LeftButton, false}};
+    for (const PressCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        AddSites({"http://a/", "http://b/"});
+        DoubleClick(1);
+        SelectAllInEditor();
+        Type("http://c/");
+        bool menuShown = false;
+        QTimer::singleShot(200, list.get(), [&menuShown] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                menuShown = true;
+                popup->close();
+            }
+        });
+        const QPoint point = list->viewport()->mapTo(list.get(), RowPoint(2));
+        QTest::mousePress(list->windowHandle(), row.button, {}, point);
+        QTest::mouseRelease(list->windowHandle(), row.button, {}, point);
+        QTest::qWait(250);
+        EXPECT_FALSE(menuShown);
+        EXPECT_EQ(list->IsEditing(), row.editing);
+        EXPECT_EQ(list->editor()->hasFocus(), row.editing);
+        if (row.editing) {
+            EXPECT_EQ(list->editor()->text(), "http://c/") << "what was typed stays in the editor";
+            QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, point);
+            EXPECT_FALSE(list->IsEditing()) << "a left click still ends the edit";
+        }
+        EXPECT_EQ(Sites(), QStringList({"http://c/", "http://b/"}));
+        TearDown();
+    }
 }
 
 TEST_F(ListTest, AnswersFromTheWorkerReorderTheList) {

@@ -74,6 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{
             "WindowsLineEnds", "site: http://A/b/ \r\nmore\r\n", {{"http://a/b/", "more\r\n"}}},
         ScanCase{"LastLineWithoutLineFeed", "x\nhttp://a/b/", {{"http://a/b/", ""}}},
+        ScanCase{"SecureSite", "x\nsee https://A/b/c.zip\nz\n", {{"https://a/b/", "z\n"}}},
         ScanCase{"LongLineIsExaminedInPieces",
                  Repeat('x', 1023) + "http://b/c/\nz\n",
                  {{"http://b/c/", "z\n"}}},
@@ -97,6 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "\x7f"
                    "data"}}},
         ScanCase{"UpperCaseSchemeGivesNothing", "URL HTTP://A/B/\n", {}},
+        ScanCase{"SecureSite", "URL https://A/b/c.zip\nrest", {{"https://a/b/", "rest"}}},
         ScanCase{"NoSlashBehindTheHost", "URLhttp://a\nrest", {{"http://", "rest"}}},
         ScanCase{"UrlWithoutMarkerIsNotSeen", "home http://a/b/\n", {}},
         ScanCase{"LowerCaseMarkerIsNoMarker", "url http://a/b/\n", {}},

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <atomic>
 #include <memory>
 #include <string>
@@ -168,6 +171,34 @@ TEST(InternetThread, TextsThatAreNoHttpSiteAreInvalid) {
         EXPECT_EQ(window.answers[2 * i + 1], (Answer{SITESTATE_INVALID, uint16_t(i)}));
     }
     EXPECT_TRUE(server.requests().empty());
+    EXPECT_TRUE(EndWorker(worker, 5000));
+}
+
+// No TLS server is at hand on loopback: a listener that hangs up shows that an https site is
+// tried with a TLS handshake and that its failure is an invalid site, found at once.
+TEST(InternetThread, SecureSiteIsTriedOverTlsAndAFailedHandshakeIsInvalid) {
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
+    QByteArray firstBytes;
+    QObject::connect(&listener, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* socket = listener.nextPendingConnection()) {
+            socket->waitForReadyRead(2000);
+            firstBytes += socket->readAll();
+            socket->close();
+            socket->deleteLater();
+        }
+    });
+    AnswerWindow window;
+    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
+    QElapsedTimer clock;
+    clock.start();
+    worker->PostCheckSite(
+        &window, Request(QString("https://127.0.0.1:%1/missions/").arg(listener.serverPort()), 5));
+    ASSERT_TRUE(window.waitFor(2, 10000));
+    EXPECT_EQ(window.answers[1], (Answer{SITESTATE_INVALID, 5}));
+    EXPECT_LT(clock.elapsed(), kShortLimits.connectMs) << "the hang-up ends the check, not a limit";
+    ASSERT_FALSE(firstBytes.isEmpty()) << "the site was contacted";
+    EXPECT_EQ(firstBytes.at(0), char(0x16)) << "a TLS handshake record, not plain HTTP";
     EXPECT_TRUE(EndWorker(worker, 5000));
 }
 
