@@ -70,7 +70,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SteamRun{"ThroughSteam", true, "steam-args.txt", "-applaunch\n273590\n-launched\n"},
         SteamRun{"NativeEngineWithoutSteam", false,
-                 "games/SteamLibrary/steamapps/common/Descent 3/args.txt", "-launched\n"}),
+                 "games/SteamLibrary/steamapps/common/Descent 3/Descent3.args", "-launched\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -47,7 +47,7 @@ public:
     }
 
     // The app's manifest naming installdir, and the install folder holding the executables (each
-    // a script recording its arguments into <folder>/args.txt). Returns the folder with "/".
+    // a script recording its arguments into <folder>/<name>.args). Returns the folder with "/".
     static QString installGame(const QString& library, const QString& installdir,
                                const QStringList& executables) {
         write(library + QStringLiteral("/steamapps/appmanifest_273590.acf"),
@@ -58,7 +58,8 @@ public:
         const QString folder = library + QStringLiteral("/steamapps/common/") + installdir;
         QDir().mkpath(folder + QStringLiteral("/missions"));
         for (const QString& name : executables) {
-            writeRecorder(folder + QLatin1Char('/') + name, folder + QStringLiteral("/args.txt"));
+            writeRecorder(folder + QLatin1Char('/') + name,
+                          folder + QLatin1Char('/') + name + QStringLiteral(".args"));
         }
         return folder + QLatin1Char('/');
     }
