@@ -4,7 +4,8 @@
 #include "app/MissionLog.h"
 #include "common/Paths.h"
 #include "common/TokenList.h"
-#include "platform/Files.h"
+#include "platform/GameExecutable.h"
+#include "platform/SteamLibraries.h"
 #include "settings/LauncherSettings.h"
 
 namespace torv {
@@ -32,7 +33,9 @@ QStringList BuildGameArguments(const CTokenList& args, int getMissionIndex) {
 LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMissionIndex,
                          CLauncherSettings& settings, GameStarter& starter) {
     const QString folder = settings.GetGameFolder();
-    const QString executable = JoinPath(folder, QStringLiteral("main.exe"));
+    QString executable = platform::findGameExecutable(folder);
+    if (executable.isEmpty())
+        executable = JoinPath(folder, QStringLiteral("main.exe"));
     const QStringList vector = BuildGameArguments(args, getMissionIndex);
 
     QString commandLine = QStringLiteral("D3 CMD LINE: [") + executable;
@@ -46,15 +49,30 @@ LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMission
     }
     log.log(QStringLiteral("Launching D3..."));
 
-    // The game may spell its executable MAIN.EXE; Windows would not tell the two apart.
-    QString found = platform::findFileNoCase(folder, QStringLiteral("main.exe"));
-    if (found.isEmpty())
-        found = executable;
+    // Steam keeps the install up to date and picks Proton or the native build itself.
+    const QString steam =
+        platform::isInSteamLibrary(folder) ? platform::findSteamProgram() : QString();
     QString error;
-    if (settings.GetKeepAlive() != 0) {
-        if (starter.runAndWait(folder, found, vector, error))
+    if (!steam.isEmpty()) {
+        QStringList steamVector = {steam, QStringLiteral("-applaunch"),
+                                   QString::fromLatin1(platform::kDescent3AppId)};
+        steamVector += vector.mid(1);
+        log.log(QStringLiteral("Steam starts D3: [") + steamVector.join(QLatin1Char(' ')) +
+                QLatin1Char(']'));
+        if (settings.GetKeepAlive() != 0) {
+            // steam hands the launch to a running client and ends, or becomes the client
+            // itself: neither ends with the game.
+            log.log(
+                QStringLiteral("WARNING: Keep Alive cannot wait for a game that Steam starts."));
+            if (starter.startDetached(folder, steam, steamVector, error))
+                return LaunchOutcome::Started;
+        } else if (starter.replaceProcess(folder, steam, steamVector, error)) {
             return LaunchOutcome::Started;
-    } else if (starter.replaceProcess(folder, found, vector, error)) {
+        }
+    } else if (settings.GetKeepAlive() != 0) {
+        if (starter.runAndWait(folder, executable, vector, error))
+            return LaunchOutcome::Started;
+    } else if (starter.replaceProcess(folder, executable, vector, error)) {
         return LaunchOutcome::Started;
     }
     log.log(QStringLiteral("ERROR: Unable to start D3: [") + error + QStringLiteral("]."));

@@ -13,6 +13,12 @@ bool PlatformGameStarter::runAndWait(const QString& folder, const QString& execu
     return result.started;
 }
 
+bool PlatformGameStarter::startDetached(const QString& folder, const QString& executable,
+                                        const QStringList& arguments, QString& error) {
+    error = platform::startDetached(folder, executable, arguments);
+    return error.isEmpty();
+}
+
 bool PlatformGameStarter::replaceProcess(const QString& folder, const QString& executable,
                                          const QStringList& arguments, QString& error) {
     // Whatever this process still holds in its buffers would be lost with it.

@@ -9,6 +9,8 @@ class PlatformGameStarter : public GameStarter {
 public:
     bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
                     QString& error) override;
+    bool startDetached(const QString& folder, const QString& executable,
+                       const QStringList& arguments, QString& error) override;
     bool replaceProcess(const QString& folder, const QString& executable,
                         const QStringList& arguments, QString& error) override;
 };

@@ -154,6 +154,67 @@ ProcessResult startAndWait(const QString& folder, const QString& program,
     return result;
 }
 
+QString startDetached(const QString& folder, const QString& program, const QStringList& arguments) {
+    Command command = commandFor(folder, program, arguments);
+    if (!command.error.isEmpty()) {
+        return command.error;
+    }
+    std::vector<char*> argv = argvOf(command);
+    const QByteArray nativeFolder = QFile::encodeName(folder);
+
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0) {
+        return QStringLiteral("cannot start a process: %1").arg(errnoText(errno));
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        const int error = errno;
+        ::close(channel[0]);
+        ::close(channel[1]);
+        return QStringLiteral("cannot start a process: %1").arg(errnoText(error));
+    }
+    if (pid == 0) {
+        // The middle process ends at once, so the program is nobody's child to wait for here.
+        ::close(channel[0]);
+        ::setsid();
+        const pid_t program = ::fork();
+        if (program != 0) {
+            ChildFailure failure{2, errno};
+            if (program < 0) {
+                [[maybe_unused]] const ssize_t written =
+                    ::write(channel[1], &failure, sizeof failure);
+            }
+            ::_exit(0);
+        }
+        ChildFailure failure;
+        if (!nativeFolder.isEmpty() && ::chdir(nativeFolder.constData()) != 0) {
+            failure = {1, errno};
+        } else {
+            ::execv(command.path.constData(), argv.data());
+            failure = {2, errno};
+        }
+        [[maybe_unused]] const ssize_t written = ::write(channel[1], &failure, sizeof failure);
+        ::_exit(127);
+    }
+    ::close(channel[1]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    // Ends when the program has been executed (the pipe closes with it) or reports its failure.
+    ChildFailure failure;
+    ssize_t got = 0;
+    do {
+        got = ::read(channel[0], &failure, sizeof failure);
+    } while (got < 0 && errno == EINTR);
+    ::close(channel[0]);
+    if (got == sizeof failure) {
+        return failure.stage == 1 ? folderError(folder, failure.error)
+                                  : execError(command, failure.error);
+    }
+    return {};
+}
+
 QString startReplacing(const QString& folder, const QString& program,
                        const QStringList& arguments) {
     Command command = commandFor(folder, program, arguments);

@@ -22,6 +22,10 @@ struct ProcessResult {
 ProcessResult startAndWait(const QString& folder, const QString& program,
                            const QStringList& arguments);
 
+// Starts program from folder and returns as soon as it runs, without waiting for it and without
+// leaving it as a child of this process. The reason when it could not be started, else empty.
+QString startDetached(const QString& folder, const QString& program, const QStringList& arguments);
+
 // Changes to folder and replaces this process with program. Returns only when that failed, with
 // the reason; the working folder is then the caller's again.
 QString startReplacing(const QString& folder, const QString& program, const QStringList& arguments);

@@ -24,6 +24,7 @@ struct FrontEndValue {
 
 struct FrontEndEntry {
     int kind = FRONTEND_KQUERY4;
+    int prefix = 0;      // 0: the Wine prefix; from 1: a Steam library's Proton prefix
     QString executable;  // the executable as read, in lower case; empty when it is no text
     QString parameters;  // the parameters as read; empty when they are no text
     QString keySuffix;   // empty for Kquery 4; "\" + subkey name for Kali 95

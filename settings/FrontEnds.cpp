@@ -1,9 +1,11 @@
 #include "settings/FrontEnds.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <algorithm>
 
 #include "common/TokenList.h"
+#include "platform/SteamLibraries.h"
 #include "platform/WineRegistry.h"
 
 namespace torv {
@@ -42,11 +44,29 @@ const QString CFrontEnds::kKquery4Key = QStringLiteral("Software\\coldstorage\\K
 const QString CFrontEnds::kKali95Key = QStringLiteral("Software\\Kali\\Kali95\\Games");
 
 CFrontEnds::CFrontEnds(platform::WineRegistry& registry)
-    : m_registry(registry), m_ownExecutable(QCoreApplication::applicationFilePath()) {}
+    : m_registry(registry), m_ownExecutable(QCoreApplication::applicationFilePath()) {
+    // Front ends installed into the game's Proton prefix keep their settings there.
+    const QString own = QFileInfo(registry.prefixPath()).canonicalFilePath();
+    for (const platform::SteamInstall& install :
+         platform::findSteamInstalls(QString::fromLatin1(platform::kDescent3AppId))) {
+        const QString prefix = QFileInfo(install.protonPrefix).canonicalFilePath();
+        if (!prefix.isEmpty() && prefix != own) {
+            m_protonRegistries.push_back(std::make_unique<WineRegistry>(install.protonPrefix));
+        }
+    }
+}
 
-FrontEndValue CFrontEnds::ReadValue(const QString& key, const QString& name) const {
+CFrontEnds::CFrontEnds(CFrontEnds&&) noexcept = default;
+CFrontEnds::~CFrontEnds() = default;
+
+platform::WineRegistry& CFrontEnds::RegistryOf(int prefix) const {
+    return prefix == 0 ? m_registry : *m_protonRegistries.at(std::size_t(prefix - 1));
+}
+
+FrontEndValue CFrontEnds::ReadValue(const WineRegistry& registry, const QString& key,
+                                    const QString& name) const {
     FrontEndValue value;
-    const auto raw = m_registry.readValue(kUser, key, name);
+    const auto raw = registry.readValue(kUser, key, name);
     if (!raw) {
         return value;
     }
@@ -57,15 +77,17 @@ FrontEndValue CFrontEnds::ReadValue(const QString& key, const QString& name) con
     return value;
 }
 
-FrontEndEntry CFrontEnds::ReadEntry(int kind, const QString& key, const QString& suffix,
+FrontEndEntry CFrontEnds::ReadEntry(int prefix, int kind, const QString& key, const QString& suffix,
                                     const QString& exeName, const QString& paramsName,
                                     const QString& rowText) const {
+    const WineRegistry& registry = RegistryOf(prefix);
     FrontEndEntry entry;
+    entry.prefix = prefix;
     entry.kind = kind;
     entry.keySuffix = suffix;
     entry.rowText = rowText;
-    entry.executableValue = ReadValue(key + suffix, exeName);
-    entry.parametersValue = ReadValue(key + suffix, paramsName);
+    entry.executableValue = ReadValue(registry, key + suffix, exeName);
+    entry.parametersValue = ReadValue(registry, key + suffix, paramsName);
     if (entry.executableValue.status == FrontEndValue::Status::Text) {
         entry.executable = entry.executableValue.raw.text().toLower();
     }
@@ -76,27 +98,34 @@ FrontEndEntry CFrontEnds::ReadEntry(int kind, const QString& key, const QString&
 }
 
 QList<int> CFrontEnds::AddKquery4Entry() {
-    if (!m_registry.hasKey(kUser, kKquery4Key)) {
-        return {};
+    QList<int> added;
+    for (int prefix = 0; prefix <= int(m_protonRegistries.size()); ++prefix) {
+        if (!RegistryOf(prefix).hasKey(kUser, kKquery4Key)) {
+            continue;
+        }
+        m_entries.append(ReadEntry(prefix, FRONTEND_KQUERY4, kKquery4Key, QString(), kKqueryExe,
+                                   kKqueryParams, QStringLiteral("Kquery 4")));
+        added.append(GetCount() - 1);
     }
-    m_entries.append(ReadEntry(FRONTEND_KQUERY4, kKquery4Key, QString(), kKqueryExe, kKqueryParams,
-                               QStringLiteral("Kquery 4")));
-    return {GetCount() - 1};
+    return added;
 }
 
 QList<int> CFrontEnds::AddKali95Entries() {
     QList<int> added;
-    if (!m_registry.hasKey(kUser, kKali95Key)) {
-        return added;
-    }
-    for (const QString& name : m_registry.subkeys(kUser, kKali95Key)) {
-        if (!name.contains(QStringLiteral("Descent 3"), Qt::CaseSensitive)) {
+    for (int prefix = 0; prefix <= int(m_protonRegistries.size()); ++prefix) {
+        const WineRegistry& registry = RegistryOf(prefix);
+        if (!registry.hasKey(kUser, kKali95Key)) {
             continue;
         }
-        m_entries.append(ReadEntry(FRONTEND_KALI95, kKali95Key, QLatin1Char('\\') + name, kKaliExe,
-                                   kKaliParams,
-                                   QStringLiteral("Kali 95 [") + name + QLatin1Char(']')));
-        added.append(GetCount() - 1);
+        for (const QString& name : registry.subkeys(kUser, kKali95Key)) {
+            if (!name.contains(QStringLiteral("Descent 3"), Qt::CaseSensitive)) {
+                continue;
+            }
+            m_entries.append(ReadEntry(prefix, FRONTEND_KALI95, kKali95Key,
+                                       QLatin1Char('\\') + name, kKaliExe, kKaliParams,
+                                       QStringLiteral("Kali 95 [") + name + QLatin1Char(']')));
+            added.append(GetCount() - 1);
+        }
     }
     return added;
 }
@@ -166,41 +195,43 @@ LaunchSettings CFrontEnds::BuildLaunchSettings(int index, int checkState,
     }
 
     if (checkState == CHECK_UNCHECKED) {
-        QString folder = m_registry.toWindowsPath(gameFolder);
+        QString folder = RegistryOf(entry.prefix).toWindowsPath(gameFolder);
         if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('\\'))) {
             folder += QLatin1Char('\\');
         }
         out.executable = folder + QStringLiteral("main.exe");
         out.parameters = trimRight(out.parameters);
     } else {
-        out.executable = m_registry.toWindowsPath(m_ownExecutable);
+        out.executable = RegistryOf(entry.prefix).toWindowsPath(m_ownExecutable);
         out.parameters += QStringLiteral("-getmission ") + GetMissionPlaceholder(entry.kind) +
                           QStringLiteral(" -rund3");
     }
     return out;
 }
 
-bool CFrontEnds::WriteText(const QString& key, const QString& name, const QString& text) {
+bool CFrontEnds::WriteText(WineRegistry& registry, const QString& key, const QString& name,
+                           const QString& text) {
     // The type of the value already there, as long as that is a string type: text stored
     // under any other type would be read back as garbage.
-    const auto existing = m_registry.readValue(kUser, key, name);
+    const auto existing = registry.readValue(kUser, key, name);
     const quint32 type = existing && existing->isString() ? existing->type : platform::RegSz;
-    return m_registry.writeValue(kUser, key, RegistryValue::fromString(name, text, type));
+    return registry.writeValue(kUser, key, RegistryValue::fromString(name, text, type));
 }
 
 CFrontEnds::WriteResult CFrontEnds::Write(int index, int checkState, const QString& gameFolder,
                                           const QString& key, const QString& exeName,
                                           const QString& paramsName) {
     const LaunchSettings settings = BuildLaunchSettings(index, checkState, gameFolder);
-    if (!m_registry.hasKey(kUser, key)) {
+    WineRegistry& registry = RegistryOf(m_entries.at(index).prefix);
+    if (!registry.hasKey(kUser, key)) {
         return WriteResult::KeyMissing;
     }
     bool ok = true;
     if (!settings.keepExecutable) {
-        ok = WriteText(key, exeName, settings.executable) && ok;
+        ok = WriteText(registry, key, exeName, settings.executable) && ok;
     }
     if (!settings.keepParameters) {
-        ok = WriteText(key, paramsName, settings.parameters) && ok;
+        ok = WriteText(registry, key, paramsName, settings.parameters) && ok;
     }
     if (!ok) {
         return WriteResult::Failed;

@@ -6,6 +6,8 @@
 
 #include <QList>
 #include <QString>
+#include <memory>
+#include <vector>
 
 #include "settings/FrontEndEntry.h"
 
@@ -36,15 +38,18 @@ public:
 
     enum class WriteResult { Written, KeyMissing, LeftAsItWas, Failed };
 
-    // registry must outlive this object.
+    // registry must outlive this object. The Proton prefix of each Steam library that holds the
+    // game is searched after it.
     explicit CFrontEnds(platform::WineRegistry& registry);
+    CFrontEnds(CFrontEnds&&) noexcept;
+    ~CFrontEnds();
 
     // This tool's executable (a Unix path) for the rows that start it; by default the running
     // program's own file.
     void SetOwnExecutable(const QString& path) { m_ownExecutable = path; }
 
-    // Each appends entries and returns the indexes of those added: Kquery 4's when its key
-    // exists, and one per Kali 95 game entry whose subkey name holds "Descent 3".
+    // Each appends entries and returns the indexes of those added: Kquery 4's in each prefix
+    // where its key exists, and one per Kali 95 game entry whose subkey name holds "Descent 3".
     QList<int> AddKquery4Entry();
     QList<int> AddKali95Entries();
 
@@ -68,15 +73,19 @@ public:
     QString WarningFor(int index, WriteResult result) const;
 
 private:
-    FrontEndValue ReadValue(const QString& key, const QString& name) const;
-    FrontEndEntry ReadEntry(int kind, const QString& key, const QString& suffix,
+    platform::WineRegistry& RegistryOf(int prefix) const;
+    FrontEndValue ReadValue(const platform::WineRegistry& registry, const QString& key,
+                            const QString& name) const;
+    FrontEndEntry ReadEntry(int prefix, int kind, const QString& key, const QString& suffix,
                             const QString& exeName, const QString& paramsName,
                             const QString& rowText) const;
     WriteResult Write(int index, int checkState, const QString& gameFolder, const QString& key,
                       const QString& exeName, const QString& paramsName);
-    bool WriteText(const QString& key, const QString& name, const QString& text);
+    bool WriteText(platform::WineRegistry& registry, const QString& key, const QString& name,
+                   const QString& text);
 
     platform::WineRegistry& m_registry;
+    std::vector<std::unique_ptr<platform::WineRegistry>> m_protonRegistries;
     QString m_ownExecutable;
     QList<FrontEndEntry> m_entries;
 };

@@ -2,7 +2,8 @@
 
 #include <array>
 
-#include "platform/Files.h"
+#include "platform/GameExecutable.h"
+#include "platform/SteamLibraries.h"
 #include "platform/WineRegistry.h"
 
 namespace torv {
@@ -30,11 +31,12 @@ bool IsValidGameFolder(const QString& folder) {
     if (!candidate.endsWith(QLatin1Char('/'))) {
         candidate += QLatin1Char('/');
     }
-    const QString found = platform::findFileNoCase(candidate, QStringLiteral("MAIN.EXE"));
-    return !found.isEmpty() && platform::isReadableFile(found);
+    return !platform::findGameExecutable(candidate).isEmpty();
 }
 
-bool DiscoverGameFolder(const platform::WineRegistry& registry, QString& folder) {
+namespace {
+
+bool DiscoverInRegistry(const platform::WineRegistry& registry, QString& folder) {
     using platform::WineRegistry;
     for (const DiscoverySource& source : kSources) {
         const auto value =
@@ -52,6 +54,26 @@ bool DiscoverGameFolder(const platform::WineRegistry& registry, QString& folder)
         }
         if (IsValidGameFolder(candidate)) {
             folder = candidate;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool DiscoverGameFolder(const platform::WineRegistry& registry, QString& folder) {
+    if (DiscoverInRegistry(registry, folder)) {
+        return true;
+    }
+    for (const platform::SteamInstall& install :
+         platform::findSteamInstalls(QString::fromLatin1(platform::kDescent3AppId))) {
+        if (IsValidGameFolder(install.gameFolder)) {
+            folder = install.gameFolder;
+            return true;
+        }
+        // The installer Proton ran wrote the game's entries into the prefix it ran in.
+        if (DiscoverInRegistry(platform::WineRegistry(install.protonPrefix), folder)) {
             return true;
         }
     }

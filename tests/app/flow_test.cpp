@@ -44,6 +44,12 @@ public:
         error = failWith;
         return failWith.isEmpty();
     }
+    bool startDetached(const QString& folder, const QString& executable,
+                       const QStringList& arguments, QString& error) override {
+        calls.push_back({false, folder, executable, arguments});
+        error = failWith;
+        return failWith.isEmpty();
+    }
     bool replaceProcess(const QString& folder, const QString& executable,
                         const QStringList& arguments, QString& error) override {
         calls.push_back({false, folder, executable, arguments});

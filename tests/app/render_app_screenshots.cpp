@@ -19,6 +19,9 @@ public:
     bool runAndWait(const QString&, const QString&, const QStringList&, QString&) override {
         return true;
     }
+    bool startDetached(const QString&, const QString&, const QStringList&, QString&) override {
+        return true;
+    }
     bool replaceProcess(const QString&, const QString&, const QStringList&, QString&) override {
         return true;
     }

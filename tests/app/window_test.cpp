@@ -27,6 +27,11 @@ public:
         error = "not in this test";
         return false;
     }
+    bool startDetached(const QString&, const QString&, const QStringList&,
+                       QString& error) override {
+        error = "not in this test";
+        return false;
+    }
     bool replaceProcess(const QString&, const QString&, const QStringList&,
                         QString& error) override {
         error = "not in this test";

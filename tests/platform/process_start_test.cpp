@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "platform/wine_prefix_fixture.h"
 
@@ -168,6 +169,36 @@ TEST_F(ProcessStartTest, ReplacingThatFailsReturnsTheReasonAndKeepsTheFolder) {
         m_dir.path() + QStringLiteral("/gone"), writeGame(0), kArguments);
     EXPECT_TRUE(folderError.contains(QStringLiteral("gone"))) << folderError.toStdString();
     EXPECT_EQ(QDir::currentPath(), before);
+}
+
+TEST_F(ProcessStartTest, DetachedStartRunsTheProgramWithoutWaitingForIt) {
+    // The program records only once a file exists that the test writes after the start returned;
+    // a start that waited for it would find nothing recorded.
+    const QString go = m_dir.path() + QStringLiteral("/go");
+    const QString game = m_game + QStringLiteral("/main.exe");
+    WinePrefixFixture::write(
+        game,
+        QStringLiteral("#!/bin/sh\ni=0\nwhile [ ! -e '%1' ] && [ $i -lt 300 ]; do sleep 0.01; "
+                       "i=$((i+1)); done\n[ -e '%1' ] || exit 1\npwd > '%2.tmp'\nfor a in "
+                       "\"$@\"; do printf '%s\\n' \"$a\" >> '%2.tmp'; done\nmv '%2.tmp' '%2'\n")
+            .arg(go, m_record));
+    QFile(game).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    const QString before = QDir::currentPath();
+    EXPECT_EQ(torv::platform::startDetached(m_game, game, kArguments), QString());
+    EXPECT_EQ(QDir::currentPath(), before);
+    WinePrefixFixture::write(go, QByteArray());
+    const QStringList expected = {m_game, "-directip", "192.168.0.100", "two words \"quoted\"",
+                                  "-launched"};
+    for (int i = 0; i < 1000 && !QFile::exists(m_record); ++i) {
+        QThread::msleep(10);
+    }
+    EXPECT_EQ(recorded(), expected);
+
+    EXPECT_NE(torv::platform::startDetached(m_game, m_game + QStringLiteral("/gone"), kArguments),
+              QString());
+    EXPECT_TRUE(
+        torv::platform::startDetached(m_dir.path() + QStringLiteral("/gone"), game, kArguments)
+            .contains(QStringLiteral("gone")));
 }
 
 }  // namespace

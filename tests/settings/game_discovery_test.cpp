@@ -136,7 +136,7 @@ struct ValidRow {
 
 class IsValidGameFolder : public ::testing::TestWithParam<ValidRow> {};
 
-TEST_P(IsValidGameFolder, NeedsAReadableMainExeInAnyLetterCase) {
+TEST_P(IsValidGameFolder, NeedsAReadableGameExecutableInAnyLetterCase) {
     SettingsFixture sandbox;
     QString folder = sandbox.gameFolder("Game", QString());
     if (GetParam().exeName != nullptr) {
@@ -160,7 +160,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ValidRow{"WithoutTrailingSlash", "main.exe", false, false, true},
                       ValidRow{"OtherExecutable", "game.exe", false, true, false},
                       ValidRow{"NoExecutable", nullptr, false, true, false},
-                      ValidRow{"FolderNamedMainExe", "main.exe", true, true, false}),
+                      ValidRow{"FolderNamedMainExe", "main.exe", true, true, false},
+                      ValidRow{"NativeEngine", "Descent3", false, true, true},
+                      ValidRow{"WindowsEngine", "descent3.EXE", false, false, true},
+                      ValidRow{"FolderNamedDescent3", "Descent3", true, true, false},
+                      ValidRow{"EngineDataOnly", "Descent3.hog", false, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IsValidGameFolderText, MissingAndEmptyFoldersAreNotGameFolders) {

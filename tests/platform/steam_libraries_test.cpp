@@ -1,0 +1,99 @@
+#include "platform/SteamLibraries.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "support/steam_fixture.h"
+
+namespace {
+
+using torv::platform::findSteamInstalls;
+using torv::platform::SteamInstall;
+using torv::test::SteamFixture;
+
+const QString kApp = QStringLiteral("273590");
+
+QStringList gameFolders(const QList<SteamInstall>& installs) {
+    QStringList folders;
+    for (const SteamInstall& install : installs) {
+        folders.append(install.gameFolder);
+    }
+    return folders;
+}
+
+TEST(SteamLibraries, TheLibraryListingTheAppComesFirstThenAnyWithItsManifest) {
+    SteamFixture steam;
+    const QString root = steam.nativeRoot();
+    const QString first = steam.path("first");
+    const QString second = steam.path("second");
+    SteamFixture::writeLibraries(root, {root, first, second}, 2);
+    const QString listed = SteamFixture::installGame(second, "Descent 3", {"main.exe"});
+    // A stale manifest left in a library whose listing no longer names the app.
+    const QString stale = SteamFixture::installGame(first, "D3", {"main.exe"});
+
+    const QList<SteamInstall> installs = findSteamInstalls(kApp);
+    EXPECT_EQ(gameFolders(installs), QStringList({listed, stale}));
+    ASSERT_FALSE(installs.isEmpty());
+    EXPECT_EQ(installs[0].protonPrefix, second + "/steamapps/compatdata/273590/pfx");
+}
+
+TEST(SteamLibraries, EveryRootIsReadAndALinkedRootCountsOnce) {
+    SteamFixture steam;
+    SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot()}, 0);
+    const QString native = SteamFixture::installGame(steam.nativeRoot(), "Descent 3", {"main.exe"});
+    QDir().mkpath(steam.home() + "/.steam");
+    ASSERT_TRUE(QFile::link(steam.nativeRoot(), steam.home() + "/.steam/steam"));
+    SteamFixture::writeLibraries(steam.flatpakRoot(), {steam.flatpakRoot()}, 0);
+    const QString flatpak =
+        SteamFixture::installGame(steam.flatpakRoot(), "Descent 3", {"Descent3"});
+
+    EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({native, flatpak}));
+}
+
+TEST(SteamLibraries, OlderListingsOfBarePathsAreRead) {
+    SteamFixture steam;
+    const QString library = steam.path("lib");
+    SteamFixture::write(steam.nativeRoot() + "/steamapps/libraryfolders.vdf",
+                        "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1700000000\"\n"
+                        "\t\"1\"\t\t\"" +
+                            library + "\"\n}\n");
+    const QString game = SteamFixture::installGame(library, "Descent 3", {"main.exe"});
+    EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({game}));
+}
+
+TEST(SteamLibraries, AnInstallFolderOutsideCommonIsNoInstall) {
+    SteamFixture steam;
+    SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot()}, 0);
+    for (const QString& bad : {QString("../../.."), QString(".."), QString("a/b"), QString()}) {
+        SteamFixture::installGame(steam.nativeRoot(), bad, {});
+        EXPECT_TRUE(findSteamInstalls(kApp).isEmpty()) << bad.toStdString();
+    }
+    SteamFixture::write(steam.nativeRoot() + "/steamapps/appmanifest_273590.acf",
+                        "\"AppState\" { \"installdir\" \"Descent 3\"");
+    EXPECT_TRUE(findSteamInstalls(kApp).isEmpty()) << "a manifest cut short";
+}
+
+struct LibraryRow {
+    const char* folder;
+    bool expected;
+};
+
+TEST(SteamLibraries, AFolderBelowCommonOfSteamappsIsInALibrary) {
+    const LibraryRow rows[] = {
+        {"/mnt/SteamLibrary/steamapps/common/Descent 3/", true},
+        {"/mnt/SteamLibrary/steamapps/common/Descent 3", true},
+        {"/old/SteamApps/Common/Descent 3/", true},
+        {"/mnt/SteamLibrary/steamapps/common/", false},
+        {"/mnt/steamapps/other/common/Descent 3/", false},
+        {"/games/Descent 3/", false},
+        {"", false},
+    };
+    for (const LibraryRow& row : rows) {
+        EXPECT_EQ(torv::platform::isInSteamLibrary(QString::fromUtf8(row.folder)), row.expected)
+            << row.folder;
+    }
+}
+
+}  // namespace

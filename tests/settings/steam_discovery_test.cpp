@@ -1,0 +1,110 @@
+// Where the game is found when the Wine prefix's registry does not name it: the Steam libraries,
+// then the Proton prefix Steam ran the game's installer in.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QStringList>
+
+#include "platform/WineRegistry.h"
+#include "settings/FrontEnds.h"
+#include "settings/GameDiscovery.h"
+#include "settings/settings_fixture.h"
+#include "support/steam_fixture.h"
+
+namespace {
+
+using torv::test::SettingsFixture;
+using torv::test::SteamFixture;
+
+enum class Found { Wine, Steam, Proton, Nothing };
+
+struct OrderRow {
+    const char* name;
+    bool wineRegistry;      // the Wine prefix names Games/D3
+    bool wineHoldsGame;     // ... and that folder holds main.exe
+    QStringList steamGame;  // executables in the Steam install folder
+    bool flatpak;           // the Steam root is Flatpak's, not the native one
+    bool protonRegistry;    // the library's Proton prefix names C:\ProtonD3 (holding main.exe)
+    Found expected;
+};
+
+class SteamDiscoveryOrder : public ::testing::TestWithParam<OrderRow> {};
+
+TEST_P(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
+    const OrderRow& row = GetParam();
+    SettingsFixture sandbox;
+    SteamFixture steam;
+    const QString wineGame = sandbox.gameFolder("Games/D3", row.wineHoldsGame ? "main.exe" : "");
+    if (row.wineRegistry) {
+        sandbox.prefix().writeSystemReg(
+            "[Software\\\\Outrage\\\\Descent3] 1700000000\n"
+            "\"BaseDirectory\"=\"C:\\\\Games\\\\D3\"\n\n");
+    }
+    // Several libraries, the game in the second.
+    const QString root = row.flatpak ? steam.flatpakRoot() : steam.nativeRoot();
+    const QString library = steam.path("Library Two");
+    SteamFixture::writeLibraries(root, {root, library, steam.path("Library Three")}, 1);
+    const QString steamGame = SteamFixture::installGame(library, "Descent 3", row.steamGame);
+    QDir().mkpath(steam.path("proton_c/ProtonD3"));
+    SteamFixture::write(steam.path("proton_c/ProtonD3/main.exe"), "MZ");
+    if (row.protonRegistry) {
+        SteamFixture::writeProtonPrefix(library, steam.path("proton_c"), "ProtonD3");
+    }
+
+    QString folder = "earlier";
+    const bool found = torv::DiscoverGameFolder(sandbox.registry(), folder);
+    const QString expected[] = {wineGame, steamGame, steam.path("proton_c/ProtonD3/"), "earlier"};
+    EXPECT_EQ(found, row.expected != Found::Nothing);
+    EXPECT_TRUE(!found || folder.endsWith('/')) << folder.toStdString();
+    EXPECT_EQ(QDir(folder).canonicalPath(), QDir(expected[int(row.expected)]).canonicalPath())
+        << folder.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, SteamDiscoveryOrder,
+    ::testing::Values(
+        OrderRow{"WinePrefixFirst", true, true, {"main.exe"}, false, true, Found::Wine},
+        OrderRow{"SteamInstall", false, false, {"main.exe"}, false, true, Found::Steam},
+        OrderRow{"SteamInstallOfTheNativeEngine",
+                 false,
+                 false,
+                 {"Descent3"},
+                 false,
+                 false,
+                 Found::Steam},
+        OrderRow{
+            "WinePrefixNamingNoGame", true, false, {"DESCENT3.EXE"}, false, false, Found::Steam},
+        OrderRow{"FlatpakSteam", false, false, {"main.exe"}, true, false, Found::Steam},
+        OrderRow{
+            "ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, false, true, Found::Proton},
+        OrderRow{"Nothing", true, false, {"readme.txt"}, false, false, Found::Nothing}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
+    SettingsFixture sandbox;
+    SteamFixture steam;
+    const QString library = steam.path("lib");
+    SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
+    const QString game = SteamFixture::installGame(library, "Descent 3", {"main.exe"});
+    const QString prefix = SteamFixture::writeProtonPrefix(library, steam.path("c"), "D3");
+    SteamFixture::write(prefix + "/user.reg",
+                        "WINE REGISTRY Version 2\n\n[Software\\\\coldstorage\\\\Kquery4] 1\n"
+                        "\"game_desc3\"=\"C:\\\\Other\\\\torv.exe\"\n"
+                        "\"game_desc3_params\"=\"-x\"\n\n");
+    QFile::link("/", prefix + "/dosdevices/z:");
+
+    torv::platform::WineRegistry registry(sandbox.prefix().prefix());
+    torv::CFrontEnds frontEnds(registry);
+    ASSERT_EQ(frontEnds.AddKquery4Entry(), QList<int>({0}));
+    EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\other\\torv.exe");
+    EXPECT_EQ(frontEnds.WriteEntry(0, torv::CHECK_UNCHECKED, game),
+              torv::CFrontEnds::WriteResult::Written);
+    const auto written = torv::platform::WineRegistry(prefix).readString(
+        torv::platform::WineRegistry::Hive::CurrentUser, torv::CFrontEnds::kKquery4Key,
+        "game_desc3");
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(*written, "Z:" + QString(game).replace('/', '\\') + "main.exe");
+    EXPECT_FALSE(QFile::exists(sandbox.prefix().prefix() + "/user.reg"));
+}
+
+}  // namespace
