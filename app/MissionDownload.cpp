@@ -175,6 +175,8 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     // empties it whole every time (see ChunkReader).
     reply->setReadBufferSize(kReadBuffer);
 
+    // The busy cursor covers the request only, not the transfer.
+    BusyWhile connecting(log);
     const QDeadlineTimer connectDeadline(limits.connectTimeoutMs);
     while (!statusArrived(*reply) && !reply->isFinished()) {
         if (!waitForReply(*reply, connectDeadline)) {
@@ -183,6 +185,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
             return false;
         }
     }
+    connecting.end();
     if (!statusArrived(*reply)) {
         log.log("ERROR contacting server: [" + reply->errorString() + "].");
         return false;
