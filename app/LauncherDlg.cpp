@@ -1,6 +1,8 @@
 #include "app/LauncherDlg.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QShortcut>
@@ -128,6 +130,37 @@ void CLauncherDlg::RunConfiguration() {
     } else if (result == res::IDCANCEL) {
         log(QStringLiteral("Configuration changes discarded."));
     }
+}
+
+void CLauncherDlg::setBusy(bool busy) {
+    if (busy == m_busy) {
+        return;
+    }
+    m_busy = busy;
+    if (busy) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+void CLauncherDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter closes the window as Esc does; the window has no default button for it to press.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (enter && modifiers == Qt::NoModifier) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CLauncherDlg::accept() {
+    if (m_flowRunning) {
+        m_closeRequested = true;
+        return;
+    }
+    QDialog::accept();
 }
 
 void CLauncherDlg::reject() {

@@ -36,6 +36,7 @@ public:
 
     void log(const QString& line) override;
     void replaceLastLine(const QString& line) override;
+    void setBusy(bool busy) override;
 
     // The window's menu (the system menu's commands), built anew for each showing.
     QMenu* CreateCommandMenu(QWidget* parent);
@@ -45,10 +46,12 @@ public:
     QListWidget* LogList() const { return m_log; }
 
 public slots:
+    void accept() override;
     void reject() override;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ShowCommandMenu(const QPoint& globalPos);
@@ -61,6 +64,7 @@ private:
     GameStarter& m_starter;
     bool m_flowRunning = false;
     bool m_closeRequested = false;
+    bool m_busy = false;
 };
 
 }  // namespace torv

@@ -206,6 +206,8 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     // Declared after the manager, so it goes first.
     std::unique_ptr<QNetworkReply> reply;
     QSet<QUrl> visited{target};
+    // The busy cursor covers the requests, every hop included, but not the transfer.
+    BusyWhile connecting(log);
     // Redirects are followed here rather than by Qt, so that each hop is logged and checked.
     for (int hops = 0;; ++hops) {
         manager.setProxy(proxyFor(target));
@@ -257,6 +259,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         visited.insert(next);
         target = next;
     }
+    connecting.end();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299) {

@@ -22,9 +22,13 @@ int exitStatus(FlowResult result) {
 }  // namespace
 
 QString ApplicationNameFrom(const char* argv0) {
-    const QString name = QFileInfo(QString::fromLocal8Bit(argv0 ? argv0 : "torv")).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? name.left(dot) : name;
+    const QString name = QFileInfo(QString::fromLocal8Bit(argv0 ? argv0 : "")).fileName();
+    // Only the Windows executable's ending goes: a version in the name ("torv-0.4") stays.
+    const QString exe = QStringLiteral(".exe");
+    if (name.size() > exe.size() && name.endsWith(exe, Qt::CaseInsensitive)) {
+        return name.chopped(exe.size());
+    }
+    return name.isEmpty() ? QStringLiteral("torv") : name;
 }
 
 int RunTorv(const CTokenList& args, const QString& appName, bool withWindow) {
@@ -35,12 +39,14 @@ int RunTorv(const CTokenList& args, const QString& appName, bool withWindow) {
 
     if (!withWindow) {
         ConsoleLog log;
+        profile.setProblemReporter([&log](const QString& line) { log.log(line); });
         MissionFlowSteps steps(log, settings, args, starter);
         steps.SetConfiguration([&] { return ReportConfigurationWithoutDisplay(log, settings); });
         MissionFlow flow(log, settings, args, steps);
         return exitStatus(flow.Run());
     }
     CLauncherDlg window(settings, registry, args, starter);
+    profile.setProblemReporter([&window](const QString& line) { window.log(line); });
     return exitStatus(window.Run());
 }
 

@@ -8,10 +8,11 @@ namespace torv {
 
 class CTokenList;
 
-// appName names the profile (the executable's base name, "torv").
+// appName names the profile (ApplicationNameFrom, "torv").
 int RunTorv(const CTokenList& args, const QString& appName, bool withWindow);
 
-// The executable's base name from argv[0]: "/usr/bin/torv" and "TORV.EXE" give "torv", "TORV".
+// The executable's file name from argv[0], less a trailing ".exe" in any case: "/usr/bin/torv",
+// "TORV.EXE" and "torv-0.4" give "torv", "TORV" and "torv-0.4".
 QString ApplicationNameFrom(const char* argv0);
 
 }  // namespace torv

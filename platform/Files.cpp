@@ -15,12 +15,17 @@ bool isReadableFile(const QString& path) {
         return false;
     }
     const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    // A device is never opened; a FIFO swapped in after this look cannot block the open below.
+    if (::stat(native.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return false;
+    }
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer forever.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
-    struct stat st {};
-    const bool isFile = ::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
+    const bool isFile = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     ::close(fd);
     return isFile;
 }

@@ -5,7 +5,8 @@
 
 namespace torv::platform {
 
-// True when path opens for reading as a file; a folder is not a readable file.
+// True when path is a regular file (or a link to one) that opens for reading; a folder, a FIFO
+// or a device is not, and asking never blocks.
 bool isReadableFile(const QString& path);
 
 // The full path of the entry of folder whose name equals name without regard to case, the exact

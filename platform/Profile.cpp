@@ -1,5 +1,12 @@
 #include "platform/Profile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +19,8 @@ namespace torv::platform {
 namespace {
 
 const QString kSettingsFolder = QStringLiteral("Quillfen");
+// Real profiles hold a few hundred bytes.
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
 QString hexEscape(QChar c) {
     if (c.unicode() > 0xff) {
@@ -84,6 +93,10 @@ EntryLine parseEntry(const QString& line) {
     }
     return {true, Profile::unescape(trimmed.left(eq).trimmed()),
             Profile::unescape(trimmed.mid(eq + 1).trimmed())};
+}
+
+QString systemText(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
 }
 
 bool sameName(const QString& a, const QString& b) {
@@ -241,12 +254,62 @@ QString Profile::unescape(const QString& text) {
     return out;
 }
 
+bool Profile::readFile(QByteArray& bytes) const {
+    QString problem;
+    const QByteArray native = QFile::encodeName(m_filePath);
+    // Non-blocking, so a FIFO cannot hold the open; what the file is decides the rest.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    // Nothing there (a file where a folder of the path belongs included): defaults, and a save
+    // says why it cannot write.
+    if (fd < 0 && (errno == ENOENT || errno == ENOTDIR)) {
+        return true;
+    }
+    if (fd < 0) {
+        problem = "cannot be read (" + systemText(errno) + ")";
+    } else if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        problem = QStringLiteral("is not a regular file");
+    } else if (st.st_size > kMaxFileBytes) {
+        problem = QStringLiteral("is larger than 1 MiB");
+    } else {
+        // Read to its end rather than to the size fstat saw, which may have changed since.
+        char chunk[16 * 1024];
+        while (problem.isEmpty()) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n == 0) {
+                break;
+            }
+            if (n < 0 && errno != EINTR) {
+                problem = "cannot be read (" + systemText(errno) + ")";
+            } else if (n > 0) {
+                bytes.append(chunk, n);
+                if (bytes.size() > kMaxFileBytes) {
+                    problem = QStringLiteral("is larger than 1 MiB");
+                }
+            }
+        }
+    }
+    if (fd >= 0) {
+        ::close(fd);
+    }
+    if (problem.isEmpty()) {
+        return true;
+    }
+    bytes.clear();
+    if (!m_reported && m_reporter) {
+        m_reported = true;
+        m_reporter("ERROR: Settings file [" + m_filePath + "] " + problem +
+                   "; running with default settings, and the file is left as it is.");
+    }
+    return false;
+}
+
 QStringList Profile::readLines() const {
-    QFile file(m_filePath);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray bytes;
+    if (!readFile(bytes)) {
         return {};
     }
-    QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(bytes);
     if (text.startsWith(QChar(0xfeff))) {
         text.remove(0, 1);
     }
@@ -263,6 +326,11 @@ QStringList Profile::readLines() const {
 }
 
 bool Profile::writeLines(const QStringList& lines, QString* error) const {
+    // A settings file that may not be read (a pipe, a device, a huge file) is never replaced.
+    if (QByteArray ignored; !readFile(ignored)) {
+        setError(error, QStringLiteral("it is not a readable regular file of at most 1 MiB"));
+        return false;
+    }
     const QFileInfo info(m_filePath);
     // The standard library says why a folder could not be made; QDir only that it could not.
     std::error_code made;

@@ -9,7 +9,13 @@
 // backslash, "\n", "\r" and "\t" for those controls, "\xHH" (or "\uHHHH" beyond U+00FF) for any
 // other control character, for white space at either end and, in names, for "=", "]" and for a
 // leading "[", ";" or "#". Any other text, non-ASCII included, is stored as it is, in UTF-8.
+//
+// Only a regular file of at most 1 MiB is read (a FIFO, a device or a huge file would hang or
+// exhaust the process). Any other file reads as empty, so every value takes its default, and is
+// never written over: it is the user's, and a save could only lose it.
 #pragma once
+
+#include <functional>
 
 #include <QList>
 #include <QPair>
@@ -27,6 +33,11 @@ public:
     static QString defaultPath(const QString& appName);
 
     QString filePath() const { return m_filePath; }
+
+    // Receives one ERROR line, the first time the file turns out to be unusable.
+    void setProblemReporter(std::function<void(const QString&)> reporter) {
+        m_reporter = std::move(reporter);
+    }
 
     QString getString(const QString& section, const QString& entry,
                       const QString& defaultValue = QString()) const;
@@ -66,8 +77,12 @@ public:
 private:
     QStringList readLines() const;
     bool writeLines(const QStringList& lines, QString* error = nullptr) const;
+    // The file's bytes; false with the ERROR line reported when the file must be left alone.
+    bool readFile(QByteArray& bytes) const;
 
     QString m_filePath;
+    std::function<void(const QString&)> m_reporter;
+    mutable bool m_reported = false;
 };
 
 }  // namespace torv::platform

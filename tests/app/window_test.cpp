@@ -3,9 +3,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QTest>
 #include <QTimer>
 
 #include "app/AboutDlg.h"
@@ -16,6 +20,7 @@
 #include "platform/WineRegistry.h"
 #include "res/DialogBuilder.h"
 #include "settings/LauncherSettings.h"
+#include "support/http_server.h"
 #include "support/temp_dir.h"
 
 namespace torv {
@@ -111,6 +116,60 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     });
     m_window.OnSysCommand(CLauncherDlg::IDM_ABOUTBOX | 0x3);
     EXPECT_EQ(shownLines(), QStringList({"before"}));
+}
+
+TEST_F(WindowTest, EnterClosesTheWindowAsEscDoes) {
+    const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Escape, Qt::NoModifier},
+                                                              {Qt::Key_Return, Qt::NoModifier},
+                                                              {Qt::Key_Enter, Qt::KeypadModifier}};
+    for (const auto& [key, modifiers] : keys) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        m_window.show();
+        // The key goes where the user types: the log list, which has the focus.
+        QTimer::singleShot(0, [&, key = key, modifiers = modifiers] {
+            QTest::keyClick(m_window.LogList(), key, modifiers);
+        });
+        const int kStillOpen = 99;
+        QTimer::singleShot(5000, &m_window, [this] { m_window.done(kStillOpen); });
+        EXPECT_NE(m_window.exec(), kStillOpen);
+        EXPECT_FALSE(m_window.isVisible());
+    }
+}
+
+TEST_F(WindowTest, OtherKeysLeaveTheWindowOpen) {
+    m_window.show();
+    QTest::keyClick(m_window.LogList(), Qt::Key_Return, Qt::ControlModifier);
+    QTest::keyClick(m_window.LogList(), Qt::Key_Space);
+    EXPECT_TRUE(m_window.isVisible());
+}
+
+TEST_F(WindowTest, BusyCursorShowsWhileTheDownloadConnectsOnly) {
+    test::HttpServer server;
+    test::HttpReply slow = test::Reply(404, "Not Found");
+    slow.delayBeforeHeadersMs = 400;
+    server.route("/m/btc.zip", slow);
+    const QString game = QString::fromStdString(m_dir.file("game/"));
+    QDir().mkpath(game + "missions");
+    QFile(game + "main.exe").open(QIODevice::WriteOnly);
+    m_profile.writeString("settings", "D3 Executable Path", game);
+    m_profile.writeString("MissionSites", "URL1", QString::fromStdString(server.url("/m/")));
+    const char* argv[] = {"torv", "-getmission", "btc"};
+    m_args.Fill(3, argv);
+
+    // Looks at the cursor while the site holds the request.
+    QList<Qt::CursorShape> whileConnecting;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (server.requests().size() == 1 && whileConnecting.isEmpty()) {
+            const QCursor* cursor = QApplication::overrideCursor();
+            whileConnecting << (cursor ? cursor->shape() : Qt::ArrowCursor);
+        }
+    });
+    probe.start(20);
+    EXPECT_EQ(m_window.RunMissionFlow(), FlowResult::Failed);
+    EXPECT_EQ(whileConnecting, QList<Qt::CursorShape>({Qt::WaitCursor}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(shownLines().contains("Server returned 404 Not Found"));
 }
 
 }  // namespace

@@ -86,8 +86,12 @@ TEST(IsReadableFile, OnlyFilesThatOpenAreReadable) {
     WinePrefixFixture::write(file, QByteArray("MZ"));
     QDir(dir.path()).mkdir(QStringLiteral("folder"));
     QFile::link(QStringLiteral("/nonexistent"), dir.path() + QStringLiteral("/dangling"));
+    QFile::link(file, dir.path() + QStringLiteral("/linked"));
+    QFile::link(QStringLiteral("/dev/zero"), dir.path() + QStringLiteral("/device"));
 
     EXPECT_TRUE(torv::platform::isReadableFile(file));
+    EXPECT_TRUE(torv::platform::isReadableFile(dir.path() + QStringLiteral("/linked")));
+    EXPECT_FALSE(torv::platform::isReadableFile(dir.path() + QStringLiteral("/device")));
     EXPECT_FALSE(torv::platform::isReadableFile(dir.path() + QStringLiteral("/folder")));
     EXPECT_FALSE(torv::platform::isReadableFile(dir.path() + QStringLiteral("/missing")));
     EXPECT_FALSE(torv::platform::isReadableFile(dir.path() + QStringLiteral("/dangling")));

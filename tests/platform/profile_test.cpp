@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "platform/wine_prefix_fixture.h"
@@ -260,6 +262,71 @@ TEST_F(ProfileTest, TwoObjectsOverOneFileSeeEachOthersWrites) {
     EXPECT_EQ(second.getString(QStringLiteral("settings"), QStringLiteral("Version")), "a");
     ASSERT_TRUE(second.writeString(QStringLiteral("settings"), QStringLiteral("Keep Alive"), "1"));
     EXPECT_EQ(first.values(QStringLiteral("settings")).size(), 2);
+}
+
+struct UnusableRow {
+    const char* name;
+    void (*plant)(const QString& path);
+    const char* problem;  // as the ERROR line words it
+};
+
+class ProfileUnusable : public ProfileTest, public ::testing::WithParamInterface<UnusableRow> {};
+
+// No hang, no abort, no overwrite: the run goes on with defaults and the file stays the user's.
+TEST_P(ProfileUnusable, ReadsAsDefaultsIsNeverWrittenAndIsNamedOnce) {
+    QDir().mkpath(m_dir.path() + QStringLiteral("/Quillfen"));
+    GetParam().plant(iniPath());
+    const QFileInfo before(iniPath());
+    Profile profile(iniPath());
+    QStringList reported;
+    profile.setProblemReporter([&](const QString& line) { reported << line; });
+
+    EXPECT_EQ(profile.getString(QStringLiteral("settings"), QStringLiteral("Version"), "d"), "d");
+    EXPECT_EQ(profile.getInt(QStringLiteral("settings"), QStringLiteral("Keep Alive"), 7), 7);
+    EXPECT_TRUE(profile.values(QStringLiteral("MissionSites")).isEmpty());
+    EXPECT_FALSE(profile.writeString(QStringLiteral("settings"), QStringLiteral("Version"), "v"));
+    EXPECT_EQ(reported,
+              QStringList("ERROR: Settings file [" + iniPath() + "] " + GetParam().problem +
+                          "; running with default settings, and the file is left as "
+                          "it is."));
+    const QFileInfo after(iniPath());
+    EXPECT_EQ(after.isSymLink(), before.isSymLink());
+    EXPECT_EQ(after.isDir(), before.isDir());
+    EXPECT_EQ(after.size(), before.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ProfileUnusable,
+    ::testing::Values(
+        UnusableRow{"Folder", [](const QString& p) { QDir().mkpath(p); }, "is not a regular file"},
+        UnusableRow{"LinkToDevZero",
+                    [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); },
+                    "is not a regular file"},
+        UnusableRow{"SparseThreeGigabytes",
+                    [](const QString& p) {
+                        QFile file(p);
+                        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                        ASSERT_TRUE(file.resize(qint64(3) << 30));
+                    },
+                    "is larger than 1 MiB"},
+        UnusableRow{"OneByteOverOneMiB",
+                    [](const QString& p) {
+                        WinePrefixFixture::write(
+                            p, "[settings]\nVersion=v\n" + QByteArray((1 << 20) - 20, ';'));
+                    },
+                    "is larger than 1 MiB"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProfileTest, AFileOfExactlyOneMiBIsRead) {
+    const QByteArray head("[settings]\nKeep Alive=1\n;");
+    seed((head + QByteArray((1 << 20) - head.size() - 1, 'x') + "\n").constData());
+    ASSERT_EQ(QFileInfo(iniPath()).size(), 1 << 20);
+    Profile profile(iniPath());
+    bool reported = false;
+    profile.setProblemReporter([&](const QString&) { reported = true; });
+    EXPECT_EQ(profile.getInt(QStringLiteral("settings"), QStringLiteral("Keep Alive"), 0), 1);
+    EXPECT_TRUE(profile.writeString(QStringLiteral("settings"), QStringLiteral("Keep Alive"), "0"));
+    EXPECT_FALSE(reported);
 }
 
 struct PathRow {
