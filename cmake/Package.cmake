@@ -6,9 +6,10 @@ set(CPACK_PACKAGE_CONTACT Quillfen)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fetches Descent 3 missions before the game starts")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Given the name of a mission by a server browser, a script or the player, torv looks for it in the\n"
-  "game's missions folder, downloads it from the configured mission sites when it is missing,\n"
-  "unpacks it and starts the game. Without arguments it opens its configuration dialog.")
+  "Given the name of a mission by a server browser, a script or the player,\n"
+  "torv looks for it in the game's missions folder, downloads it from the\n"
+  "configured mission sites when it is missing, unpacks it and starts the\n"
+  "game. Without arguments it opens its configuration dialog.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_STRIP_FILES ON)
 
