@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "app/CommandLineInfo.h"
 #include "app/TorvMain.h"
 #include "common/TokenList.h"
 #include "platform/Display.h"
@@ -14,6 +15,10 @@ int main(int argc, char** argv) {
     torv::platform::InstallInterruptCleanup();
     // A reader of standard output that goes away (torv ... | head -1) must not end the fetch.
     std::signal(SIGPIPE, SIG_IGN);
+    // Answered before the application object exists: no settings, network or window.
+    if (const std::optional<QString> info = torv::CommandLineInfo(argc, argv)) {
+        return torv::PrintCommandLineInfo(*info);
+    }
     torv::CTokenList args;
     args.Fill(argc, argv);
     const QString appName = torv::ApplicationNameFrom(argc > 0 ? argv[0] : nullptr);

@@ -1,5 +1,7 @@
 #include "res/Strings.h"
 
+#include "res/Version.h"
+
 namespace torv::res {
 
 QString String(int id) {
@@ -9,7 +11,7 @@ QString String(int id) {
         case IDS_CONFIGURE:
             return QStringLiteral("Configure...");
         case IDS_VERSION:
-            return QStringLiteral("0.4 Beta");
+            return QString::fromLatin1(kVersionText);
         case IDS_INVALID_D3_PATH:
             return QStringLiteral("<invalid d3 path, please correct>");
         case IDS_SITELIST_TIP:

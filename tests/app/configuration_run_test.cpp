@@ -62,7 +62,7 @@ protected:
         m_game = m_prefix.driveC() + "/Games/Descent3/";
         test::WinePrefixFixture::write(m_game + "MAIN.EXE", QByteArray("MZ"));
         test::WinePrefixFixture::write(m_config + "/Quillfen/torv.ini",
-                                       "[settings]\nVersion=0.4 Beta\nD3 Executable Path=" +
+                                       "[settings]\nVersion=0.3 Beta\nD3 Executable Path=" +
                                            m_game + "\nKeep Alive=0\n\n[MissionSites]\nURL1=" +
                                            QString::fromStdString(m_site.url("/levels/")) + "\n");
         m_prefix.writeUserReg(

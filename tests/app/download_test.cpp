@@ -506,6 +506,8 @@ private:
                 return;
             }
             const QByteArray path = head.split(' ').value(1);
+            // A later socket may be given this one's address: it must not inherit this request.
+            m_heads.remove(socket);
             socket->write(m_routes.value(path,
                                          "HTTP/1.1 404 Not Found\r\nContent-Length: "
                                          "0\r\nConnection: close\r\n\r\n"));

@@ -19,6 +19,7 @@
 #include "platform/Profile.h"
 #include "platform/WineRegistry.h"
 #include "res/DialogBuilder.h"
+#include "res/Version.h"
 #include "settings/LauncherSettings.h"
 #include "support/http_server.h"
 #include "support/temp_dir.h"
@@ -70,7 +71,7 @@ protected:
 };
 
 TEST_F(WindowTest, CaptionCarriesTheVersion) {
-    EXPECT_EQ(m_window.windowTitle(), "Torvane [v0.4 Beta]");
+    EXPECT_EQ(m_window.windowTitle(), QStringLiteral("Torvane [v%1]").arg(res::kVersionText));
 }
 
 TEST_F(WindowTest, LogShowsCleanLinesAndReplacesWhateverIsLast) {
@@ -104,7 +105,7 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     EXPECT_EQ(about.windowTitle(), "About Torvane");
     auto* version = qobject_cast<QLabel*>(res::DialogControl(about, res::IDC_VERSION));
     ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version->text(), "v0.4 Beta");
+    EXPECT_EQ(version->text(), QStringLiteral("v") + res::kVersionText);
 
     // Choosing the command opens the box; closing it leaves the log as it was.
     m_window.log("before");

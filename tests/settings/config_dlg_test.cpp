@@ -22,6 +22,7 @@
 #include "platform/wine_prefix_fixture.h"
 #include "res/DialogBuilder.h"
 #include "res/DialogTemplates.h"
+#include "res/Version.h"
 #include "settings/LauncherSettings.h"
 #include "sitelist/SiteEdit.h"
 #include "sitelist/SiteListBox.h"
@@ -79,7 +80,7 @@ protected:
             .value_or("<none>");
     }
     void SeedValidSettings(const QString& sites = "URL1=http://one.example/\n") {
-        SeedIni("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + m_game +
+        SeedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game +
                 "\nKeep Alive=0\n\n[MissionSites]\n" + sites);
     }
 
@@ -215,7 +216,7 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAUserExpectsAndWritesEveryRow) {
     EXPECT_EQ(result, res::IDOK);
     EXPECT_EQ(Ini(),
               "[settings]\n"
-              "Version=0.4 Beta\n"
+              "Version=" + QString(res::kVersionText) + "\n"
               "D3 Executable Path=" +
                   m_game +
                   "\n"
@@ -294,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "URL1=HTTP://Missions.Example.com/descent3/levels/more/\n",
                     {"HTTP://Missions.Example.com/descent3/levels/more/"}},
         FirstRunRow{
-            "LaterRunsNeverAddIt", "[settings]\nVersion=0.4 Beta\nD3 Executable Path=@game\n", {}}),
+            "LaterRunsNeverAddIt", "[settings]\nVersion=0.3 Beta\nD3 Executable Path=@game\n", {}}),
     [](const ::testing::TestParamInfo<FirstRunRow>& info) { return std::string(info.param.name); });
 
 TEST_F(ConfigDlgTest, OkWhileASiteIsBeingEditedKeepsTheEdit) {
@@ -394,7 +395,7 @@ TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
                      "WARNING: Unable to save the launch settings of [Kali 95 [Descent 3]].",
                      "WARNING: Unable to save the launch settings of [Kquery 4]."}));
     // The tool's own settings are saved all the same.
-    EXPECT_TRUE(Ini().contains("Version=0.4 Beta"));
+    EXPECT_TRUE(Ini().contains("Version=" + QString(res::kVersionText)));
 }
 
 TEST_F(ConfigDlgTest, SiteListTooltipExplainsTheList) {
@@ -405,7 +406,7 @@ TEST_F(ConfigDlgTest, SiteListTooltipExplainsTheList) {
 }
 
 TEST_F(ConfigDlgTest, KeepAliveShowsTheStoredFlag) {
-    SeedIni("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + m_game + "\nKeep Alive=5\n");
+    SeedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game + "\nKeep Alive=5\n");
     auto dialog = Open();
     EXPECT_TRUE(dialog->keepAliveCheck()->isChecked());
     EXPECT_EQ(dialog->pathEdit()->text(), m_game);

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <vector>
 
+#include "res/Version.h"
+
 #include "settings/settings_fixture.h"
 
 namespace {
@@ -117,7 +119,7 @@ TEST_F(LauncherSettingsTest, SaveWritesTheFileAUserExpects) {
     EXPECT_TRUE(settings.Save());
     EXPECT_EQ(m_sandbox.iniText(),
               "[settings]\n"
-              "Version=0.4 Beta\n"
+              "Version=" + QString(torv::res::kVersionText) + "\n"
               "D3 Executable Path=/games/descent3/\n"
               "Keep Alive=1\n"
               "\n"

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     const QString game = prefix + "/drive_c/Games/Descent3/";
     write(game + "main.exe", "MZ");
     write(root + "/config/torv.ini",
-          ("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + game +
+          ("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + game +
            "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://missions.example.com/descent3/levels/\n"
            "URL2=http://mirror.example.org/d3/missions/\n")
               .toUtf8());
