@@ -86,6 +86,53 @@ QString execError(const Command& command, int error) {
         .arg(QFile::decodeName(command.path), errnoText(error));
 }
 
+// In a forked child: changes to the folder and executes the program; on failure reports the
+// stage and error through the pipe and ends. Only async-signal-safe calls: the parent may have
+// other threads.
+[[noreturn]] void execInChild(int report, const QByteArray& folder, const Command& command,
+                              char* const* argv) {
+    ChildFailure failure;
+    if (!folder.isEmpty() && ::chdir(folder.constData()) != 0) {
+        failure = {1, errno};
+    } else {
+        ::execv(command.path.constData(), argv);
+        failure = {2, errno};
+    }
+    [[maybe_unused]] const ssize_t written = ::write(report, &failure, sizeof failure);
+    ::_exit(127);
+}
+
+// Reads what the child reported; empty once the program was executed (the pipe closed with it).
+QString childFailure(int report, const QString& folder, const Command& command) {
+    ChildFailure failure;
+    ssize_t got = 0;
+    do {
+        got = ::read(report, &failure, sizeof failure);
+    } while (got < 0 && errno == EINTR);
+    ::close(report);
+    if (got != sizeof failure) {
+        return {};
+    }
+    return failure.stage == 1 ? folderError(folder, failure.error)
+                              : execError(command, failure.error);
+}
+
+// Forks with a close-on-exec pipe for the child's report; -1 with error set when either fails.
+pid_t forkReporting(int channel[2], QString& error) {
+    if (::pipe2(channel, O_CLOEXEC) != 0) {
+        error = QStringLiteral("cannot start a process: %1").arg(errnoText(errno));
+        return -1;
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        error = QStringLiteral("cannot start a process: %1").arg(errnoText(errno));
+        ::close(channel[0]);
+        ::close(channel[1]);
+    }
+    return pid;
+}
+
 }  // namespace
 
 ProcessResult startAndWait(const QString& folder, const QString& program,
@@ -100,39 +147,16 @@ ProcessResult startAndWait(const QString& folder, const QString& program,
     const QByteArray nativeFolder = QFile::encodeName(folder);
 
     int channel[2];
-    if (::pipe2(channel, O_CLOEXEC) != 0) {
-        result.error = QStringLiteral("cannot start a process: %1").arg(errnoText(errno));
-        return result;
-    }
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
+    const pid_t pid = forkReporting(channel, result.error);
     if (pid < 0) {
-        const int error = errno;
-        ::close(channel[0]);
-        ::close(channel[1]);
-        result.error = QStringLiteral("cannot start a process: %1").arg(errnoText(error));
         return result;
     }
     if (pid == 0) {
-        // Only async-signal-safe calls from here on: the parent may have other threads.
         ::close(channel[0]);
-        ChildFailure failure;
-        if (!nativeFolder.isEmpty() && ::chdir(nativeFolder.constData()) != 0) {
-            failure = {1, errno};
-        } else {
-            ::execv(command.path.constData(), argv.data());
-            failure = {2, errno};
-        }
-        [[maybe_unused]] const ssize_t written = ::write(channel[1], &failure, sizeof failure);
-        ::_exit(127);
+        execInChild(channel[1], nativeFolder, command, argv.data());
     }
     ::close(channel[1]);
-    ChildFailure failure;
-    ssize_t got = 0;
-    do {
-        got = ::read(channel[0], &failure, sizeof failure);
-    } while (got < 0 && errno == EINTR);
-    ::close(channel[0]);
+    result.error = childFailure(channel[0], folder, command);
 
     int status = 0;
     pid_t waited = 0;
@@ -140,9 +164,7 @@ ProcessResult startAndWait(const QString& folder, const QString& program,
         waited = ::waitpid(pid, &status, 0);
     } while (waited < 0 && errno == EINTR);
 
-    if (got == sizeof failure) {
-        result.error = failure.stage == 1 ? folderError(folder, failure.error)
-                                          : execError(command, failure.error);
+    if (!result.error.isEmpty()) {
         return result;
     }
     result.started = true;
@@ -163,16 +185,10 @@ QString startDetached(const QString& folder, const QString& program, const QStri
     const QByteArray nativeFolder = QFile::encodeName(folder);
 
     int channel[2];
-    if (::pipe2(channel, O_CLOEXEC) != 0) {
-        return QStringLiteral("cannot start a process: %1").arg(errnoText(errno));
-    }
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
+    QString error;
+    const pid_t pid = forkReporting(channel, error);
     if (pid < 0) {
-        const int error = errno;
-        ::close(channel[0]);
-        ::close(channel[1]);
-        return QStringLiteral("cannot start a process: %1").arg(errnoText(error));
+        return error;
     }
     if (pid == 0) {
         // The middle process ends at once, so the program is nobody's child to wait for here.
@@ -180,39 +196,21 @@ QString startDetached(const QString& folder, const QString& program, const QStri
         ::setsid();
         const pid_t program = ::fork();
         if (program != 0) {
-            ChildFailure failure{2, errno};
             if (program < 0) {
+                const ChildFailure failure{2, errno};
                 [[maybe_unused]] const ssize_t written =
                     ::write(channel[1], &failure, sizeof failure);
             }
             ::_exit(0);
         }
-        ChildFailure failure;
-        if (!nativeFolder.isEmpty() && ::chdir(nativeFolder.constData()) != 0) {
-            failure = {1, errno};
-        } else {
-            ::execv(command.path.constData(), argv.data());
-            failure = {2, errno};
-        }
-        [[maybe_unused]] const ssize_t written = ::write(channel[1], &failure, sizeof failure);
-        ::_exit(127);
+        execInChild(channel[1], nativeFolder, command, argv.data());
     }
     ::close(channel[1]);
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     // Ends when the program has been executed (the pipe closes with it) or reports its failure.
-    ChildFailure failure;
-    ssize_t got = 0;
-    do {
-        got = ::read(channel[0], &failure, sizeof failure);
-    } while (got < 0 && errno == EINTR);
-    ::close(channel[0]);
-    if (got == sizeof failure) {
-        return failure.stage == 1 ? folderError(folder, failure.error)
-                                  : execError(command, failure.error);
-    }
-    return {};
+    return childFailure(channel[0], folder, command);
 }
 
 QString startReplacing(const QString& folder, const QString& program,
