@@ -14,8 +14,10 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/torv-package-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-"$source_dir/tools/package" "$work/out" "$build_dir" >/dev/null
-deb=$(ls "$work"/out/*.deb)
+# A packager names OUTDIR relative to where they stand, which is not the source tree.
+deb=$(cd "$work" && "$source_dir/tools/package" out "$build_dir")
+deb=$(cd "$work" && realpath -e -- "$deb")
+[ "$(dirname "$deb")" = "$work/out" ] || { echo "FAIL: the package went to [$deb], not into OUTDIR"; exit 1; }
 dpkg-deb -x "$deb" "$work/root"
 
 failed=0
