@@ -14,27 +14,52 @@ namespace torv::platform {
 
 namespace {
 
+using XcbDisconnect = void (*)(void*);
+
+// A reachable display's probe connection stays open until the process ends: an X server whose
+// last client leaves resets itself and refuses connections meanwhile, the application's own
+// among them. The socket is close-on-exec, so the game never inherits it.
+struct XcbProbe {
+    XcbProbe() = default;
+    XcbProbe(const XcbProbe&) = delete;
+    XcbProbe& operator=(const XcbProbe&) = delete;
+    ~XcbProbe() {
+        if (connection != nullptr) {
+            disconnect(connection);
+        }
+    }
+    XcbDisconnect disconnect = nullptr;
+    void* connection = nullptr;
+};
+
 // Asked through libxcb, as Qt's X11 platform asks, so that a refused authorisation counts too.
-// Loaded at run time: a build and a system without X11 need none of it.
+// Loaded at run time: a build and a system without X11 need none of it, and Qt loads the same
+// library next, so it stays loaded.
 bool x11Reachable(const QByteArray& display) {
+    static XcbProbe probe;
+    if (probe.connection != nullptr) {
+        return true;
+    }
     void* xcb = ::dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
     if (xcb == nullptr) {
         return false;
     }
     using Connect = void* (*)(const char*, int*);
     using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
     const auto connect = reinterpret_cast<Connect>(::dlsym(xcb, "xcb_connect"));
     const auto hasError = reinterpret_cast<HasError>(::dlsym(xcb, "xcb_connection_has_error"));
-    const auto disconnect = reinterpret_cast<Disconnect>(::dlsym(xcb, "xcb_disconnect"));
-    bool reachable = false;
-    if (connect != nullptr && hasError != nullptr && disconnect != nullptr) {
-        void* connection = connect(display.constData(), nullptr);
-        reachable = connection != nullptr && hasError(connection) == 0;
-        disconnect(connection);
+    const auto disconnect = reinterpret_cast<XcbDisconnect>(::dlsym(xcb, "xcb_disconnect"));
+    if (connect == nullptr || hasError == nullptr || disconnect == nullptr) {
+        return false;
     }
-    ::dlclose(xcb);
-    return reachable;
+    void* connection = connect(display.constData(), nullptr);
+    if (connection == nullptr || hasError(connection) != 0) {
+        disconnect(connection);
+        return false;
+    }
+    probe.disconnect = disconnect;
+    probe.connection = connection;
+    return true;
 }
 
 bool waylandReachable(const QByteArray& display) {
