@@ -40,6 +40,13 @@ for metainfo in "$work"/root/usr/share/metainfo/*.metainfo.xml; do
     [ -x "$work/root/usr/bin/$binary" ] || fail "binary [$binary] is not installed"
 done
 
+# The manual page names the version it ships with.
+man_title=$(gzip -dcf "$work"/root/usr/share/man/man1/torv.1* | grep '^\.TH ')
+case "$man_title" in
+    *"\"$expected\""*) ;;
+    *) fail "the manual page's title [$man_title] does not name [$expected]" ;;
+esac
+
 depends=$(dpkg-deb -f "$deb" Depends)
 case "$depends" in
     *libqt6widgets6*) ;;
