@@ -71,6 +71,7 @@ Exit status:
      the configuration dialog was closed; --help or --version
   1  anything else: no game folder, the mission was not found, a wrong command
      line, the game did not start, configuration mode without a display
+  128+N  stopped by signal N (SIGINT, SIGTERM, SIGHUP); unfinished files removed
   Without Keep Alive the game takes torv's place; the status is then the game's.
 )";
     return AboutBoxLines().join(QLatin1Char('\n')) + QLatin1Char('\n') +

@@ -106,8 +106,9 @@ FlowResult MissionFlow::Run() {
         if (argument != nullptr && argument[0] != '-') {
             missionName = platform::fileNamePart(QString::fromLocal8Bit(argument));
         }
-        // "", "." or "a/" name no mission: fetching "<site>.zip" would be a guess.
-        if (missionName.isEmpty()) {
+        // "", ".", ".." or "a/" name no mission: fetching "<site>.zip" or "<site>..zip" would
+        // be a guess.
+        if (missionName.isEmpty() || missionName == QLatin1String(".")) {
             LogUsage(m_log);
             return FlowResult::Failed;
         }

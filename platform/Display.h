@@ -3,8 +3,8 @@
 
 namespace torv::platform {
 
-// True when a window system is reachable (an X11 or Wayland display), or when a Qt platform was
-// chosen explicitly (QT_QPA_PLATFORM, "offscreen" included).
+// True when a window system is reachable (an X11 or Wayland display that answers), or when a Qt
+// platform was chosen explicitly (QT_QPA_PLATFORM, "offscreen" included).
 bool hasDisplay();
 
 }  // namespace torv::platform

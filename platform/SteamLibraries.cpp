@@ -17,6 +17,10 @@ namespace {
 constexpr qint64 kMaxFileBytes = 4 * 1024 * 1024;
 
 std::optional<KeyValue> readKeyValues(const QString& path) {
+    // A FIFO or device under Steam's file name would block the open or never end.
+    if (!isReadableFile(path)) {
+        return std::nullopt;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileBytes) {
         return std::nullopt;

@@ -286,6 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
         EarlyEnd{"EmptyName", {"-getmission", ""}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"DotName", {"-getmission", "."}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"FolderOnly", {"-getmission", "a/"}, kUsageLines, FlowResult::Failed},
+        EarlyEnd{"ParentFolder", {"-getmission", "a/.."}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"ExtensionOnly", {"-getmission", "C:\\.mn3"}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"NoGetMissionStillLaunches",
                  {"-rund3", "-nointro"},

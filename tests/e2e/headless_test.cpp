@@ -64,6 +64,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(name);
+        env.insert(m_display);
         env.insert("XDG_CONFIG_HOME", m_root + "/config");
         env.insert("WINEPREFIX", m_root + "/prefix");
         env.insert("HOME", m_root + "/home");
@@ -97,6 +98,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
+    QProcessEnvironment m_display;  // the display variables a run is given; none unless set
     TempDir m_dir;
     HttpServer m_server;
     QString m_root;
@@ -168,6 +170,19 @@ TEST_F(HeadlessTest, ExitStatusSaysWhetherTheMissionIsInPlace) {
     EXPECT_EQ(usage.exitCode, 1);
     EXPECT_EQ(usage.lines.mid(2, 1),
               QStringList({"ERROR: -getmission must be followed by a mission name."}));
+}
+
+TEST_F(HeadlessTest, ADisplayThatNobodyServesCountsAsNone) {
+    // Left behind by an ended ssh or desktop session: Qt would abort on it.
+    m_display.insert("DISPLAY", ":4711");
+    m_display.insert("WAYLAND_DISPLAY", "torv-test-no-such-display");
+    m_display.insert("XDG_RUNTIME_DIR", m_root);
+    writeSettings(m_game, false, {});
+    QFile(m_game + "missions/here.mn3").open(QIODevice::WriteOnly);
+    const Outcome present = run({"-getmission", "here"});
+    EXPECT_EQ(present.exitCode, 0);
+    EXPECT_EQ(present.lines.value(2),
+              "Mission file [here.mn3] found in [" + m_game + "missions/].");
 }
 
 TEST_F(HeadlessTest, GameFolderIsDiscoveredInTheWinePrefixAndRemembered) {

@@ -14,8 +14,10 @@ done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/torv-package-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-"$source_dir/tools/package" "$work/out" "$build_dir" >/dev/null
-deb=$(ls "$work"/out/*.deb)
+# A packager names OUTDIR relative to where they stand, which is not the source tree.
+deb=$(cd "$work" && "$source_dir/tools/package" out "$build_dir")
+deb=$(cd "$work" && realpath -e -- "$deb")
+[ "$(dirname "$deb")" = "$work/out" ] || { echo "FAIL: the package went to [$deb], not into OUTDIR"; exit 1; }
 dpkg-deb -x "$deb" "$work/root"
 
 failed=0
@@ -37,6 +39,13 @@ for metainfo in "$work"/root/usr/share/metainfo/*.metainfo.xml; do
     binary=$(sed -n 's:.*<binary>\(.*\)</binary>.*:\1:p' "$metainfo")
     [ -x "$work/root/usr/bin/$binary" ] || fail "binary [$binary] is not installed"
 done
+
+# The manual page names the version it ships with.
+man_title=$(gzip -dcf "$work"/root/usr/share/man/man1/torv.1* | grep '^\.TH ')
+case "$man_title" in
+    *"\"$expected\""*) ;;
+    *) fail "the manual page's title [$man_title] does not name [$expected]" ;;
+esac
 
 depends=$(dpkg-deb -f "$deb" Depends)
 case "$depends" in

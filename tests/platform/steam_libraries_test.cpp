@@ -1,9 +1,11 @@
 #include "platform/SteamLibraries.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "support/steam_fixture.h"
 
@@ -73,6 +75,21 @@ TEST(SteamLibraries, AnInstallFolderOutsideCommonIsNoInstall) {
     SteamFixture::write(steam.nativeRoot() + "/steamapps/appmanifest_273590.acf",
                         "\"AppState\" { \"installdir\" \"Descent 3\"");
     EXPECT_TRUE(findSteamInstalls(kApp).isEmpty()) << "a manifest cut short";
+}
+
+TEST(SteamLibraries, SpecialFilesUnderSteamsNamesAreSkippedWithoutBlocking) {
+    SteamFixture steam;
+    const auto plantFifo = [](const QString& path) {
+        QDir().mkpath(QFileInfo(path).path());
+        return mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+    };
+    ASSERT_TRUE(plantFifo(steam.nativeRoot() + "/steamapps/libraryfolders.vdf"));
+    const QString library = steam.path("lib");
+    SteamFixture::writeLibraries(steam.flatpakRoot(), {steam.flatpakRoot(), library}, 1);
+    const QString game = SteamFixture::installGame(library, "Descent 3", {"Descent3"});
+    ASSERT_TRUE(plantFifo(steam.flatpakRoot() + "/steamapps/appmanifest_273590.acf"));
+
+    EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({game}));
 }
 
 struct LibraryRow {
