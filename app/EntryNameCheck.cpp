@@ -41,7 +41,7 @@ EntryName CheckEntryName(std::string_view stored) {
         return {EntryNameKind::Unsafe, {}};
     }
     if (name.back() == '/') {
-        return {EntryNameKind::Folder, {}};
+        return {EntryNameKind::Folder, std::move(name)};
     }
     return {EntryNameKind::File, std::move(name)};
 }

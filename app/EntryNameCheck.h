@@ -14,7 +14,8 @@ enum class EntryNameKind {
 
 struct EntryName {
     EntryNameKind kind;
-    // For File: the stored name with "\" turned into "/", relative to the missions folder.
+    // For File and Folder: the stored name with "\" turned into "/", relative to the missions
+    // folder.
     std::string relativePath;
 };
 

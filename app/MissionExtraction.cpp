@@ -3,13 +3,17 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <system_error>
 #include <vector>
 
 #include "app/EntryNameCheck.h"
 #include "app/StagedFile.h"
+#include "platform/FolderHandle.h"
+#include "platform/InterruptCleanup.h"
 #include "zip/ZipArchive.h"
 
 namespace torv {
@@ -54,20 +58,78 @@ uint64_t declaredTotal(ZipArchive* archive, int count) {
     return total;
 }
 
-// The old behaviour of opening the target for writing: a read-only file or a folder there
-// cannot be replaced.
-bool targetWritable(const std::filesystem::path& target) {
-    std::error_code error;
-    const auto status = std::filesystem::symlink_status(target, error);
-    if (error || status.type() == std::filesystem::file_type::not_found ||
-        status.type() == std::filesystem::file_type::symlink) {
-        return true;
+QString systemText(int error) {
+    return QString::fromStdString(std::generic_category().message(error));
+}
+
+QString folderProblem(const std::string& folder, int error) {
+    const QString named = "folder [" + QFile::decodeName(folder.c_str()) + "]";
+    if (error == ENOENT) {
+        return named + " does not exist";
     }
-    if (status.type() != std::filesystem::file_type::regular) {
-        return false;
+    if (error == ELOOP) {
+        return named + " is a symbolic link";
     }
-    return (status.permissions() & std::filesystem::perms::owner_write) !=
-           std::filesystem::perms::none;
+    if (error == ENOTDIR) {
+        return named + " is not a folder";
+    }
+    return named + " cannot be opened (" + systemText(error) + ")";
+}
+
+// Opens the folder an entry goes into, from the missions folder through real folders only:
+// why it cannot be reached, or empty with the folder in sub (parts being empty means root).
+QString reachFolder(const platform::FolderHandle& root, const std::vector<std::string>& parts,
+                    platform::FolderHandle& sub) {
+    std::string walked;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        walked += i == 0 ? parts[i] : "/" + parts[i];
+        int error = 0;
+        platform::FolderHandle next = (i == 0 ? root : sub).child(parts[i], error);
+        if (!next.isOpen()) {
+            return folderProblem(walked, error);
+        }
+        sub = std::move(next);
+    }
+    return {};
+}
+
+// The parts of a relative path that name folders to pass through; "." and empty parts lead
+// nowhere.
+std::vector<std::string> splitPath(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        std::string part = path.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        start = end + 1;
+    }
+    return parts;
+}
+
+// Why nothing may be written at name in folder; empty when it may (absent, or a writable file
+// to be replaced).
+QString targetProblem(const platform::FolderHandle& folder, const std::string& name) {
+    using Kind = platform::FolderHandle::Kind;
+    switch (folder.kindOf(name)) {
+        case Kind::Missing:
+        case Kind::File:
+            return {};
+        case Kind::ReadOnlyFile:
+            return QStringLiteral("the file there is read-only");
+        case Kind::Folder:
+            return QStringLiteral("a folder has that name");
+        case Kind::Link:
+            return QStringLiteral("a symbolic link has that name");
+        case Kind::Other:
+            break;
+    }
+    return QStringLiteral("a special file has that name");
 }
 
 // Copies the open entry through the 1024-byte steps; false when a read failed.
@@ -108,7 +170,18 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
         return true;
     }
 
-    const std::filesystem::path folder(QFile::encodeName(missionsFolder).toStdString());
+    int rootError = 0;
+    const platform::FolderHandle root =
+        platform::FolderHandle::open(QFile::encodeName(missionsFolder).toStdString(), rootError);
+    // An interrupted extraction leaves no archive behind, as a finished one does not.
+    const std::filesystem::path archiveFile(QFile::encodeName(archivePath).toStdString());
+    int archiveFolderError = 0;
+    const platform::FolderHandle archiveFolder = platform::FolderHandle::open(
+        archiveFile.has_parent_path() ? archiveFile.parent_path().string() : ".",
+        archiveFolderError);
+    const platform::RemoveOnInterrupt archiveGuard(archiveFolder.descriptor(),
+                                                   archiveFile.filename().string());
+
     for (int i = 0; i < ZipArchiveGetEntryCount(archive.get()); ++i) {
         ZipEntryInfo info{};
         if (ZipArchiveGetEntryInfo(archive.get(), i, &info) != 0) {
@@ -120,15 +193,42 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
             log.log("WARNING: Skipped unsafe file name [" + stored + "].");
             continue;
         }
+        const auto skipped = [&](const QString& why) {
+            log.log((name.kind == EntryNameKind::Folder ? "WARNING: Folder [" : "WARNING: File [") +
+                    stored + "] was not unzipped: " + why + ".");
+        };
+        if (!root.isOpen()) {
+            skipped("the missions folder cannot be opened (" + systemText(rootError) + ")");
+            continue;
+        }
+        std::vector<std::string> parts = splitPath(name.relativePath);
+        std::string leaf;
+        if (name.kind == EntryNameKind::File) {
+            if (parts.empty()) {
+                skipped(QStringLiteral("a folder has that name"));
+                continue;
+            }
+            leaf = std::move(parts.back());
+            parts.pop_back();
+        }
+        platform::FolderHandle sub;
+        if (const QString problem = reachFolder(root, parts, sub); !problem.isEmpty()) {
+            skipped(problem);
+            continue;
+        }
+        const platform::FolderHandle& folder = parts.empty() ? root : sub;
+        // A folder entry has nothing to write once its folder is there; folders are never
+        // created for the user.
         if (name.kind == EntryNameKind::Folder) {
             continue;
         }
-        const std::filesystem::path target = folder / name.relativePath;
-        if (!targetWritable(target)) {
+        if (const QString problem = targetProblem(folder, leaf); !problem.isEmpty()) {
+            skipped(problem);
             continue;
         }
-        StagedFile out(target);
+        StagedFile out(folder, leaf);
         if (!out.isOpen()) {
+            skipped("it could not be created (" + QString::fromStdString(out.errorText()) + ")");
             continue;
         }
         const bool opened = ZipArchiveOpenEntry(archive.get(), i) == 0;
@@ -140,7 +240,7 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
             continue;
         }
         if (!out.commit()) {
-            log.log("WARNING: Unable to write [" + stored + "]; it was not unzipped.");
+            skipped("it could not be written (" + QString::fromStdString(out.errorText()) + ")");
             continue;
         }
         log.log("Unzipped File: [" + stored + "].");

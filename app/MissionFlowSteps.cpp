@@ -1,7 +1,10 @@
 #include "app/MissionFlowSteps.h"
 
+#include <QFile>
+
 #include "app/MissionExtraction.h"
 #include "app/MissionLog.h"
+#include "app/StagedFile.h"
 #include "common/Paths.h"
 #include "settings/LauncherSettings.h"
 
@@ -12,6 +15,17 @@ MissionFlowSteps::MissionFlowSteps(MissionLog& log, CLauncherSettings& settings,
     : m_log(log), m_settings(settings), m_args(args), m_starter(starter) {}
 
 bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archivePath) {
+    if (!m_swept) {
+        // A killed run's temporary files go before this run adds its own.
+        m_swept = true;
+        const QString folder = JoinPath(m_settings.GetGameFolder(), QStringLiteral("missions/"));
+        const int removed = SweepStagedFiles(QFile::encodeName(folder).toStdString());
+        if (removed > 0) {
+            m_log.log(QStringLiteral("Removed %1 temporary %2 left in [%3] by an interrupted run.")
+                          .arg(removed)
+                          .arg(removed == 1 ? "file" : "files", folder));
+        }
+    }
     return torv::DownloadMission(m_log, url, archivePath, m_limits);
 }
 

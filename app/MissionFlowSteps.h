@@ -34,6 +34,7 @@ private:
     GameStarter& m_starter;
     DownloadLimits m_limits;
     std::function<bool()> m_configure;
+    bool m_swept = false;
 };
 
 }  // namespace torv

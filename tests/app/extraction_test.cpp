@@ -1,17 +1,24 @@
 #include <QString>
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <ostream>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "app/MissionExtraction.h"
+#include "app/StagedFile.h"
 #include "app/recording_log.h"
+#include "platform/InterruptCleanup.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -28,8 +35,9 @@ std::map<std::string, std::string> treeOf(const std::string& root, const std::st
         if (e.path() == archive || (e.is_directory() && !e.is_symlink())) {
             continue;
         }
-        const std::string rel = fs::relative(e.path(), root).string();
+        const std::string rel = e.path().lexically_relative(root).string();
         tree[rel] = e.is_symlink() ? "-> " + fs::read_symlink(e.path()).string()
+                    : e.is_fifo()  ? "fifo"
                                    : TempDir::read(e.path().string());
     }
     return tree;
@@ -90,7 +98,13 @@ TEST_P(Extraction, WritesWhatIsSafeAndLogsExactly) {
         expected.push_back(QString::fromStdString(line));
     }
     EXPECT_EQ(log.lines, expected);
-    EXPECT_EQ(treeOf(root.path(), archive), c.tree);
+    std::map<std::string, std::string> tree = c.tree;
+    for (auto& [name, content] : tree) {
+        if (auto at = content.find("{root}"); at != std::string::npos) {
+            content.replace(at, 6, root.path());
+        }
+    }
+    EXPECT_EQ(treeOf(root.path(), archive), tree);
 }
 
 std::string zipOf(std::vector<std::pair<std::string, std::string>> entries) {
@@ -120,14 +134,17 @@ INSTANTIATE_TEST_SUITE_P(
                        {{"missions/other.mn3", "other"}}},
         ExtractionCase{"FolderPathWithoutFolder",
                        [](const std::string&) {
-                           return zipOf({{"levels/btc.mn3", "m"}});
+                           return zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}});
                        },
                        nothing,
-                       {},
+                       {"WARNING: Folder [levels/] was not unzipped: folder [levels] does not "
+                        "exist.",
+                        "WARNING: File [levels/btc.mn3] was not unzipped: folder [levels] does not "
+                        "exist."},
                        {}},
         ExtractionCase{"FolderPathWithFolder",
                        [](const std::string&) {
-                           return zipOf({{"levels/btc.mn3", "m"}});
+                           return zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}});
                        },
                        [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
                        {"Unzipped File: [levels/btc.mn3]."},
@@ -139,13 +156,6 @@ INSTANTIATE_TEST_SUITE_P(
                        [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
                        {"Unzipped File: [levels\\btc.mn3]."},
                        {{"missions/levels/btc.mn3", "m"}}},
-        ExtractionCase{"FolderEntrySkippedSilently",
-                       [](const std::string&) {
-                           return zipOf({{"levels/", ""}, {"btc.mn3", "m"}});
-                       },
-                       nothing,
-                       {"Unzipped File: [btc.mn3]."},
-                       {{"missions/btc.mn3", "m"}}},
         ExtractionCase{"ExistingFileOverwritten",
                        [](const std::string&) {
                            return zipOf({{"btc.mn3", "new"}});
@@ -380,21 +390,64 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---------------------------------------------------------------------------------------------
 
+void outsideFolder(const std::string& r) {
+    fs::create_directory(r + "/outside");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Targets, Extraction,
     ::testing::Values(
-        ExtractionCase{"PlantedLinkIsReplacedNotFollowed",
+        ExtractionCase{
+            "LinkAtNameIsLeftAlone",
+            [](const std::string&) {
+                return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}});
+            },
+            [](const std::string& r) {
+                outsideFolder(r);
+                fs::create_symlink(r + "/outside/btc.mn3", r + "/missions/btc.mn3");
+            },
+            {"WARNING: File [btc.mn3] was not unzipped: a symbolic link has that name.",
+             "Unzipped File: [readme.txt]."},
+            {{"missions/btc.mn3", "-> {root}/outside/btc.mn3"}, {"missions/readme.txt", "r"}}},
+        ExtractionCase{"LinkedFolderIsNotEntered",
                        [](const std::string&) {
-                           return zipOf({{"btc.mn3", "new"}});
+                           return zipOf({{"sub/", ""}, {"sub/x.mn3", "x"}, {"sub\\y.mn3", "y"}});
                        },
                        [](const std::string& r) {
-                           std::FILE* f = std::fopen((r + "/outside.txt").c_str(), "wb");
-                           std::fputs("outside", f);
-                           std::fclose(f);
-                           fs::create_symlink(r + "/outside.txt", r + "/missions/btc.mn3");
+                           outsideFolder(r);
+                           fs::create_directory_symlink(r + "/outside", r + "/missions/sub");
                        },
-                       {"Unzipped File: [btc.mn3]."},
-                       {{"outside.txt", "outside"}, {"missions/btc.mn3", "new"}}},
+                       {"WARNING: Folder [sub/] was not unzipped: folder [sub] is a symbolic link.",
+                        "WARNING: File [sub/x.mn3] was not unzipped: folder [sub] is a symbolic "
+                        "link.",
+                        "WARNING: File [sub\\y.mn3] was not unzipped: folder [sub] is a symbolic "
+                        "link."},
+                       {{"missions/sub", "-> {root}/outside"}}},
+        ExtractionCase{
+            "LinkedFolderDeeperInThePath",
+            [](const std::string&) {
+                return zipOf({{"levels/deep/x.mn3", "x"}, {"levels/y.mn3", "y"}});
+            },
+            [](const std::string& r) {
+                outsideFolder(r);
+                fs::create_directory(r + "/missions/levels");
+                fs::create_directory_symlink(r + "/outside", r + "/missions/levels/deep");
+            },
+            {"WARNING: File [levels/deep/x.mn3] was not unzipped: folder [levels/deep] "
+             "is a symbolic link.",
+             "Unzipped File: [levels/y.mn3]."},
+            {{"missions/levels/deep", "-> {root}/outside"}, {"missions/levels/y.mn3", "y"}}},
+        ExtractionCase{"FileWhereFolderShouldBe",
+                       [](const std::string&) {
+                           return zipOf({{"levels/x.mn3", "x"}});
+                       },
+                       [](const std::string& r) {
+                           std::FILE* f = std::fopen((r + "/missions/levels").c_str(), "wb");
+                           std::fclose(f);
+                       },
+                       {"WARNING: File [levels/x.mn3] was not unzipped: folder [levels] is not a "
+                        "folder."},
+                       {{"missions/levels", ""}}},
         ExtractionCase{"LinkedNameNeverCreated",
                        [](const std::string&) {
                            ZipBuilder b;
@@ -405,7 +458,7 @@ INSTANTIATE_TEST_SUITE_P(
                        nothing,
                        {"Unzipped File: [link.mn3]."},
                        {{"missions/link.mn3", "/etc/passwd"}}},
-        ExtractionCase{"ReadOnlyFileSkippedSilently",
+        ExtractionCase{"ReadOnlyFileIsKept",
                        [](const std::string&) {
                            return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}});
                        },
@@ -413,18 +466,137 @@ INSTANTIATE_TEST_SUITE_P(
                            olderGoodFile(r);
                            fs::permissions(r + "/missions/btc.mn3", fs::perms::owner_read);
                        },
-                       {"Unzipped File: [readme.txt]."},
+                       {"WARNING: File [btc.mn3] was not unzipped: the file there is read-only.",
+                        "Unzipped File: [readme.txt]."},
                        {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "r"}}},
-        ExtractionCase{"FolderAtTargetSkippedSilently",
+        ExtractionCase{"FolderAtName",
                        [](const std::string&) {
                            return zipOf({{"levels", "file"}});
                        },
                        [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
-                       {},
-                       {}}),
+                       {"WARNING: File [levels] was not unzipped: a folder has that name."},
+                       {}},
+        ExtractionCase{"FifoAtName",
+                       [](const std::string&) {
+                           return zipOf({{"btc.mn3", "new"}});
+                       },
+                       [](const std::string& r) {
+                           ASSERT_EQ(::mkfifo((r + "/missions/btc.mn3").c_str(), 0644), 0);
+                       },
+                       {"WARNING: File [btc.mn3] was not unzipped: a special file has that name."},
+                       {{"missions/btc.mn3", "fifo"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
+
+// A missions folder on a tiny file system: room for two small files and nothing more.
+class FullFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directory(m_missions);
+        if (::mount("tmpfs", m_missions.c_str(), "tmpfs", 0, "size=64k,nr_inodes=3") != 0) {
+            GTEST_SKIP() << "mounting a tmpfs needs root: " << std::strerror(errno);
+        }
+        m_mounted = true;
+    }
+    void TearDown() override {
+        if (m_mounted) {
+            ::umount2(m_missions.c_str(), MNT_DETACH);
+        }
+    }
+
+    TempDir m_root;
+    std::string m_missions = m_root.file("missions");
+    bool m_mounted = false;
+};
+
+TEST_F(FullFolder, EveryEntryThatDoesNotFitIsNamed) {
+    const std::string archive = m_root.write(
+        "btc.zip",
+        zipOf({{"big.bin", bytes(200'000)}, {"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}}));
+    RecordingLog log;
+    EXPECT_TRUE(
+        ExtractMission(log, QString::fromStdString(archive), QString::fromStdString(m_missions)));
+    EXPECT_EQ(log.lines,
+              QStringList({"WARNING: File [big.bin] was not unzipped: it could not be written (No "
+                           "space left on device).",
+                           "Unzipped File: [a.txt].", "Unzipped File: [b.txt].",
+                           "WARNING: File [c.txt] was not unzipped: it could not be created (No "
+                           "space left on device)."}));
+    EXPECT_EQ(treeOf(m_missions, archive),
+              (std::map<std::string, std::string>{{"a.txt", "a"}, {"b.txt", "b"}}));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// Interrupted as soon as the first entry is in place.
+class InterruptingLog : public RecordingLog {
+public:
+    void log(const QString& line) override {
+        if (line.startsWith("Unzipped File")) {
+            std::raise(SIGTERM);
+        }
+    }
+};
+
+TEST(ExtractionInterrupted, LeavesNoArchiveAndNoPartialFileBehind) {
+    GTEST_FLAG_SET(death_test_style, "fast");  // the child must see this fixture's folder
+    TempDir root;
+    const std::string archive =
+        root.write("missions/btc.zip", zipOf({{"btc.mn3", "m"}, {"readme.txt", "r"}}));
+    EXPECT_EXIT(
+        {
+            platform::InstallInterruptCleanup();
+            InterruptingLog log;
+            ExtractMission(log, QString::fromStdString(archive),
+                           QString::fromStdString(root.file("missions")));
+        },
+        ::testing::ExitedWithCode(128 + SIGTERM), "");
+    // What was finished stays; the archive the run would have deleted is gone.
+    EXPECT_EQ(treeOf(root.path(), ""),
+              (std::map<std::string, std::string>{{"missions/btc.mn3", "m"}}));
+}
+
+TEST(StagedFileSweep, RemovesOnlyDeadRunsFilesOfItsOwnPattern) {
+    TempDir root;
+    const std::string m = root.file("missions");
+    for (const char* name :
+         {"missions/.torv-123-4.part", "missions/levels/.torv-9-0.part",
+          "missions/.torv-abc-1.part", "missions/.torv-1-2.part.txt", "missions/notes.part",
+          "missions/.torv--1.part", "outside/.torv-7-7.part"}) {
+        root.write(name, "x");
+    }
+    fs::create_directory_symlink(root.file("outside"), m + "/linked");
+    ASSERT_EQ(::mkfifo((m + "/.torv-5-5.part").c_str(), 0644), 0);
+
+    StagedFile live(fs::path(m) / "btc.zip");
+    ASSERT_TRUE(live.isOpen());
+    live.write(reinterpret_cast<const uint8_t*>("zip"), 3);
+
+    EXPECT_EQ(SweepStagedFiles(m), 2);
+    std::map<std::string, std::string> left = treeOf(root.path(), "");
+    std::string liveName;
+    for (auto it = left.begin(); it != left.end();) {
+        if (IsStagedFileName(fs::path(it->first).filename().string()) &&
+            it->first.starts_with("missions/") && it->second != "fifo") {
+            liveName = it->first;
+            it = left.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    EXPECT_FALSE(liveName.empty()) << "the live file was swept";
+    EXPECT_EQ(left,
+              (std::map<std::string, std::string>{{"missions/.torv-abc-1.part", "x"},
+                                                  {"missions/.torv-1-2.part.txt", "x"},
+                                                  {"missions/notes.part", "x"},
+                                                  {"missions/.torv--1.part", "x"},
+                                                  {"missions/.torv-5-5.part", "fifo"},
+                                                  {"missions/linked", "-> " + root.file("outside")},
+                                                  {"outside/.torv-7-7.part", "x"}}));
+    EXPECT_TRUE(live.commit());
+    EXPECT_EQ(TempDir::read(m + "/btc.zip"), "zip");
+}
 
 TEST(ExtractionOpen, MissingArchiveFailsWithoutLine) {
     TempDir root;
