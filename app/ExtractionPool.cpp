@@ -27,7 +27,9 @@ ExtractionPool::ExtractionPool(ZipArchive* archive, std::vector<int> wanted,
         if (ZipArchiveGetEntrySizes(archive, job.index, &sizes) != 0) {
             continue;
         }
-        job.cost = uint64_t(sizes.compressedSize) + sizes.uncompressedSize;
+        // A stored entry is checked where it was read; a deflated one needs room for both.
+        job.cost = sizes.method == 0 ? std::min(sizes.compressedSize, sizes.uncompressedSize)
+                                     : uint64_t(sizes.compressedSize) + sizes.uncompressedSize;
         job.pooled = job.cost <= m_tuning.memoryBound;
     }
     const unsigned threads = m_tuning.threads != 0
@@ -61,11 +63,6 @@ ExtractionPool::Job* ExtractionPool::find(int index) {
     return &m_jobs[size_t(m_slots[size_t(index)])];
 }
 
-bool ExtractionPool::takes(int index) {
-    const Job* job = find(index);
-    return job != nullptr && job->pooled;
-}
-
 // Takes entries from the archive, in order, while their bytes fit beside those in flight. One
 // entry is always allowed when nothing is in flight, so the pool never waits on itself.
 void ExtractionPool::takeAhead() {
@@ -82,7 +79,7 @@ void ExtractionPool::takeAhead() {
         bool taken = false;
         try {
             taken = ZipArchiveTakeEntry(m_archive, job.index, &job.raw) == 0;
-            if (taken) {
+            if (taken && job.raw.method != 0) {
                 job.out = std::make_unique_for_overwrite<uint8_t[]>(
                     std::max<size_t>(1, job.raw.uncompressedSize));
             }
@@ -107,8 +104,9 @@ void ExtractionPool::takeAhead() {
 }
 
 void ExtractionPool::decode(Job& job) {
-    const bool whole =
-        m_tuning.decode(job.raw, job.out.get(), uint64_t(job.raw.uncompressedSize)) == 0;
+    uint8_t* out = job.out ? job.out.get() : job.raw.data.get();
+    const uint64_t room = job.out ? job.raw.uncompressedSize : job.raw.size;
+    const bool whole = m_tuning.decode(job.raw, out, room) == 0;
     {
         std::lock_guard lock(m_mutex);
         job.whole = whole;
@@ -134,16 +132,19 @@ void ExtractionPool::work() {
     }
 }
 
-ExtractionPool::Decoded ExtractionPool::wait(int index) {
+std::optional<ExtractionPool::Decoded> ExtractionPool::wait(int index) {
     Job* job = find(index);
     if (job == nullptr || !job->pooled) {
-        return {};
+        return std::nullopt;
     }
     // Entries before this one are done with, whether they were written or skipped.
     for (; &m_jobs[m_dropped] != job; ++m_dropped) {
         drop(m_jobs[m_dropped]);
     }
     takeAhead();
+    if (!job->pooled) {
+        return std::nullopt;  // there was no memory for it after all
+    }
     std::unique_lock lock(m_mutex);
     if (job->state == State::Queued) {
         // Nobody has started it: rather than idle, this thread decodes it itself.
@@ -154,7 +155,8 @@ ExtractionPool::Decoded ExtractionPool::wait(int index) {
         lock.lock();
     }
     m_done.wait(lock, [job] { return job->state == State::Done; });
-    return {job->whole, job->out.get(), job->whole ? job->raw.uncompressedSize : 0};
+    const uint8_t* data = job->out ? job->out.get() : job->raw.data.get();
+    return Decoded{job->whole, data, job->whole ? job->raw.uncompressedSize : 0};
 }
 
 void ExtractionPool::release(int index) {

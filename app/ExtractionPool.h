@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -42,11 +43,10 @@ public:
         const uint8_t* data = nullptr;
         size_t size = 0;
     };
-    // Whether the pool decodes this wanted entry; false: it is too large, stream it.
-    bool takes(int index);
-    // The decoded entry, waited for; valid until it is released. Entries are asked for in the
-    // order they were wanted, and asking for one releases every one before it.
-    Decoded wait(int index);
+    // The decoded entry, waited for; valid until it is released. Nothing when the entry is not
+    // for the pool (too large, or no memory for it): stream it instead. Entries are asked for in
+    // the order they were wanted, and asking for one releases every one before it.
+    std::optional<Decoded> wait(int index);
     // Frees the entry's memory, so that further entries can be taken ahead.
     void release(int index);
 
@@ -73,7 +73,7 @@ private:
     std::vector<Job> m_jobs;   // one per wanted entry, in order
     std::vector<int> m_slots;  // entry index -> its job, -1 for none
     size_t m_nextToTake = 0;
-    size_t m_dropped = 0;  // jobs before this one are freed
+    size_t m_dropped = 0;     // jobs before this one are freed
     uint64_t m_inFlight = 0;  // touched by the archive's thread only
 
     std::mutex m_mutex;

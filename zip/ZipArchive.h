@@ -77,6 +77,7 @@ int ZipArchiveTakeEntry(ZipArchive* archive, int index, ZipRawEntry* raw);
 // Decodes taken data into out, which has room for capacity bytes, and checks the size and the
 // CRC-32: 0 when the entry is whole (its uncompressedSize bytes are in out), -1 when it is
 // damaged or does not fit. Touches no archive and no shared state, so any thread may call it.
+// A stored entry may be checked in place: out may be raw.data.
 int ZipDecodeEntry(const ZipRawEntry& raw, uint8_t* out, uint64_t capacity);
 
 // Both steps at once.

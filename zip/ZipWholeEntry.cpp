@@ -75,7 +75,7 @@ int ZipDecodeEntry(const ZipRawEntry& raw, uint8_t* out, uint64_t capacity) {
         if (raw.size < raw.uncompressedSize) {
             return -1;
         }
-        if (raw.uncompressedSize > 0) {
+        if (raw.uncompressedSize > 0 && out != raw.data.get()) {
             std::memcpy(out, raw.data.get(), raw.uncompressedSize);
         }
         return crcMatches(raw, out) ? 0 : -1;
