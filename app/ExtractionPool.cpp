@@ -42,6 +42,7 @@ ExtractionPool::ExtractionPool(ZipArchive* archive, std::vector<int> wanted,
     } catch (const std::system_error&) {
         // Fewer workers than asked for: the archive's thread decodes what they cannot.
     }
+    takeAhead();
 }
 
 ExtractionPool::~ExtractionPool() {
@@ -142,7 +143,7 @@ std::optional<ExtractionPool::Decoded> ExtractionPool::wait(int index) {
         drop(m_jobs[m_dropped]);
     }
     takeAhead();
-    if (!job->pooled) {
+    if (!job->pooled || size_t(job - m_jobs.data()) >= m_nextToTake) {
         return std::nullopt;  // there was no memory for it after all
     }
     std::unique_lock lock(m_mutex);
@@ -168,8 +169,15 @@ void ExtractionPool::release(int index) {
 
 // Frees a job's memory once no worker uses it; a job still queued leaves the queue.
 void ExtractionPool::drop(Job& job) {
-    if (!job.pooled || job.cost == 0) {
+    if (!job.pooled) {
         return;
+    }
+    if (size_t(&job - m_jobs.data()) >= m_nextToTake) {
+        job.pooled = false;  // given up before it was taken: it never will be
+        return;
+    }
+    if (job.cost == 0) {
+        return;  // refused at its local header, or freed already
     }
     {
         std::unique_lock lock(m_mutex);
