@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/EntryNameCheck.h"
+#include "app/ExtractionPool.h"
 #include "app/StagedFile.h"
 #include "platform/FolderHandle.h"
 #include "platform/InterruptCleanup.h"
@@ -146,9 +147,45 @@ bool copyEntry(ZipArchive* archive, StagedFile& out) {
     return true;
 }
 
+// An entry through the 1024-byte reads; false when it is damaged.
+bool streamEntry(ZipArchive* archive, int index, StagedFile& out) {
+    const bool opened = ZipArchiveOpenEntry(archive, index) == 0;
+    const bool copied = opened && copyEntry(archive, out);
+    // Closing checks the size and the CRC-32 of everything delivered.
+    return opened && ZipArchiveCloseEntry(archive) == 0 && copied;
+}
+
+// An entry decoded whole by the pool (size and CRC-32 checked), or streamed when it is not for
+// the pool; false when it is damaged.
+bool writeEntry(ZipArchive* archive, ExtractionPool& pool, int index, StagedFile& out) {
+    const std::optional<ExtractionPool::Decoded> decoded = pool.wait(index);
+    if (!decoded) {
+        return streamEntry(archive, index, out);
+    }
+    if (decoded->whole) {
+        out.write(decoded->data, decoded->size);
+    }
+    pool.release(index);
+    return decoded->whole;
+}
+
+// The entries worth decoding ahead: those with a file's name (the rest are never written).
+std::vector<int> fileEntries(ZipArchive* archive, int count) {
+    std::vector<int> files;
+    for (int i = 0; i < count; ++i) {
+        ZipEntryInfo info{};
+        if (ZipArchiveGetEntryInfo(archive, i, &info) == 0 &&
+            CheckEntryName(info.name).kind == EntryNameKind::File) {
+            files.push_back(i);
+        }
+    }
+    return files;
+}
+
 }  // namespace
 
-bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& missionsFolder) {
+bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& missionsFolder,
+                    const ExtractionTuning& tuning) {
     ArchiveHandle archive(ZipArchiveOpen(QFile::encodeName(archivePath).constData(), 0));
     if (!archive) {
         return false;
@@ -182,6 +219,9 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
     const platform::RemoveOnInterrupt archiveGuard(archiveFolder.descriptor(),
                                                    archiveFile.filename().string());
 
+    // Entries decode on every core ahead of this loop, which still writes and logs them one by
+    // one, in archive order, on this thread.
+    ExtractionPool pool(archive.get(), fileEntries(archive.get(), count), tuning);
     for (int i = 0; i < ZipArchiveGetEntryCount(archive.get()); ++i) {
         ZipEntryInfo info{};
         if (ZipArchiveGetEntryInfo(archive.get(), i, &info) != 0) {
@@ -231,10 +271,7 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
             skipped("it could not be created (" + QString::fromStdString(out.errorText()) + ")");
             continue;
         }
-        const bool opened = ZipArchiveOpenEntry(archive.get(), i) == 0;
-        const bool copied = opened && copyEntry(archive.get(), out);
-        // Closing checks the size and the CRC-32 of everything delivered.
-        const bool intact = opened && ZipArchiveCloseEntry(archive.get()) == 0 && copied;
+        const bool intact = writeEntry(archive.get(), pool, i, out);
         if (!intact) {
             log.log("WARNING: File [" + stored + "] is damaged and was not unzipped.");
             continue;

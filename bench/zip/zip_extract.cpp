@@ -1,6 +1,7 @@
 // Extracts every entry of an archive into a folder through the reader's API with 1024-byte
-// reads, as the mission extraction step does: zip_extract [-b BYTES] ARCHIVE FOLDER, where -b sets
-// the output stream's buffer size. Exit status 0 when every entry was written whole and verified.
+// reads, as the mission extraction step does: zip_extract [-b BYTES | -w] ARCHIVE FOLDER, where -b
+// sets the output stream's buffer size and -w takes whole entries instead (one buffer, one write
+// each). Exit status 0 when every entry was written whole and verified.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +24,23 @@ struct ArchiveCloser {
 
 // Output stream buffer; empty keeps stdio's default (one write call per 4 KiB here).
 std::vector<char> outBuffer;
+bool wholeEntries = false;
+
+// The whole-entry path: the raw record and the output buffer are reused from entry to entry.
+bool extractWhole(ZipArchive* archive, int index, FILE* out) {
+    static ZipRawEntry raw;
+    static std::unique_ptr<uint8_t[]> buffer;
+    static size_t capacity = 0;
+    if (ZipArchiveTakeEntry(archive, index, &raw) != 0) {
+        return false;
+    }
+    if (capacity < raw.uncompressedSize) {
+        capacity = raw.uncompressedSize;
+        buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    }
+    return ZipDecodeEntry(raw, buffer.get(), capacity) == 0 &&
+           std::fwrite(buffer.get(), 1, raw.uncompressedSize, out) == raw.uncompressedSize;
+}
 
 bool extractEntry(ZipArchive* archive, int index, const std::filesystem::path& folder) {
     ZipEntryInfo info{};
@@ -37,6 +55,11 @@ bool extractEntry(ZipArchive* archive, int index, const std::filesystem::path& f
     }
     std::filesystem::create_directories(target.parent_path());
     std::unique_ptr<FILE, FileCloser> out(std::fopen(target.c_str(), "wb"));
+    if (out && wholeEntries) {
+        std::setvbuf(out.get(), nullptr, _IONBF, 0);
+        const bool whole = extractWhole(archive, index, out.get());
+        return std::fclose(out.release()) == 0 && whole;
+    }
     if (!out || ZipArchiveOpenEntry(archive, index) != 0) {
         return false;
     }
@@ -65,9 +88,13 @@ int main(int argc, char** argv) {
         outBuffer.resize(size_t(std::strtoul(argv[2], nullptr, 10)));
         argv += 2;
         argc -= 2;
+    } else if (argc == 4 && std::string(argv[1]) == "-w") {
+        wholeEntries = true;
+        ++argv;
+        --argc;
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s [-b BYTES] ARCHIVE FOLDER\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [-b BYTES | -w] ARCHIVE FOLDER\n", argv[0]);
         return 2;
     }
     std::unique_ptr<ZipArchive, ArchiveCloser> archive(ZipArchiveOpen(argv[1], 0));

@@ -77,6 +77,15 @@ int main(int argc, char** argv) {
 
     ok &= write(folder, "empty.zip", ZipBuilder());
 
+    // Streams that end oddly: no final block, declared sizes on both sides of the data.
+    ZipBuilder ends;
+    ends.add("open-end", bytes(1000)).payload =
+        std::string("\x00\xE8\x03\x17\xFC", 5) + bytes(1000);
+    ends.add("k2048", text(2048)).uncompressedSize = 1024;
+    ends.add("long", text(4000)).uncompressedSize = 5000;
+    ends.add("big", text(20000));
+    ok &= write(folder, "ends.zip", ends);
+
     ZipBuilder prefixed;
     prefixed.prefix = "#!/bin/sh\nexit 0\n";
     prefixed.add("x.txt", text(300));

@@ -1,6 +1,7 @@
 // Reading entries: stored and deflated data, the checks at open and at close, damaged data.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +45,16 @@ TEST_P(EntryReadTest, DeliversAndVerifies) {
     }
     // Whatever happened to the entry, the archive stays usable.
     EXPECT_EQ(readEntry(archive.get(), 1).data, b.entries[1].data);
+
+    // The whole-entry path refuses what the 1024-byte steps refuse and delivers what they do.
+    const EntryRead steps = readEntry(archive.get(), 0);
+    const bool stepsWhole = steps.close == 0 && std::find(steps.reads.begin(), steps.reads.end(),
+                                                          -1) == steps.reads.end();
+    const std::optional<std::string> whole = extractWhole(archive.get(), 0);
+    EXPECT_EQ(whole.has_value(), stepsWhole);
+    if (whole && stepsWhole) {
+        EXPECT_EQ(*whole, steps.data);
+    }
 }
 
 std::string cutInHalf(const std::string& s) {
@@ -184,6 +195,16 @@ const ReadCase kReadCases[] = {
      {1024, -1},
      -1,
      false},
+    {"DeflateStreamWithoutFinalBlock",
+     [](ZipBuilder& b) {
+         // One stored block not marked final: the bytes are all there, the end is not.
+         ZipBuilderEntry& e = b.add("d", noise(1000));
+         e.payload = std::string("\x00\xE8\x03\x17\xFC", 5) + e.data;
+     },
+     1024,
+     {1000},
+     0,
+     true},
     {"DeflateStreamShorterThanSize",
      [](ZipBuilder& b) { b.add("d", levelText(3000)).uncompressedSize = 4000; },
      1024,
@@ -212,6 +233,7 @@ TEST_P(EntryOpenRefusedTest, RefusesWithoutSettingAnError) {
     EXPECT_EQ(ZipArchiveGetEntryInfo(archive.get(), 0, &info), 0);
     ZipArchiveLastError = 0;
     EXPECT_EQ(ZipArchiveOpenEntry(archive.get(), 0), -1);
+    EXPECT_FALSE(extractWhole(archive.get(), 0));
     EXPECT_EQ(ZipArchiveLastError, 0);
     // Nothing stays open after a refusal.
     EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);
@@ -264,8 +286,15 @@ TEST(ZipEntryRead, OneEntryAtATime) {
     // The refused calls did not disturb the open entry.
     EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 100), 100);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 100), b.entries[0].data.substr(0, 100));
+    // A whole entry taken meanwhile leaves the open one where it was.
+    EXPECT_EQ(extractWhole(archive.get(), 1), "bee");
+    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 100), 100);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 100),
+              b.entries[0].data.substr(100, 100));
     EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);  // closed early
     EXPECT_EQ(readEntry(archive.get(), 1).data, "bee");
+    // Too little room for the entry is a refusal, not an overrun.
+    EXPECT_EQ(ZipArchiveExtractEntry(archive.get(), 0, buffer, sizeof buffer), -1);
 }
 
 // Damage in the middle of a stream: every byte before it arrives in full chunks, and the read

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,20 @@ inline EntryRead readEntry(ZipArchive* archive, int index, uint32_t chunk = 1024
     }
     result.close = ZipArchiveCloseEntry(archive);
     return result;
+}
+
+// An entry through the whole-entry path: its bytes, or nothing when it was refused.
+inline std::optional<std::string> extractWhole(ZipArchive* archive, int index) {
+    ZipEntrySizes sizes{};
+    if (ZipArchiveGetEntrySizes(archive, index, &sizes) != 0) {
+        return std::nullopt;
+    }
+    std::string out(sizes.uncompressedSize, '\0');
+    if (ZipArchiveExtractEntry(archive, index, reinterpret_cast<uint8_t*>(out.data()),
+                               out.size()) != 0) {
+        return std::nullopt;
+    }
+    return out;
 }
 
 // Deterministic incompressible bytes.
