@@ -34,58 +34,18 @@ TEST(ListBoxSemantics, BehaveLikeAListBox) {
             items.AddString(text);
         }
     };
+    // clang-format off
     const SemanticsCase cases[] = {
-        {"insert -1 appends",
-         [](IListBoxItems& l) { l.InsertString(-1, "x"); },
-         {"prompt", "a", "b", "c", "x"},
-         -1},
-        {"insert beyond the count fails",
-         [](IListBoxItems& l) { EXPECT_EQ(l.InsertString(9, "x"), LB_ERR); },
-         {"prompt", "a", "b", "c"},
-         -1},
-        {"deleting the selected row leaves no selection",
-         [](IListBoxItems& l) {
-             l.SetCurSel(2);
-             l.DeleteString(2);
-         },
-         {"prompt", "a", "c"},
-         -1},
-        {"selection follows its row when a row above goes",
-         [](IListBoxItems& l) {
-             l.SetCurSel(3);
-             l.DeleteString(1);
-         },
-         {"prompt", "b", "c"},
-         2},
-        {"selection follows its row when a row is inserted above",
-         [](IListBoxItems& l) {
-             l.SetCurSel(2);
-             l.InsertString(1, "x");
-         },
-         {"prompt", "x", "a", "b", "c"},
-         3},
-        {"replacing the selected row drops the selection",
-         [](IListBoxItems& l) {
-             l.SetCurSel(2);
-             l.ReplaceString(2, "x");
-         },
-         {"prompt", "a", "x", "c"},
-         -1},
-        {"replacing another row keeps the selection",
-         [](IListBoxItems& l) {
-             l.SetCurSel(2);
-             l.ReplaceString(3, "x");
-         },
-         {"prompt", "a", "b", "x"},
-         2},
-        {"selecting -1 clears",
-         [](IListBoxItems& l) {
-             l.SetCurSel(2);
-             l.SetCurSel(-1);
-         },
-         {"prompt", "a", "b", "c"},
-         -1},
+        {"insert -1 appends", [](IListBoxItems& l) { l.InsertString(-1, "x"); }, {"prompt", "a", "b", "c", "x"}, -1},
+        {"insert beyond the count fails", [](IListBoxItems& l) { EXPECT_EQ(l.InsertString(9, "x"), LB_ERR); }, {"prompt", "a", "b", "c"}, -1},
+        {"deleting the selected row leaves no selection", [](IListBoxItems& l) { l.SetCurSel(2); l.DeleteString(2); }, {"prompt", "a", "c"}, -1},
+        {"selection follows its row when a row above goes", [](IListBoxItems& l) { l.SetCurSel(3); l.DeleteString(1); }, {"prompt", "b", "c"}, 2},
+        {"selection follows its row when a row is inserted above", [](IListBoxItems& l) { l.SetCurSel(2); l.InsertString(1, "x"); }, {"prompt", "x", "a", "b", "c"}, 3},
+        {"replacing the selected row drops the selection", [](IListBoxItems& l) { l.SetCurSel(2); l.ReplaceString(2, "x"); }, {"prompt", "a", "x", "c"}, -1},
+        {"replacing another row keeps the selection", [](IListBoxItems& l) { l.SetCurSel(2); l.ReplaceString(3, "x"); }, {"prompt", "a", "b", "x"}, 2},
+        {"selecting -1 clears", [](IListBoxItems& l) { l.SetCurSel(2); l.SetCurSel(-1); }, {"prompt", "a", "b", "c"}, -1},
     };
+    // clang-format on
     for (const SemanticsCase& row : cases) {
         SCOPED_TRACE(row.name);
         Rows rows;
