@@ -25,8 +25,9 @@ QStringList BuildGameArguments(const CTokenList& args, int getMissionIndex) {
             vector.append(QString::fromLocal8Bit(args.GetAt(i)));
         }
     }
-    if (args.Find(kLaunched) == -1)
+    if (args.Find(kLaunched) == -1) {
         vector.append(QString::fromLatin1(kLaunched));
+    }
     return vector;
 }
 
@@ -34,8 +35,9 @@ LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMission
                          CLauncherSettings& settings, GameStarter& starter) {
     const QString folder = settings.GetGameFolder();
     QString executable = platform::findGameExecutable(folder);
-    if (executable.isEmpty())
+    if (executable.isEmpty()) {
         executable = JoinPath(folder, QStringLiteral("main.exe"));
+    }
     const QStringList vector = BuildGameArguments(args, getMissionIndex);
 
     QString commandLine = QStringLiteral("D3 CMD LINE: [") + executable;
@@ -64,14 +66,16 @@ LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMission
             // itself: neither ends with the game.
             log.log(
                 QStringLiteral("WARNING: Keep Alive cannot wait for a game that Steam starts."));
-            if (starter.startDetached(folder, steam, steamVector, error))
+            if (starter.startDetached(folder, steam, steamVector, error)) {
                 return LaunchOutcome::Started;
+            }
         } else if (starter.replaceProcess(folder, steam, steamVector, error)) {
             return LaunchOutcome::Started;
         }
     } else if (settings.GetKeepAlive() != 0) {
-        if (starter.runAndWait(folder, executable, vector, error))
+        if (starter.runAndWait(folder, executable, vector, error)) {
             return LaunchOutcome::Started;
+        }
     } else if (starter.replaceProcess(folder, executable, vector, error)) {
         return LaunchOutcome::Started;
     }

@@ -14,8 +14,9 @@ bool ReportConfigurationWithoutDisplay(MissionLog& log, CLauncherSettings& setti
             (settings.GetKeepAlive() != 0 ? QStringLiteral("on") : QStringLiteral("off")) +
             QStringLiteral("]."));
     const int count = settings.GetSiteCount();
-    if (count == 0)
+    if (count == 0) {
         log.log(QStringLiteral("No mission sites are configured."));
+    }
     for (int i = 0; i < count; ++i) {
         log.log(QStringLiteral("Mission site %1: [%2].").arg(i + 1).arg(settings.GetSite(i)));
     }

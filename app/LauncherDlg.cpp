@@ -45,8 +45,9 @@ CLauncherDlg::CLauncherDlg(CLauncherSettings& settings, platform::WineRegistry& 
 
 FlowResult CLauncherDlg::Run() {
     const FlowResult result = RunMissionFlow();
-    if (!m_closeRequested)
+    if (!m_closeRequested) {
         exec();
+    }
     return result;
 }
 
@@ -61,8 +62,9 @@ FlowResult CLauncherDlg::RunMissionFlow() {
     MissionFlow flow(*this, m_settings, m_args, steps);
     const FlowResult result = flow.Run();
     m_flowRunning = false;
-    if (m_closeRequested)
+    if (m_closeRequested) {
         QDialog::reject();
+    }
     return result;
 }
 

@@ -141,10 +141,12 @@ FlowResult MissionFlow::Run() {
     // The count is read again each time: a nested configuration may change the list meanwhile.
     for (int i = 0; i < m_settings.GetSiteCount() && !fetched; ++i) {
         const QString url = m_settings.GetSite(i) + missionInUrl + QStringLiteral(".zip");
-        if (!m_steps.DownloadMission(url, archivePath))
+        if (!m_steps.DownloadMission(url, archivePath)) {
             continue;
-        if (!m_steps.ExtractMission(archivePath))
+        }
+        if (!m_steps.ExtractMission(archivePath)) {
             continue;
+        }
         m_log.log(QStringLiteral("Deleting zip file..."));
         QFile::remove(archivePath);
         if (HasMissionFile(missionName)) {

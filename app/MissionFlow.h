@@ -28,9 +28,6 @@ public:
 
     FlowResult Run();
 
-    // The index of the first "-getmission", or -1; set by Run.
-    int GetMissionIndex() const { return m_getMissionIndex; }
-
 private:
     QString GetMissionsFolder() const;
     bool HasMissionFile(const QString& missionName) const;

@@ -27,7 +27,7 @@ bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archiv
                           .arg(removed == 1 ? "file" : "files", folder));
         }
     }
-    return torv::DownloadMission(m_log, url, archivePath, m_limits);
+    return torv::DownloadMission(m_log, url, archivePath);
 }
 
 bool MissionFlowSteps::ExtractMission(const QString& archivePath) {

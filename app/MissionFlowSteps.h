@@ -19,7 +19,6 @@ public:
     MissionFlowSteps(MissionLog& log, CLauncherSettings& settings, const CTokenList& args,
                      GameStarter& starter);
 
-    void SetDownloadLimits(const DownloadLimits& limits) { m_limits = limits; }
     void SetConfiguration(std::function<bool()> configure) { m_configure = std::move(configure); }
 
     bool DownloadMission(const QString& url, const QString& archivePath) override;
@@ -32,7 +31,6 @@ private:
     CLauncherSettings& m_settings;
     const CTokenList& m_args;
     GameStarter& m_starter;
-    DownloadLimits m_limits;
     std::function<bool()> m_configure;
     bool m_swept = false;
 };

@@ -5,8 +5,9 @@
 namespace torv {
 
 void PumpMessages() {
-    if (QCoreApplication::instance() == nullptr)
+    if (QCoreApplication::instance() == nullptr) {
         return;
+    }
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }

@@ -9,14 +9,18 @@ bool equalsNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
         char ca = *a;
         char cb = *b;
-        if (ca >= 'A' && ca <= 'Z')
+        if (ca >= 'A' && ca <= 'Z') {
             ca = char(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z')
+        }
+        if (cb >= 'A' && cb <= 'Z') {
             cb = char(cb - 'A' + 'a');
-        if (ca != cb)
+        }
+        if (ca != cb) {
             return false;
-        if (ca == '\0')
+        }
+        if (ca == '\0') {
             return true;
+        }
     }
 }
 
@@ -24,12 +28,14 @@ bool equalsNoCase(const char* a, const char* b) {
 // absolute path, so only a token that thereby becomes one of the tool's own options is rewritten.
 void rewriteSlashOption(char* token) {
     static const char* const kOwnOptions[] = {"-getmission", "-rund3", "-launched"};
-    if (token[0] != '/')
+    if (token[0] != '/') {
         return;
+    }
     token[0] = '-';
     for (const char* option : kOwnOptions) {
-        if (equalsNoCase(token, option))
+        if (equalsNoCase(token, option)) {
             return;
+        }
     }
     token[0] = '/';
 }
@@ -76,8 +82,9 @@ private:
 
 void CTokenList::Split(const char* text) {
     Writer token(*this);
-    if (text == nullptr)
+    if (text == nullptr) {
         return;
+    }
     const std::size_t n = std::strlen(text);
     bool quoting = false;
     std::size_t i = 0;
@@ -98,10 +105,12 @@ void CTokenList::Split(const char* text) {
         ++i;
         while (i < n && text[i] == ' ')
             ++i;
-        if (i >= n)
+        if (i >= n) {
             break;
-        if (!token.next())
+        }
+        if (!token.next()) {
             break;
+        }
         quoting = false;
     }
 }
@@ -109,26 +118,30 @@ void CTokenList::Split(const char* text) {
 void CTokenList::Fill(int argc, const char* const* argv) {
     Writer token(*this);
     for (int i = 0; i < argc; ++i) {
-        if (i > 0 && !token.next())
+        if (i > 0 && !token.next()) {
             break;
+        }
         for (const char* p = argv[i]; p != nullptr && *p != '\0'; ++p)
             token.append(*p);
     }
 }
 
 int CTokenList::Find(const char* word) const {
-    if (word == nullptr)
+    if (word == nullptr) {
         return -1;
+    }
     for (int i = 0; i < m_count; ++i) {
-        if (equalsNoCase(m_slots[i], word))
+        if (equalsNoCase(m_slots[i], word)) {
             return i;
+        }
     }
     return -1;
 }
 
 const char* CTokenList::GetAt(int index) const {
-    if (index < 0 || index >= m_count)
+    if (index < 0 || index >= m_count) {
         return nullptr;
+    }
     return m_slots[index];
 }
 

@@ -24,20 +24,13 @@ const QString kWow64Node = QStringLiteral("Wow6432Node");
 // one cannot freeze the caller for good.
 constexpr int kRegToolTimeoutMs = 15000;
 
-// Wine's reg tool takes these types as data text; other types are not written through it.
+// We only ever write strings; other types are not written through Wine's reg tool.
 std::optional<QPair<QString, QString>> regToolData(const RegistryValue& value) {
     switch (value.type) {
         case RegSz:
             return qMakePair(QStringLiteral("REG_SZ"), value.text());
         case RegExpandSz:
             return qMakePair(QStringLiteral("REG_EXPAND_SZ"), value.text());
-        case RegDword:
-            if (const auto number = value.dword()) {
-                return qMakePair(QStringLiteral("REG_DWORD"), QString::number(*number));
-            }
-            return std::nullopt;
-        case RegBinary:
-            return qMakePair(QStringLiteral("REG_BINARY"), QString::fromLatin1(value.data.toHex()));
         default:
             return std::nullopt;
     }
@@ -242,9 +235,11 @@ bool WineRegistry::writeValue(Hive hive, const QString& key, const RegistryValue
 
 bool WineRegistry::writeString(Hive hive, const QString& key, const QString& name,
                                const QString& text) {
+    // An expandable string stays one; anything else that held text (or a number) becomes REG_SZ,
+    // since text under a non-string type would read back as garbage.
     const auto existing = readValue(hive, key, name);
-    return writeValue(hive, key,
-                      RegistryValue::fromString(name, text, existing ? existing->type : RegSz));
+    const quint32 type = existing && existing->type == RegExpandSz ? RegExpandSz : RegSz;
+    return writeValue(hive, key, RegistryValue::fromString(name, text, type));
 }
 
 QString WineRegistry::toUnixPath(const QString& windowsPath) const {

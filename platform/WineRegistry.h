@@ -42,10 +42,9 @@ public:
     // runs it keeps the registry in memory and would write its own copy back over the file, so
     // the value goes through the server (Wine's reg tool); otherwise the hive file is changed,
     // every other line kept, and replaced atomically. False when nothing was written: the hive
-    // file is missing, cannot be replaced, or the reg tool failed or could not take the type.
+    // file is missing, cannot be replaced, or the reg tool failed or was given a non-string type.
     bool writeValue(Hive hive, const QString& key, const RegistryValue& value);
-    // A string written with the type the existing value has (REG_SZ when there is none), as
-    // RegSetValueEx does when given the type that RegQueryValueEx reported.
+    // A string: REG_EXPAND_SZ when the existing value is one, else REG_SZ.
     bool writeString(Hive hive, const QString& key, const QString& name, const QString& text);
 
     // True while a wineserver of this prefix runs: it holds the lock file of its server folder.

@@ -100,8 +100,9 @@ QWidget* DialogControl(const QWidget& dialog, int id) {
 
 bool BuildDialog(QDialog& dialog, int templateId, const ControlFactory& factory) {
     const DialogTemplate* tmpl = Dialog(templateId);
-    if (tmpl == nullptr)
+    if (tmpl == nullptr) {
         return false;
+    }
     const QFont font = dialogFont(*tmpl);
     dialog.setFont(font);
     dialog.setWindowTitle(QString::fromUtf8(tmpl->caption));
@@ -111,10 +112,12 @@ bool BuildDialog(QDialog& dialog, int templateId, const ControlFactory& factory)
     int overflow = 0;
     for (const ControlTemplate& control : tmpl->controls) {
         QWidget* widget = factory ? factory(control, &dialog) : nullptr;
-        if (widget == nullptr)
+        if (widget == nullptr) {
             widget = makeControl(control, &dialog);
-        if (control.id != IDC_STATIC)
+        }
+        if (control.id != IDC_STATIC) {
             widget->setObjectName(ControlName(control.id));
+        }
         QRect place =
             DialogUnitsToPixels(font, QRect(control.x, control.y, control.width, control.height));
         // The template was laid out for a narrower face than most systems have: a text that no
@@ -123,8 +126,9 @@ bool BuildDialog(QDialog& dialog, int templateId, const ControlFactory& factory)
             place.setWidth(std::max(place.width(), widget->sizeHint().width()));
             overflow = std::max(overflow, place.right() + 1 + margin - size.width());
         }
-        if (control.kind == ControlKind::GroupBox)
+        if (control.kind == ControlKind::GroupBox) {
             groups.push_back(widget);
+        }
         widget->setGeometry(place);
         if ((control.style & StyleTabStop) == 0 && control.kind != ControlKind::ListBox) {
             widget->setFocusPolicy(Qt::NoFocus);

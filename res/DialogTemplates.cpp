@@ -55,8 +55,9 @@ constexpr DialogTemplate kDialogs[] = {
 
 const DialogTemplate* Dialog(int id) {
     for (const DialogTemplate& dialog : kDialogs) {
-        if (dialog.id == id)
+        if (dialog.id == id) {
             return &dialog;
+        }
     }
     return nullptr;
 }

@@ -236,22 +236,22 @@ void CSiteListBox::OnCommand(int id) {
 }
 
 void CSiteListBox::OnAddSite() {
-    EditSite(AddBlankSite());
+    EditSite(m_core.AddBlankSite());
 }
 void CSiteListBox::OnInsertSite() {
-    EditSite(InsertBlankSite(GetCurSel()));
+    EditSite(m_core.InsertBlankSite(GetCurSel()));
 }
 void CSiteListBox::OnDeleteSite() {
-    DeleteSite(GetCurSel());
+    m_core.DeleteSite(GetCurSel());
 }
 void CSiteListBox::OnEditSite() {
     EditSite(GetCurSel());
 }
 void CSiteListBox::OnMoveSiteUp() {
-    MoveSiteUp(GetCurSel());
+    m_core.MoveSiteUp(GetCurSel());
 }
 void CSiteListBox::OnMoveSiteDown() {
-    MoveSiteDown(GetCurSel());
+    m_core.MoveSiteDown(GetCurSel());
 }
 
 std::unique_ptr<QMenu> CSiteListBox::CreateContextMenu(int item) const {
@@ -403,7 +403,7 @@ void CSiteListBox::DrawItem(QPainter* painter, const QStyleOptionViewItem& optio
 
 bool CSiteListBox::event(QEvent* event) {
     if (event->type() == CSiteStateEvent::EventType()) {
-        OnSiteState(static_cast<CSiteStateEvent*>(event)->wParam(), 0);
+        m_core.OnSiteState(static_cast<CSiteStateEvent*>(event)->wParam(), 0);
         return true;
     }
     return QListWidget::event(event);
@@ -429,9 +429,9 @@ void CSiteListBox::mousePressEvent(QMouseEvent* event) {
 void CSiteListBox::mouseDoubleClickEvent(QMouseEvent* event) {
     const int current = GetCurSel();
     if (current == 0) {
-        EditSite(AddBlankSite());
+        EditSite(m_core.AddBlankSite());
     } else if (event->position().x() < kImageHitWidth) {
-        CheckSite(current);
+        m_core.CheckSite(current);
     } else {
         EditSite(current);
     }
@@ -445,27 +445,27 @@ void CSiteListBox::keyPressEvent(QKeyEvent* event) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             if (current == 0) {
-                current = AddBlankSite();
+                current = m_core.AddBlankSite();
             }
             EditSite(current);
             event->accept();  // an edit, not the dialog's default button
             return;
         case Qt::Key_Insert:
-            EditSite(InsertBlankSite(current));
+            EditSite(m_core.InsertBlankSite(current));
             break;
         case Qt::Key_Delete:
-            DeleteSite(current);
+            m_core.DeleteSite(current);
             break;
         case Qt::Key_Plus:
             if (keypad) {
-                MoveSiteDown(current);
+                m_core.MoveSiteDown(current);
                 event->accept();
                 return;
             }
             break;
         case Qt::Key_Minus:
             if (keypad) {
-                MoveSiteUp(current);
+                m_core.MoveSiteUp(current);
                 event->accept();
                 return;
             }

@@ -41,19 +41,10 @@ public:
     void SetCurSel(int index) { m_items.SetCurSel(index); }
     int GetTopIndex() const;
     bool IsEditing() const { return m_core.IsEditing(); }
-    bool IsAutoOrder() const { return m_core.IsAutoOrder(); }
 
-    int AddBlankSite() { return m_core.AddBlankSite(); }
-    int InsertBlankSite(int index) { return m_core.InsertBlankSite(index); }
-    void DeleteSite(int index) { m_core.DeleteSite(index); }
     void EditSite(int index);
     void BeginEdit(int index);
     void EndEdit(bool accept);
-    void MoveSiteUp(int index) { m_core.MoveSiteUp(index); }
-    void MoveSiteDown(int index) { m_core.MoveSiteDown(index); }
-    void CheckSite(int index) { m_core.CheckSite(index); }
-    void CheckAllSites() { m_core.CheckAllSites(); }
-    int OnSiteState(uint32_t wParam, intptr_t lParam) { return m_core.OnSiteState(wParam, lParam); }
 
     // Menu 133's commands by id.
     void OnCommand(int id);

@@ -36,7 +36,6 @@ public:
     explicit CSiteListCore(IListBoxItems& items) : m_items(items) {}
 
     void SetCheckPoster(PostCheck post) { m_post = std::move(post); }
-    bool HasChecker() const { return bool(m_post); }
 
     IListBoxItems& items() { return m_items; }
     const CSiteIdMap& idMap() const { return m_idMap; }

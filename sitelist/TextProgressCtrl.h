@@ -21,7 +21,6 @@ public:
     // Start colour: the palette's highlight (the active caption of old). End colour: the
     // gradient caption colour when the platform has one, else a quarter of the start colour.
     void InitColors(const QPalette& palette, std::optional<QColor> gradientEnd = std::nullopt);
-    QColor startColor() const { return m_crStart; }
 
     // The text painted for a range and position (the lower bound is not subtracted from the
     // position); an empty range shows 0%.

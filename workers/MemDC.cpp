@@ -1,16 +1,8 @@
 #include "workers/MemDC.h"
 
-#include <QPagedPaintDevice>
-#include <QPaintEngine>
-
 namespace torv {
 
 namespace {
-
-bool IsPrinting(QPainter* painter) {
-    QPaintDevice* device = painter->device();
-    return device->devType() == QInternal::Printer || dynamic_cast<QPagedPaintDevice*>(device);
-}
 
 QRect DefaultArea(QPainter* target) {
     if (target->hasClipping()) {
@@ -21,44 +13,25 @@ QRect DefaultArea(QPainter* target) {
     return target->combinedTransform().inverted().mapRect(QRectF(whole)).toAlignedRect();
 }
 
-// Where raster operations are missing (a printer engine), the mask becomes an alpha channel.
-QImage WithMaskAsAlpha(const QImage& image, const QImage& mask) {
-    QImage result = image.convertToFormat(QImage::Format_ARGB32);
-    for (int y = 0; y < result.height() && y < mask.height(); ++y) {
-        for (int x = 0; x < result.width() && x < mask.width(); ++x) {
-            if (mask.pixelIndex(x, y) != 0) {
-                result.setPixel(x, y, qRgba(0, 0, 0, 0));
-            }
-        }
-    }
-    return result;
-}
-
 }  // namespace
 
 CMemDC::CMemDC(QPainter* target, const QRect* area)
-    : m_pDC(target), m_rect(area ? *area : DefaultArea(target)), m_bMemDC(!IsPrinting(target)) {
-    const QColor background = target->background().color();
-    if (m_bMemDC) {
-        const QTransform toDevice = target->combinedTransform();
-        m_deviceRect = toDevice.mapRect(QRectF(m_rect)).toAlignedRect();
-        m_bitmap = QImage(m_deviceRect.size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-        m_memPainter.begin(&m_bitmap);
-        m_memPainter.setTransform(
-            toDevice * QTransform::fromTranslate(-m_deviceRect.left(), -m_deviceRect.top()));
-        m_memPainter.setFont(target->font());
-        m_memPainter.setPen(target->pen());
-        m_memPainter.setBrush(target->brush());
-        m_memPainter.setBackground(target->background());
-        m_memPainter.setBackgroundMode(target->backgroundMode());
-    }
-    painter().fillRect(m_rect, background);
+    : m_pDC(target), m_rect(area ? *area : DefaultArea(target)) {
+    const QTransform toDevice = target->combinedTransform();
+    m_deviceRect = toDevice.mapRect(QRectF(m_rect)).toAlignedRect();
+    m_bitmap = QImage(m_deviceRect.size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    m_memPainter.begin(&m_bitmap);
+    m_memPainter.setTransform(toDevice *
+                              QTransform::fromTranslate(-m_deviceRect.left(), -m_deviceRect.top()));
+    m_memPainter.setFont(target->font());
+    m_memPainter.setPen(target->pen());
+    m_memPainter.setBrush(target->brush());
+    m_memPainter.setBackground(target->background());
+    m_memPainter.setBackgroundMode(target->backgroundMode());
+    m_memPainter.fillRect(m_rect, target->background().color());
 }
 
 CMemDC::~CMemDC() {
-    if (!m_bMemDC) {
-        return;
-    }
     m_memPainter.end();
     m_pDC->save();
     m_pDC->setWorldMatrixEnabled(false);
@@ -70,17 +43,14 @@ CMemDC::~CMemDC() {
 
 void CMemDC::DrawTransparent(const QRect& dest, const QImage& image, const QImage& mask, int x,
                              int y) {
-    QPainter& p = painter();
+    // The surface is always a raster image, whose engine has the raster operations.
+    QPainter& p = m_memPainter;
     const QRect source(x, y, dest.width(), dest.height());
     p.save();
-    if (p.paintEngine() && p.paintEngine()->hasFeature(QPaintEngine::RasterOpModes)) {
-        p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
-        p.drawImage(dest.topLeft(), mask, source);
-        p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
-        p.drawImage(dest.topLeft(), image, source);
-    } else {
-        p.drawImage(dest.topLeft(), WithMaskAsAlpha(image, mask), source);
-    }
+    p.setCompositionMode(QPainter::RasterOp_SourceAndDestination);
+    p.drawImage(dest.topLeft(), mask, source);
+    p.setCompositionMode(QPainter::RasterOp_SourceOrDestination);
+    p.drawImage(dest.topLeft(), image, source);
     p.restore();
 }
 

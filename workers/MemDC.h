@@ -18,11 +18,10 @@ public:
     CMemDC(const CMemDC&) = delete;
     CMemDC& operator=(const CMemDC&) = delete;
 
-    // The painter to draw with: the off-screen one, or the target itself over a printer.
-    QPainter& painter() { return m_bMemDC ? m_memPainter : *m_pDC; }
+    // The painter to draw with.
+    QPainter& painter() { return m_memPainter; }
     QPainter* operator->() { return &painter(); }
 
-    bool drawsOffScreen() const { return m_bMemDC; }
     const QRect& rect() const { return m_rect; }
 
     // Draws the part of image at (x, y) into dest, leaving untouched the pixels that the mask
@@ -35,7 +34,6 @@ private:
     QPainter* m_pDC;     // not owned
     QRect m_rect;        // logical coordinates of the target
     QRect m_deviceRect;  // the same in device pixels
-    bool m_bMemDC;
 };
 
 // Makes mask a one-bit image of image's size: white (1) where image has the colour found at

@@ -139,20 +139,16 @@ TEST_F(ConfigurationRunTest, OkSavesTheSettingsAndPointsTheFrontEndAtTheTool) {
     EXPECT_TRUE(ini().contains("URL1=" + QString::fromStdString(m_site.url("/levels/"))));
 }
 
-TEST_F(ConfigurationRunTest, CancelChangesNeitherTheProfileNorTheFrontEnd) {
-    const QString iniBefore = ini();
-    const QByteArray regBefore = test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
+// That Cancel and a failed save write nothing is config_dlg_test's; here, what the log says.
+TEST_F(ConfigurationRunTest, CancelIsLogged) {
     const QStringList log = runWithoutArguments([](CConfigDlg& dialog) {
         dialog.SetCheck(0, 1);
         dialog.reject();
     });
     EXPECT_EQ(log.mid(2), QStringList({"Configuration changes discarded."}));
-    EXPECT_EQ(ini(), iniBefore);
-    EXPECT_EQ(test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"), regBefore);
 }
 
-TEST_F(ConfigurationRunTest, FailedSaveIsLoggedAndLeavesTheFrontEndAlone) {
-    const QByteArray regBefore = test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg");
+TEST_F(ConfigurationRunTest, FailedSaveIsLogged) {
     const QStringList log = runWithoutArguments([this](CConfigDlg& dialog) {
         // The settings folder turns into a file while the dialog is open.
         ASSERT_TRUE(QDir(m_config + "/Quillfen").removeRecursively());
@@ -162,7 +158,6 @@ TEST_F(ConfigurationRunTest, FailedSaveIsLoggedAndLeavesTheFrontEndAlone) {
     });
     EXPECT_EQ(log.mid(2), QStringList({"ERROR: Configuration could not be saved to [" + m_config +
                                        "/Quillfen/torv.ini]: Not a directory."}));
-    EXPECT_EQ(test::WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"), regBefore);
 }
 
 }  // namespace

@@ -282,8 +282,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"-getmission", "-rund3"},
                  kUsageLines,
                  FlowResult::Failed},
-        // Names that reduce to nothing would fetch "<site>.zip".
-        EarlyEnd{"EmptyName", {"-getmission", ""}, kUsageLines, FlowResult::Failed},
+        // Names that reduce to nothing would fetch "<site>.zip" (the empty name: headless_test).
         EarlyEnd{"DotName", {"-getmission", "."}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"FolderOnly", {"-getmission", "a/"}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"ParentFolder", {"-getmission", "a/.."}, kUsageLines, FlowResult::Failed},

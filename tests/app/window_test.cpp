@@ -70,26 +70,12 @@ protected:
     CLauncherDlg m_window;
 };
 
-TEST_F(WindowTest, CaptionCarriesTheVersion) {
-    EXPECT_EQ(m_window.windowTitle(), QStringLiteral("Torvane [v%1]").arg(res::kVersionText));
-}
-
 TEST_F(WindowTest, LogShowsCleanLinesAndReplacesWhateverIsLast) {
     m_window.show();
     m_window.log("first\tline");
     m_window.log("Deleting zip file...");
     m_window.replaceLastLine("Bytes copied: 2048");
     EXPECT_EQ(shownLines(), QStringList({"firstline ", "Bytes copied: 2048"}));
-}
-
-TEST_F(WindowTest, TheNewestLineIsAlwaysInView) {
-    m_window.show();
-    for (int i = 0; i < 40; ++i) {
-        m_window.log(QStringLiteral("line %1").arg(i));
-        QListWidget* list = m_window.LogList();
-        const QRect last = list->visualItemRect(list->item(list->count() - 1));
-        ASSERT_TRUE(list->viewport()->rect().contains(last)) << "after line " << i;
-    }
 }
 
 TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {

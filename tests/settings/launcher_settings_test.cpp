@@ -181,27 +181,4 @@ INSTANTIATE_TEST_SUITE_P(Lists, LauncherSettingsSaveSites,
                                            SaveSitesRow{"EmptyAfterEmpty", 0, 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(LauncherSettingsTest, LoadsOnceAtTheFirstGetter) {
-    CLauncherSettings settings(m_sandbox.profile(), m_sandbox.registry());
-    // Written after construction but before the first getter: still seen.
-    m_sandbox.seedIni("[settings]\nKeep Alive=1\nVersion=0.3\n");
-    EXPECT_EQ(settings.GetKeepAlive(), 1);
-    EXPECT_FALSE(settings.IsFirstRun());
-    m_sandbox.seedIni("[settings]\nKeep Alive=0\n");
-    EXPECT_EQ(settings.GetKeepAlive(), 1);
-    EXPECT_FALSE(settings.IsFirstRun());
-}
-
-TEST_F(LauncherSettingsTest, SettersDoNotLoad) {
-    m_sandbox.seedIni("[MissionSites]\nURL1=http://stored.example/\n");
-    registerGame();
-    CLauncherSettings settings(m_sandbox.profile(), m_sandbox.registry());
-    settings.SetGameFolder("/elsewhere/");
-    settings.AddSite("http://added.example/");
-    settings.SetKeepAlive(1);
-    // No load has run: nothing was discovered, nothing written, and IsFirstRun has no version yet.
-    EXPECT_EQ(m_sandbox.iniText(), "[MissionSites]\nURL1=http://stored.example/\n");
-    EXPECT_TRUE(settings.IsFirstRun());
-}
-
 }  // namespace

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 #include <QFileInfo>
+#include <QListWidget>
 #include <functional>
 
+#include "sitelist/ListWidgetItems.h"
 #include "sitelist/SiteListCore.h"
-#include "sitelist/VectorListBox.h"
 #include "support/temp_dir.h"
 
 namespace torv {
@@ -54,7 +55,8 @@ public:
 private:
     void Touch() const { touchedWhenGone = touchedWhenGone || gone; }
 
-    CVectorListBox m_rows;
+    QListWidget m_list;
+    CListWidgetItems m_rows{&m_list};
     CSiteListCore m_core{m_rows};
 };
 

@@ -92,52 +92,20 @@ struct NewSiteCase {
 };
 
 TEST_F(ListTest, DoubleClickOnThePromptLineAddsALineAndEditsIt) {
+    // clang-format off
     const NewSiteCase cases[] = {
         {"Enter on a fresh http:// removes the line", false, "", Qt::Key_Return, {}, 0},
         {"Esc on a fresh http:// leaves it", false, "", Qt::Key_Escape, {"http://"}, 0},
-        {"typed site is added and checked",
-         false,
-         "a.example/m/",
-         Qt::Key_Return,
-         {"http://a.example/m/"},
-         1},
-        {"blanks around the text are trimmed",
-         true,
-         "  http://b/  ",
-         Qt::Key_Enter,
-         {"http://b/"},
-         1},
+        {"typed site is added and checked", false, "a.example/m/", Qt::Key_Return, {"http://a.example/m/"}, 1},
+        {"blanks around the text are trimmed", true, "  http://b/  ", Qt::Key_Enter, {"http://b/"}, 1},
         {"spaces only become an empty site", true, "   ", Qt::Key_Return, {""}, 1},
         {"Esc discards what was typed", false, "zzz", Qt::Key_Escape, {"http://"}, 0},
-        {"a pasted https address loses the pre-filled scheme",
-         false,
-         "https://host/path/",
-         Qt::Key_Return,
-         {"https://host/path/"},
-         1,
-         true},
-        {"so does a pasted http address",
-         false,
-         " HTTP://Host/p/",
-         Qt::Key_Return,
-         {"HTTP://Host/p/"},
-         1,
-         true},
-        {"a pasted bare scheme leaves a blank line, which goes",
-         false,
-         "http://",
-         Qt::Key_Return,
-         {},
-         0,
-         true},
-        {"a scheme further in is kept",
-         false,
-         "mirror.example/http://x/",
-         Qt::Key_Return,
-         {"http://mirror.example/http://x/"},
-         1,
-         true},
+        {"a pasted https address loses the pre-filled scheme", false, "https://host/path/", Qt::Key_Return, {"https://host/path/"}, 1, true},
+        {"so does a pasted http address", false, " HTTP://Host/p/", Qt::Key_Return, {"HTTP://Host/p/"}, 1, true},
+        {"a pasted bare scheme leaves a blank line, which goes", false, "http://", Qt::Key_Return, {}, 0, true},
+        {"a scheme further in is kept", false, "mirror.example/http://x/", Qt::Key_Return, {"http://mirror.example/http://x/"}, 1, true},
     };
+    // clang-format on
     for (const NewSiteCase& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
@@ -255,66 +223,23 @@ struct KeyCase {
 };
 
 TEST_F(ListTest, KeysOnTheList) {
+    // Where a move stops at either end is the core's table; here, which key does what.
+    const QStringList abc = {"http://a/", "http://b/", "http://c/"};
+    // clang-format off
     const KeyCase cases[] = {
-        {"keypad minus moves up",
-         2,
-         Qt::Key_Minus,
-         Qt::KeypadModifier,
-         {"http://b/", "http://a/", "http://c/"},
-         1},
-        {"keypad plus moves down",
-         2,
-         Qt::Key_Plus,
-         Qt::KeypadModifier,
-         {"http://a/", "http://c/", "http://b/"},
-         3},
-        {"keypad minus on the first site does nothing",
-         1,
-         Qt::Key_Minus,
-         Qt::KeypadModifier,
-         {"http://a/", "http://b/", "http://c/"},
-         1},
-        {"keypad plus on the last site does nothing",
-         3,
-         Qt::Key_Plus,
-         Qt::KeypadModifier,
-         {"http://a/", "http://b/", "http://c/"},
-         3},
-        {"the main keyboard's plus does not move",
-         2,
-         Qt::Key_Plus,
-         Qt::NoModifier,
-         {"http://a/", "http://b/", "http://c/"},
-         2},
-        {"keypad minus with nothing selected does nothing",
-         -1,
-         Qt::Key_Minus,
-         Qt::KeypadModifier,
-         {"http://a/", "http://b/", "http://c/"},
-         -1},
-        {"Delete removes the current site",
-         2,
-         Qt::Key_Delete,
-         Qt::NoModifier,
-         {"http://a/", "http://c/"},
-         2},
-        {"Delete on the last site selects the one before",
-         3,
-         Qt::Key_Delete,
-         Qt::NoModifier,
-         {"http://a/", "http://b/"},
-         2},
-        {"Delete on the prompt line does nothing",
-         0,
-         Qt::Key_Delete,
-         Qt::NoModifier,
-         {"http://a/", "http://b/", "http://c/"},
-         0},
+        {"keypad minus moves up", 2, Qt::Key_Minus, Qt::KeypadModifier, {"http://b/", "http://a/", "http://c/"}, 1},
+        {"keypad plus moves down", 2, Qt::Key_Plus, Qt::KeypadModifier, {"http://a/", "http://c/", "http://b/"}, 3},
+        {"the main keyboard's plus does not move", 2, Qt::Key_Plus, Qt::NoModifier, abc, 2},
+        {"keypad minus with nothing selected does nothing", -1, Qt::Key_Minus, Qt::KeypadModifier, abc, -1},
+        {"Delete removes the current site", 2, Qt::Key_Delete, Qt::NoModifier, {"http://a/", "http://c/"}, 2},
+        {"Delete on the last site selects the one before", 3, Qt::Key_Delete, Qt::NoModifier, {"http://a/", "http://b/"}, 2},
+        {"Delete on the prompt line does nothing", 0, Qt::Key_Delete, Qt::NoModifier, abc, 0},
     };
+    // clang-format on
     for (const KeyCase& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
-        AddSites({"http://a/", "http://b/", "http://c/"});
+        AddSites(abc);
         list->SetCurSel(row.current);
         Key(list.get(), row.key, row.modifiers);
         EXPECT_EQ(Sites(), row.sites);

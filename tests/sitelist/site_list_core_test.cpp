@@ -1,10 +1,11 @@
 #include "sitelist/SiteListCore.h"
 
 #include <gtest/gtest.h>
+#include <QListWidget>
 #include <memory>
 #include <vector>
 
-#include "sitelist/VectorListBox.h"
+#include "sitelist/ListWidgetItems.h"
 
 namespace torv {
 namespace {
@@ -81,7 +82,8 @@ public:
         core.OnSiteState(MakeWParam(code, LastIdFor(name)), 0);
     }
 
-    CVectorListBox rows;
+    QListWidget list;
+    CListWidgetItems rows{&list};
     CSiteListCore core{rows};
     std::vector<std::unique_ptr<CSiteCheckRequest>> posted;
 };

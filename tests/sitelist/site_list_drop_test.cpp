@@ -190,56 +190,22 @@ struct MergeCase {
 
 TEST_F(DropTest, FoundSitesJoinTheListUnlessASiteBeginsWithThem) {
     const std::string mixed = "http://plain.example/x/\nURL http://marked.example/m/p.zip\n";
+    // Which extension takes which scanner is the scanner table's; one of each kind shows the
+    // drop follows it.
+    // clang-format off
     const MergeCase cases[] = {
-        {"LEVEL.MN3 is read as a marked file",
-         {},
-         "LEVEL.MN3",
-         mixed,
-         {"http://marked.example/m/"}},
-        {"notes.TXT is read line by line",
-         {},
-         "notes.TXT",
-         mixed,
-         {"http://plain.example/x/", "http://marked.example/m/"}},
-        {".hog is read as a marked file", {}, "d3.hog", mixed, {"http://marked.example/m/"}},
-        {".msn is read line by line",
-         {},
-         "level.msn",
-         mixed,
-         {"http://plain.example/x/", "http://marked.example/m/"}},
-        {"a longer site already there keeps the shorter URL out",
-         {"http://a/b/c/"},
-         "f.txt",
-         "http://a/b/x.zip\n",
-         {"http://a/b/c/"}},
-        {"a shorter site already there does not keep the longer URL out",
-         {"http://a/b/"},
-         "f.txt",
-         "http://a/b/c/x.zip\n",
-         {"http://a/b/", "http://a/b/c/"}},
-        {"letter case does not matter in the comparison",
-         {"HTTP://A.example/M/"},
-         "f.txt",
-         "http://a.example/m/x.zip\n",
-         {"HTTP://A.example/M/"}},
-        {"the same URL twice in one file is added once",
-         {},
-         "f.txt",
-         "http://a/b/1.zip\nagain: http://a/b/2.zip\n",
-         {"http://a/b/"}},
+        {"LEVEL.MN3 is read as a marked file", {}, "LEVEL.MN3", mixed, {"http://marked.example/m/"}},
+        {"notes.TXT is read line by line", {}, "notes.TXT", mixed, {"http://plain.example/x/", "http://marked.example/m/"}},
+        {"a longer site already there keeps the shorter URL out", {"http://a/b/c/"}, "f.txt", "http://a/b/x.zip\n", {"http://a/b/c/"}},
+        {"a shorter site already there does not keep the longer URL out", {"http://a/b/"}, "f.txt", "http://a/b/c/x.zip\n", {"http://a/b/", "http://a/b/c/"}},
+        {"letter case does not matter in the comparison", {"HTTP://A.example/M/"}, "f.txt", "http://a.example/m/x.zip\n", {"HTTP://A.example/M/"}},
+        {"the same URL twice in one file is added once", {}, "f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n", {"http://a/b/"}},
         {"a bare http:// is never added", {}, "f.txt", "see http://example\n", {}},
         {"nor a bare https://", {}, "f.txt", "see https://example\n", {}},
-        {"https sites are found beside http ones",
-         {},
-         "f.txt",
-         "https://s.example/m/a.zip\nhttp://p.example/n/\n",
-         {"https://s.example/m/", "http://p.example/n/"}},
-        {"found sites come after the sites already there",
-         {"http://z/"},
-         "f.txt",
-         "http://y/1/\nhttp://x/2/\n",
-         {"http://z/", "http://y/1/", "http://x/2/"}},
+        {"https sites are found beside http ones", {}, "f.txt", "https://s.example/m/a.zip\nhttp://p.example/n/\n", {"https://s.example/m/", "http://p.example/n/"}},
+        {"found sites come after the sites already there", {"http://z/"}, "f.txt", "http://y/1/\nhttp://x/2/\n", {"http://z/", "http://y/1/", "http://x/2/"}},
     };
+    // clang-format on
     for (const MergeCase& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
@@ -263,8 +229,8 @@ struct SkipCase {
 
 TEST_F(DropTest, FilesThatAreNotSearchedAddNothingAndShowNoBar) {
     const SkipCase cases[] = {
+        // Which names are searched is the scanner table's; one that is not stands for all.
         {"a zip archive", "pack.zip", false, false},
-        {"a file without extension", "README", false, false},
         {"a folder named like a mission", "maps.mn3", true, false},
         {"a pipe named like a text file (opening it would wait for a writer)", "fifo.txt", false,
          true},

@@ -1,9 +1,7 @@
 #include "workers/MemDC.h"
 
 #include <gtest/gtest.h>
-#include <QBuffer>
 #include <QPainter>
-#include <QPdfWriter>
 #include <functional>
 
 namespace torv {
@@ -59,7 +57,6 @@ TEST(MemDC, DrawingAtLogicalCoordinatesLandsWhereTheTargetMapsThem) {
             QPainter painter(&target);
             row.mapping(painter);
             CMemDC surface(&painter, &row.logicalArea);
-            ASSERT_TRUE(surface.drawsOffScreen());
             surface->fillRect(row.logicalArea, QColor(kRed));
             // Drawing outside the area never reaches the target.
             surface->fillRect(row.logicalArea.adjusted(-40, -40, 40, 40).translated(0, 60),
@@ -91,17 +88,6 @@ TEST(MemDC, WithoutAnAreaCoversTheClipRegionOnly) {
         surface->fillRect(QRect(0, 0, 100, 100), QColor(kRed));
     }
     EXPECT_TRUE(Painted(target, QRect(10, 10, 20, 20), kRed, kBlue));
-}
-
-TEST(MemDC, OverAPrinterDrawsStraightOntoTheTarget) {
-    QBuffer pdf;
-    pdf.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&pdf);
-    QPainter painter(&writer);
-    const QRect area(0, 0, 10, 10);
-    CMemDC surface(&painter, &area);
-    EXPECT_FALSE(surface.drawsOffScreen());
-    EXPECT_EQ(&surface.painter(), &painter);
 }
 
 // A 5x5 grey picture with a red cross; grey also at the centre, inside the picture.
