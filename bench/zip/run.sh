@@ -25,8 +25,8 @@ make_archive mixed300 300 6
 make_archive stored100 100 0
 
 out="$work/out"
-for spec in mixed30:0.67 mixed300:0.67 stored100:0.25; do
-    name=${spec%%:*}
+for row in mixed30:0.67 mixed300:0.67 stored100:0.25; do
+    name=${row%%:*}
     archive="$work/$name.zip"
     # Both tools must produce the same files.
     "$extract" "$archive" "$out"
@@ -36,7 +36,7 @@ for spec in mixed30:0.67 mixed300:0.67 stored100:0.25; do
     diff -r "$out-whole" "$out-ref" >/dev/null || { echo "$name: outputs differ" >&2; exit 1; }
     rm -rf "$out-whole"
     echo "$name: archive $(($(stat -c %s "$archive") / 1000000)) MB," \
-        "data $(($(du -sb "$out" | cut -f1) / 1000000)) MB, goals: reader wall ratio <= ${spec##*:}," \
+        "data $(($(du -sb "$out" | cut -f1) / 1000000)) MB, goals: reader wall ratio <= ${row##*:}," \
         "whole entries below bsdtar"
     rm -rf "$out" "$out-ref"
     nice python3 bench/zip/compare.py "$runs" "$out" \

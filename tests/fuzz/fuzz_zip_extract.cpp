@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "fuzz_input_archive.h"
 #include "zip/ZipArchive.h"
 
 namespace {
@@ -15,17 +16,6 @@ namespace {
 // Larger declared sizes are skipped, so inflate bombs cannot eat the run's time.
 constexpr uint32_t kMaxEntrySize = 1u << 20;
 constexpr uint32_t kStep = 1024;
-
-const std::string& scratchPath() {
-    static std::string path;
-    if (path.empty()) {
-        const char* shm = "/dev/shm";
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string folder = access(shm, W_OK) == 0 ? shm : (tmp != nullptr ? tmp : "/tmp");
-        path = folder + "/torv-fuzz-zip-extract-" + std::to_string(getpid()) + ".zip";
-    }
-    return path;
-}
 
 // The extraction step's way: read until a read returns less than a step, then close.
 bool readInSteps(ZipArchive* archive, int index, std::vector<uint8_t>& out) {
@@ -52,20 +42,7 @@ bool readInSteps(ZipArchive* archive, int index, std::vector<uint8_t>& out) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string& path = scratchPath();
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        std::abort();
-    }
-    const bool written = std::fwrite(data, 1, size, f) == size;
-    if (std::fclose(f) != 0 || !written) {
-        std::abort();
-    }
-    ZipArchive* archive = ZipArchiveOpen(path.c_str(), 0);
-    std::remove(path.c_str());
-    if (archive == nullptr) {
-        std::abort();
-    }
+    ZipArchive* archive = OpenInputAsArchive(data, size, "zip-extract");
     std::vector<uint8_t> streamed;
     const int count = ZipArchiveGetEntryCount(archive);
     for (int i = 0; i < count; ++i) {
