@@ -2,6 +2,7 @@
 // reads, as the mission extraction step does: zip_extract [-b BYTES | -w] ARCHIVE FOLDER, where -b
 // sets the output stream's buffer size and -w takes whole entries instead (one buffer, one write
 // each). Exit status 0 when every entry was written whole and verified.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -34,12 +35,19 @@ bool extractWhole(ZipArchive* archive, int index, FILE* out) {
     if (ZipArchiveTakeEntry(archive, index, &raw) != 0) {
         return false;
     }
-    if (capacity < raw.uncompressedSize) {
-        capacity = raw.uncompressedSize;
-        buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    // A stored entry is checked where it was read, as the tool does.
+    uint8_t* data = raw.data.get();
+    uint64_t room = raw.capacity;
+    if (raw.method != 0 || data == nullptr) {
+        if (!buffer || capacity < raw.uncompressedSize) {
+            capacity = std::max<size_t>(raw.uncompressedSize, 1);
+            buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+        }
+        data = buffer.get();
+        room = capacity;
     }
-    return ZipDecodeEntry(raw, buffer.get(), capacity) == 0 &&
-           std::fwrite(buffer.get(), 1, raw.uncompressedSize, out) == raw.uncompressedSize;
+    return ZipDecodeEntry(raw, data, room) == 0 &&
+           std::fwrite(data, 1, raw.uncompressedSize, out) == raw.uncompressedSize;
 }
 
 bool extractEntry(ZipArchive* archive, int index, const std::filesystem::path& folder) {
