@@ -38,8 +38,8 @@ void LogUsage(MissionLog& log) {
 QString MissionFlow::GetMissionsFolder() const {
     const QString gameFolder = m_settings.GetGameFolder();
     // Windows finds Missions or MISSIONS for missions; so does this tool on any file system.
-    const QString found = platform::findFileNoCase(gameFolder, QStringLiteral("missions"));
-    if (!found.isEmpty() && QFileInfo(found).isDir()) {
+    const QString found = platform::findFolderNoCase(gameFolder, QStringLiteral("missions"));
+    if (!found.isEmpty()) {
         return JoinPath(gameFolder, QFileInfo(found).fileName() + u'/');
     }
     return JoinPath(gameFolder, QStringLiteral("missions/"));

@@ -30,23 +30,39 @@ bool isReadableFile(const QString& path) {
     return isFile;
 }
 
-QString findFileNoCase(const QString& folder, const QString& name) {
+namespace {
+
+QString findNoCase(const QString& folder, const QString& name, bool foldersOnly) {
     if (name.isEmpty() || name.contains(QLatin1Char('/'))) {
         return {};
     }
     const QDir dir(folder.isEmpty() ? QStringLiteral(".") : folder);
-    if (QFileInfo(dir, name).exists() || QFileInfo(dir, name).isSymLink()) {
+    const auto fits = [&](const QString& entry) {
+        const QFileInfo info(dir, entry);
+        return foldersOnly ? info.isDir() : info.exists() || info.isSymLink();
+    };
+    if (fits(name)) {
         return dir.filePath(name);
     }
     // Sorted so that the choice among several spellings is the same on every run.
     const QStringList entries = dir.entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     for (const QString& entry : entries) {
-        if (entry.compare(name, Qt::CaseInsensitive) == 0) {
+        if (entry.compare(name, Qt::CaseInsensitive) == 0 && fits(entry)) {
             return dir.filePath(entry);
         }
     }
     return {};
+}
+
+}  // namespace
+
+QString findFileNoCase(const QString& folder, const QString& name) {
+    return findNoCase(folder, name, false);
+}
+
+QString findFolderNoCase(const QString& folder, const QString& name) {
+    return findNoCase(folder, name, true);
 }
 
 QString fileNamePart(const QString& text) {

@@ -13,6 +13,9 @@ bool isReadableFile(const QString& path);
 // spelling preferred; empty when there is none.
 QString findFileNoCase(const QString& folder, const QString& name);
 
+// The same for folders (or links to one) only: a file that merely shares the name is passed over.
+QString findFolderNoCase(const QString& folder, const QString& name);
+
 // The bare name of a file given as a name or a Windows or Unix path: drive ("X:"), folders ("\"
 // and "/" both separate) and the extension (from the last "." of the name) removed.
 QString fileNamePart(const QString& text);

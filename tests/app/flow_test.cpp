@@ -316,9 +316,11 @@ TEST_F(FlowTest, MissionsFolderIsFoundInAnyCaseAndNeverCreated) {
         const char* folder;  // what the game folder holds instead of "missions"
         bool isFile;
         QString reason;  // empty: the mission is fetched into that folder
+        const char* decoyFile = nullptr;  // a file that shares the folder's name in another case
     } cases[] = {
         {"Capitalised", "Missions", false, {}},
         {"Capitals", "MISSIONS", false, {}},
+        {"FileBesideTheFolder", "MISSIONS", false, {}, "missions"},
         {"Missing", nullptr, false, "No such file or directory"},
         {"FileInItsPlace", "missions", true, "Not a directory"},
     };
@@ -332,6 +334,9 @@ TEST_F(FlowTest, MissionsFolderIsFoundInAnyCaseAndNeverCreated) {
             QFile(m_gameFolder + c.folder).open(QIODevice::WriteOnly);
         } else if (c.folder != nullptr) {
             QDir().mkpath(m_gameFolder + c.folder);
+        }
+        if (c.decoyFile != nullptr) {
+            QFile(m_gameFolder + c.decoyFile).open(QIODevice::WriteOnly);
         }
         m_log.lines.clear();
         const size_t requestsBefore = m_server.requests().size();
