@@ -60,25 +60,19 @@ TEST_P(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
         << folder.toStdString();
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Sources, SteamDiscoveryOrder,
     ::testing::Values(
         OrderRow{"WinePrefixFirst", true, true, {"main.exe"}, false, true, Found::Wine},
         OrderRow{"SteamInstall", false, false, {"main.exe"}, false, true, Found::Steam},
-        OrderRow{"SteamInstallOfTheNativeEngine",
-                 false,
-                 false,
-                 {"Descent3"},
-                 false,
-                 false,
-                 Found::Steam},
-        OrderRow{
-            "WinePrefixNamingNoGame", true, false, {"DESCENT3.EXE"}, false, false, Found::Steam},
+        OrderRow{"SteamInstallOfTheNativeEngine", false, false, {"Descent3"}, false, false, Found::Steam},
+        OrderRow{"WinePrefixNamingNoGame", true, false, {"DESCENT3.EXE"}, false, false, Found::Steam},
         OrderRow{"FlatpakSteam", false, false, {"main.exe"}, true, false, Found::Steam},
-        OrderRow{
-            "ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, false, true, Found::Proton},
+        OrderRow{"ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, false, true, Found::Proton},
         OrderRow{"Nothing", true, false, {"readme.txt"}, false, false, Found::Nothing}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
     SettingsFixture sandbox;
