@@ -417,16 +417,17 @@ TEST_P(WineToWindowsPath, UsesTheDriveThatCoversMost) {
     EXPECT_EQ(registry.toWindowsPath(unixPath), QString::fromUtf8(GetParam().expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, WineToWindowsPath,
-    ::testing::Values(
-        PathRow{"InsideDriveC", "$C/Games/Descent3/main.exe", "C:\\Games\\Descent3\\main.exe"},
-        PathRow{"FolderKeepsItsSeparator", "$C/Games/", "C:\\Games\\"},
-        PathRow{"ThroughTheDriveLink", "$P/dosdevices/c:/Games", "C:\\Games"},
-        PathRow{"NotYetExisting", "$C/Games/new/file.txt", "C:\\Games\\new\\file.txt"},
-        PathRow{"OtherDrive", "$D/maps", "D:\\maps"},
-        PathRow{"Elsewhere", "/usr/bin/env", "Z:\\usr\\bin\\env"}, PathRow{"Root", "/", "Z:\\"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Paths, WineToWindowsPath, ::testing::Values(
+    PathRow{"InsideDriveC", "$C/Games/Descent3/main.exe", "C:\\Games\\Descent3\\main.exe"},
+    PathRow{"FolderKeepsItsSeparator", "$C/Games/", "C:\\Games\\"},
+    PathRow{"ThroughTheDriveLink", "$P/dosdevices/c:/Games", "C:\\Games"},
+    PathRow{"NotYetExisting", "$C/Games/new/file.txt", "C:\\Games\\new\\file.txt"},
+    PathRow{"OtherDrive", "$D/maps", "D:\\maps"},
+    PathRow{"Elsewhere", "/usr/bin/env", "Z:\\usr\\bin\\env"},
+    PathRow{"Root", "/", "Z:\\"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(WineRegistryTest, WithoutAZDriveTheRestStillGoesThroughZ) {
     const WineRegistry registry(m_prefix.prefix());
