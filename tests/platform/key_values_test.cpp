@@ -42,29 +42,25 @@ const std::string kLibraries =
     "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"/mnt/games/SteamLibrary\"\n"
     "\t\t\"apps\"\n\t\t{\n\t\t\t\"273590\"\t\t\"456\"\n\t\t}\n\t}\n}\n";
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, KeyValuesRead,
-    ::testing::Values(
-        ReadRow{
-            "NestedBlocks", kLibraries, {"libraryfolders", "1", "path"}, "/mnt/games/SteamLibrary"},
-        ReadRow{"KeysIgnoreCase", kLibraries, {"LibraryFolders", "1", "APPS", "273590"}, "456"},
-        ReadRow{"FirstOfTwoEqualKeys", "\"a\" \"1\" \"A\" \"2\"", {"a"}, "1"},
-        ReadRow{"Comments", "// head\n\"a\" // after the key\n\"x // y\" // tail", {"a"}, "x // y"},
-        ReadRow{"Escapes", R"("a" "C:\\Games\\D3 \"x\"\ty\n")", {"a"}, "C:\\Games\\D3 \"x\"\ty\n"},
-        ReadRow{"UnknownEscapeKept", R"("a" "\q")", {"a"}, "\\q"},
-        ReadRow{"BareTokens",
-                "AppState { installdir Descent3 }",
-                {"AppState", "installdir"},
-                "Descent3"},
-        ReadRow{"EmptyValue", "\"a\" \"\"", {"a"}, ""},
-        ReadRow{"ConditionAfterValue", "\"a\" \"1\" [$WIN32] \"b\" \"2\"", {"b"}, "2"},
-        ReadRow{"ByteOrderMark", "\xEF\xBB\xBF\"a\" \"1\"", {"a"}, "1"},
-        ReadRow{"UnterminatedQuote", "\"a\" \"open", {"a"}, nullptr},
-        ReadRow{"UnclosedBlock", "\"a\" { \"b\" \"1\"", {"a"}, nullptr},
-        ReadRow{"StrayClose", "\"a\" \"1\" }", {"a"}, nullptr},
-        ReadRow{"KeyWithoutValue", "\"a\" { \"b\" }", {"a"}, nullptr},
-        ReadRow{"BlockWithoutKey", "{ \"a\" \"1\" }", {"a"}, nullptr}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Texts, KeyValuesRead, ::testing::Values(
+    ReadRow{"NestedBlocks", kLibraries, {"libraryfolders", "1", "path"}, "/mnt/games/SteamLibrary"},
+    ReadRow{"KeysIgnoreCase", kLibraries, {"LibraryFolders", "1", "APPS", "273590"}, "456"},
+    ReadRow{"FirstOfTwoEqualKeys", "\"a\" \"1\" \"A\" \"2\"", {"a"}, "1"},
+    ReadRow{"Comments", "// head\n\"a\" // after the key\n\"x // y\" // tail", {"a"}, "x // y"},
+    ReadRow{"Escapes", R"("a" "C:\\Games\\D3 \"x\"\ty\n")", {"a"}, "C:\\Games\\D3 \"x\"\ty\n"},
+    ReadRow{"UnknownEscapeKept", R"("a" "\q")", {"a"}, "\\q"},
+    ReadRow{"BareTokens", "AppState { installdir Descent3 }", {"AppState", "installdir"}, "Descent3"},
+    ReadRow{"EmptyValue", "\"a\" \"\"", {"a"}, ""},
+    ReadRow{"ConditionAfterValue", "\"a\" \"1\" [$WIN32] \"b\" \"2\"", {"b"}, "2"},
+    ReadRow{"ByteOrderMark", "\xEF\xBB\xBF\"a\" \"1\"", {"a"}, "1"},
+    ReadRow{"UnterminatedQuote", "\"a\" \"open", {"a"}, nullptr},
+    ReadRow{"UnclosedBlock", "\"a\" { \"b\" \"1\"", {"a"}, nullptr},
+    ReadRow{"StrayClose", "\"a\" \"1\" }", {"a"}, nullptr},
+    ReadRow{"KeyWithoutValue", "\"a\" { \"b\" }", {"a"}, nullptr},
+    ReadRow{"BlockWithoutKey", "{ \"a\" \"1\" }", {"a"}, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 std::string nested(int depth) {
     std::string text;

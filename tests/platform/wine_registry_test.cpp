@@ -97,59 +97,34 @@ TEST_P(WineRegistryString, ReadsStringValuesAsWineWroteThem) {
 const char kD3[] = "Software\\Outrage\\Descent3";
 const char kAppPath[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Descent 3.Exe";
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, WineRegistryString,
-    ::testing::Values(
-        StringRow{"Plain", Hive::LocalMachine, kAppPath, "Path", View::Native,
-                  QStringLiteral("C:\\Games\\Descent3")},
-        StringRow{"DefaultValue", Hive::LocalMachine, kAppPath, "", View::Native,
-                  QStringLiteral("C:\\Games\\Descent3\\main.exe")},
-        StringRow{"KeyInOtherCase", Hive::LocalMachine,
-                  "SOFTWARE\\microsoft\\windows\\currentversion\\app paths\\DESCENT 3.EXE", "Path",
-                  View::Native, QStringLiteral("C:\\Games\\Descent3")},
-        StringRow{"ValueNameInOtherCase", Hive::LocalMachine, kAppPath, "PATH", View::Native,
-                  QStringLiteral("C:\\Games\\Descent3")},
-        StringRow{"ExtraBackslashesInKey", Hive::LocalMachine, "\\Software\\\\Outrage\\Descent3\\",
-                  "OnlyPlain", View::Native, QStringLiteral("plain")},
-        StringRow{"QuotesAndBackslashes", Hive::LocalMachine, kD3, "Quoted", View::Native,
-                  QStringLiteral("say \"hi\" \\ bye")},
-        StringRow{"HexEscapes", Hive::LocalMachine, kD3, "NonAscii", View::Native,
-                  QString::fromUtf16(u"J\u00f6rg \u00e9a \u2603")},
-        StringRow{"LetterEscapes", Hive::LocalMachine, kD3, "Controls", View::Native,
-                  QStringLiteral("tab\there\nnew\a")},
-        StringRow{"OctalEscapes", Hive::LocalMachine, kD3, "Octal", View::Native,
-                  QStringLiteral("AB")},
-        StringRow{"ExpandStringUnexpanded", Hive::LocalMachine, kD3, "Expand", View::Native,
-                  QStringLiteral("%ProgramFiles%\\Outrage")},
-        StringRow{"ExpandStringAsHex", Hive::LocalMachine, kD3, "HexExpand", View::Native,
-                  QStringLiteral("%PF%\\D3")},
-        StringRow{"StringAsHex", Hive::LocalMachine, kD3, "HexString", View::Native,
-                  QStringLiteral("AB")},
-        StringRow{"DwordIsNoString", Hive::LocalMachine, kD3, "Version", View::Native,
-                  std::nullopt},
-        StringRow{"MultiStringIsNoString", Hive::LocalMachine, kD3, "Multi", View::Native,
-                  std::nullopt},
-        StringRow{"MissingValue", Hive::LocalMachine, kD3, "Nothing", View::Native, std::nullopt},
-        StringRow{"MissingKey", Hive::LocalMachine, "Software\\Nobody", "Path", View::Native,
-                  std::nullopt},
-        StringRow{"KeyOfOtherHive", Hive::CurrentUser, kAppPath, "Path", View::Native,
-                  std::nullopt},
-        StringRow{"CurrentUser", Hive::CurrentUser, "Software\\coldstorage\\Kquery4",
-                  "game_desc3_params", View::Native,
-                  QStringLiteral("-foo -getmission abc -rund3 -bar")},
-        StringRow{"ThirtyTwoBitViewFirst", Hive::LocalMachine, kD3, "BaseDirectory",
-                  View::Prefer32Bit, QStringLiteral("C:\\ThirtyTwo\\")},
-        StringRow{"NativeViewIgnoresThirtyTwoBit", Hive::LocalMachine, kD3, "BaseDirectory",
-                  View::Native, QStringLiteral("C:\\Plain\\")},
-        StringRow{"ThirtyTwoBitViewFallsBackToPlain", Hive::LocalMachine, kD3, "OnlyPlain",
-                  View::Prefer32Bit, QStringLiteral("plain")},
-        StringRow{"ThirtyTwoBitOnly", Hive::LocalMachine, kD3, "OnlyWow", View::Prefer32Bit,
-                  QStringLiteral("wow")},
-        StringRow{"ThirtyTwoBitOnlyUnseenNatively", Hive::LocalMachine, kD3, "OnlyWow",
-                  View::Native, std::nullopt},
-        StringRow{"EscapedBracketInKeyName", Hive::LocalMachine, "Software\\Odd\\Br]acket", "v",
-                  View::Native, QStringLiteral("bracket")}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Values, WineRegistryString, ::testing::Values(
+    StringRow{"Plain", Hive::LocalMachine, kAppPath, "Path", View::Native, QStringLiteral("C:\\Games\\Descent3")},
+    StringRow{"DefaultValue", Hive::LocalMachine, kAppPath, "", View::Native, QStringLiteral("C:\\Games\\Descent3\\main.exe")},
+    StringRow{"KeyInOtherCase", Hive::LocalMachine, "SOFTWARE\\microsoft\\windows\\currentversion\\app paths\\DESCENT 3.EXE", "Path", View::Native, QStringLiteral("C:\\Games\\Descent3")},
+    StringRow{"ValueNameInOtherCase", Hive::LocalMachine, kAppPath, "PATH", View::Native, QStringLiteral("C:\\Games\\Descent3")},
+    StringRow{"ExtraBackslashesInKey", Hive::LocalMachine, "\\Software\\\\Outrage\\Descent3\\", "OnlyPlain", View::Native, QStringLiteral("plain")},
+    StringRow{"QuotesAndBackslashes", Hive::LocalMachine, kD3, "Quoted", View::Native, QStringLiteral("say \"hi\" \\ bye")},
+    StringRow{"HexEscapes", Hive::LocalMachine, kD3, "NonAscii", View::Native, QString::fromUtf16(u"J\u00f6rg \u00e9a \u2603")},
+    StringRow{"LetterEscapes", Hive::LocalMachine, kD3, "Controls", View::Native, QStringLiteral("tab\there\nnew\a")},
+    StringRow{"OctalEscapes", Hive::LocalMachine, kD3, "Octal", View::Native, QStringLiteral("AB")},
+    StringRow{"ExpandStringUnexpanded", Hive::LocalMachine, kD3, "Expand", View::Native, QStringLiteral("%ProgramFiles%\\Outrage")},
+    StringRow{"ExpandStringAsHex", Hive::LocalMachine, kD3, "HexExpand", View::Native, QStringLiteral("%PF%\\D3")},
+    StringRow{"StringAsHex", Hive::LocalMachine, kD3, "HexString", View::Native, QStringLiteral("AB")},
+    StringRow{"DwordIsNoString", Hive::LocalMachine, kD3, "Version", View::Native, std::nullopt},
+    StringRow{"MultiStringIsNoString", Hive::LocalMachine, kD3, "Multi", View::Native, std::nullopt},
+    StringRow{"MissingValue", Hive::LocalMachine, kD3, "Nothing", View::Native, std::nullopt},
+    StringRow{"MissingKey", Hive::LocalMachine, "Software\\Nobody", "Path", View::Native, std::nullopt},
+    StringRow{"KeyOfOtherHive", Hive::CurrentUser, kAppPath, "Path", View::Native, std::nullopt},
+    StringRow{"CurrentUser", Hive::CurrentUser, "Software\\coldstorage\\Kquery4", "game_desc3_params", View::Native, QStringLiteral("-foo -getmission abc -rund3 -bar")},
+    StringRow{"ThirtyTwoBitViewFirst", Hive::LocalMachine, kD3, "BaseDirectory", View::Prefer32Bit, QStringLiteral("C:\\ThirtyTwo\\")},
+    StringRow{"NativeViewIgnoresThirtyTwoBit", Hive::LocalMachine, kD3, "BaseDirectory", View::Native, QStringLiteral("C:\\Plain\\")},
+    StringRow{"ThirtyTwoBitViewFallsBackToPlain", Hive::LocalMachine, kD3, "OnlyPlain", View::Prefer32Bit, QStringLiteral("plain")},
+    StringRow{"ThirtyTwoBitOnly", Hive::LocalMachine, kD3, "OnlyWow", View::Prefer32Bit, QStringLiteral("wow")},
+    StringRow{"ThirtyTwoBitOnlyUnseenNatively", Hive::LocalMachine, kD3, "OnlyWow", View::Native, std::nullopt},
+    StringRow{"EscapedBracketInKeyName", Hive::LocalMachine, "Software\\Odd\\Br]acket", "v", View::Native, QStringLiteral("bracket")}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(WineRegistryTest, ReadsDwordsAndBinaryData) {
     const WineRegistry registry(m_prefix.prefix());
@@ -268,38 +243,16 @@ TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
     using torv::platform::RegExpandSz;
     using torv::platform::RegMultiSz;
     const QString hkcu = QStringLiteral("HKCU\\Software\\coldstorage\\Kquery4");
+    // clang-format off
     const QList<ServerWriteRow> rows = {
-        {"string with blanks and quotes",
-         RegistryValue::fromString("game_desc3", "C:\\My Games\\\"D3\"\\main.exe"),
-         0,
-         true,
-         {hkcu, "/v", "game_desc3", "/t", "REG_SZ", "/d", "C:\\My Games\\\"D3\"\\main.exe", "/f"}},
-        {"empty string",
-         RegistryValue::fromString("game_desc3_params", ""),
-         0,
-         true,
-         {hkcu, "/v", "game_desc3_params", "/t", "REG_SZ", "/d", "", "/f"}},
-        {"expandable string keeps its type",
-         RegistryValue::fromString("x", "%ProgramFiles%\\D3", RegExpandSz),
-         0,
-         true,
-         {hkcu, "/v", "x", "/t", "REG_EXPAND_SZ", "/d", "%ProgramFiles%\\D3", "/f"}},
-        {"default value",
-         RegistryValue::fromString("", "d"),
-         0,
-         true,
-         {hkcu, "/ve", "/t", "REG_SZ", "/d", "d", "/f"}},
-        {"reg tool fails",
-         RegistryValue::fromString("game_desc3", "x"),
-         1,
-         false,
-         {hkcu, "/v", "game_desc3", "/t", "REG_SZ", "/d", "x", "/f"}},
-        {"type the reg tool cannot take",
-         RegistryValue{"m", RegMultiSz, QByteArray("a\0\0\0\0\0", 6)},
-         0,
-         false,
-         {}},
+        {"string with blanks and quotes", RegistryValue::fromString("game_desc3", "C:\\My Games\\\"D3\"\\main.exe"), 0, true, {hkcu, "/v", "game_desc3", "/t", "REG_SZ", "/d", "C:\\My Games\\\"D3\"\\main.exe", "/f"}},
+        {"empty string", RegistryValue::fromString("game_desc3_params", ""), 0, true, {hkcu, "/v", "game_desc3_params", "/t", "REG_SZ", "/d", "", "/f"}},
+        {"expandable string keeps its type", RegistryValue::fromString("x", "%ProgramFiles%\\D3", RegExpandSz), 0, true, {hkcu, "/v", "x", "/t", "REG_EXPAND_SZ", "/d", "%ProgramFiles%\\D3", "/f"}},
+        {"default value", RegistryValue::fromString("", "d"), 0, true, {hkcu, "/ve", "/t", "REG_SZ", "/d", "d", "/f"}},
+        {"reg tool fails", RegistryValue::fromString("game_desc3", "x"), 1, false, {hkcu, "/v", "game_desc3", "/t", "REG_SZ", "/d", "x", "/f"}},
+        {"type the reg tool cannot take", RegistryValue{"m", RegMultiSz, QByteArray("a\0\0\0\0\0", 6)}, 0, false, {}},
     };
+    // clang-format on
 
     const QString serverRoot = m_prefix.makeFolder("server-root");
     const QString wine = m_prefix.root() + "/fake-wine";
@@ -435,21 +388,23 @@ TEST_P(WineToUnixPath, FollowsTheDriveLinks) {
     EXPECT_EQ(registry.toUnixPath(QString::fromUtf8(GetParam().windowsPath)), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, WineToUnixPath,
-    ::testing::Values(PathRow{"Folder", "C:\\Games\\Descent3", "$C/Games/Descent3"},
-                      PathRow{"TrailingBackslash", "C:\\Games\\Descent3\\", "$C/Games/Descent3/"},
-                      PathRow{"LetterCaseOfThePath", "c:\\GAMES\\descent3\\", "$C/Games/Descent3/"},
-                      PathRow{"ForwardSlashes", "C:/Games/Descent3", "$C/Games/Descent3"},
-                      PathRow{"MissingPartsKeptAsGiven", "C:\\Games\\New\\Dir", "$C/Games/New/Dir"},
-                      PathRow{"DriveRoot", "C:\\", "$C/"},
-                      PathRow{"OtherDrive", "D:\\maps", "$D/maps"},
-                      PathRow{"RootDrive", "Z:\\usr\\bin", "/usr/bin"},
-                      PathRow{"UnmappedDrive", "Q:\\Games", ""},
-                      PathRow{"DanglingDriveLink", "E:\\Games", ""},
-                      PathRow{"UncPath", "\\\\server\\share\\d3", ""},
-                      PathRow{"RelativePath", "Games\\Descent3", ""}, PathRow{"Empty", "", ""}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Paths, WineToUnixPath, ::testing::Values(
+    PathRow{"Folder", "C:\\Games\\Descent3", "$C/Games/Descent3"},
+    PathRow{"TrailingBackslash", "C:\\Games\\Descent3\\", "$C/Games/Descent3/"},
+    PathRow{"LetterCaseOfThePath", "c:\\GAMES\\descent3\\", "$C/Games/Descent3/"},
+    PathRow{"ForwardSlashes", "C:/Games/Descent3", "$C/Games/Descent3"},
+    PathRow{"MissingPartsKeptAsGiven", "C:\\Games\\New\\Dir", "$C/Games/New/Dir"},
+    PathRow{"DriveRoot", "C:\\", "$C/"},
+    PathRow{"OtherDrive", "D:\\maps", "$D/maps"},
+    PathRow{"RootDrive", "Z:\\usr\\bin", "/usr/bin"},
+    PathRow{"UnmappedDrive", "Q:\\Games", ""},
+    PathRow{"DanglingDriveLink", "E:\\Games", ""},
+    PathRow{"UncPath", "\\\\server\\share\\d3", ""},
+    PathRow{"RelativePath", "Games\\Descent3", ""},
+    PathRow{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 class WineToWindowsPath : public WinePathTest, public ::testing::WithParamInterface<PathRow> {};
 
@@ -462,16 +417,17 @@ TEST_P(WineToWindowsPath, UsesTheDriveThatCoversMost) {
     EXPECT_EQ(registry.toWindowsPath(unixPath), QString::fromUtf8(GetParam().expected));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Paths, WineToWindowsPath,
-    ::testing::Values(
-        PathRow{"InsideDriveC", "$C/Games/Descent3/main.exe", "C:\\Games\\Descent3\\main.exe"},
-        PathRow{"FolderKeepsItsSeparator", "$C/Games/", "C:\\Games\\"},
-        PathRow{"ThroughTheDriveLink", "$P/dosdevices/c:/Games", "C:\\Games"},
-        PathRow{"NotYetExisting", "$C/Games/new/file.txt", "C:\\Games\\new\\file.txt"},
-        PathRow{"OtherDrive", "$D/maps", "D:\\maps"},
-        PathRow{"Elsewhere", "/usr/bin/env", "Z:\\usr\\bin\\env"}, PathRow{"Root", "/", "Z:\\"}),
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Paths, WineToWindowsPath, ::testing::Values(
+    PathRow{"InsideDriveC", "$C/Games/Descent3/main.exe", "C:\\Games\\Descent3\\main.exe"},
+    PathRow{"FolderKeepsItsSeparator", "$C/Games/", "C:\\Games\\"},
+    PathRow{"ThroughTheDriveLink", "$P/dosdevices/c:/Games", "C:\\Games"},
+    PathRow{"NotYetExisting", "$C/Games/new/file.txt", "C:\\Games\\new\\file.txt"},
+    PathRow{"OtherDrive", "$D/maps", "D:\\maps"},
+    PathRow{"Elsewhere", "/usr/bin/env", "Z:\\usr\\bin\\env"},
+    PathRow{"Root", "/", "Z:\\"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(WineRegistryTest, WithoutAZDriveTheRestStillGoesThroughZ) {
     const WineRegistry registry(m_prefix.prefix());

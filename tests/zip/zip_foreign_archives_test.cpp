@@ -74,7 +74,6 @@ const ToolCase kToolCases[] = {
     {"InfoZip", "zip -q -r ../out.zip . -x '.*'"},
     {"InfoZipStoredWithComment", "echo 'mission pack' | zip -q -r -0 -z ../out.zip ."},
     {"InfoZipStreamedWithDataDescriptors", "zip -q -r -fz- - . | cat > ../out.zip"},
-    {"InfoZipBestCompression", "zip -q -r -9 ../out.zip ."},
     {"PythonDeflatedWithComment",
      "python3 -c \"import zipfile,os\n"
      "with zipfile.ZipFile('../out.zip','w',zipfile.ZIP_DEFLATED) as z:\n"
@@ -89,11 +88,6 @@ const ToolCase kToolCases[] = {
      "      p=os.path.relpath(os.path.join(r,f))\n"
      "      with open(p,'rb') as i, z.open(p,'w') as o: o.write(i.read())\n\" | cat > "
      "../out.zip"},
-    {"PythonStored",
-     "python3 -c \"import zipfile,os\n"
-     "with zipfile.ZipFile('../out.zip','w',zipfile.ZIP_STORED) as z:\n"
-     "  for r,d,fs in os.walk('.'):\n"
-     "    for f in fs: z.write(os.path.join(r,f), os.path.relpath(os.path.join(r,f)))\n\""},
     {"Bsdtar", "bsdtar --format zip -cf ../out.zip ."},
     {"BsdtarStored", "bsdtar --format zip --options zip:compression=store -cf ../out.zip ."},
     {"BsdtarStreamed", "bsdtar --format zip -cf - . | cat > ../out.zip"},
