@@ -260,34 +260,19 @@ TEST_P(DownloadContact, FailsBeforeAnyFileIsTouched) {
     EXPECT_EQ(filesIn(dir), QStringList{"btc.zip"});
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Failures, DownloadContact,
     ::testing::Values(
-        ContactCase{"UnreachablePort",
-                    [](const HttpServer&) {
-                        return "http://127.0.0.1:" + std::to_string(HttpServer::unusedPort()) +
-                               "/btc.zip";
-                    },
-                    "Connection refused"},
-        ContactCase{"NeverAnswers", [](const HttpServer& s) { return s.url("/silent.zip"); },
-                    "No answer from 127.0.0.1:%1 within 0.3 seconds"},
-        ContactCase{"AnswersTooLate", [](const HttpServer& s) { return s.url("/slow.zip"); },
-                    "No answer from 127.0.0.1:%1 within 0.3 seconds"},
-        ContactCase{"HttpsToPlainPort",
-                    [](const HttpServer& s) {
-                        return "https://127.0.0.1:" + std::to_string(s.port()) + "/btc.zip";
-                    },
-                    {}},
-        ContactCase{"OtherScheme",
-                    [](const HttpServer& s) {
-                        return "ftp://127.0.0.1:" + std::to_string(s.port()) + "/btc.zip";
-                    },
-                    "Unsupported protocol \"ftp\""},
-        ContactCase{"NoScheme", [](const HttpServer&) { return std::string("sites/btc.zip"); },
-                    "The URL names no protocol (http:// or https://)"},
-        ContactCase{"NoHost", [](const HttpServer&) { return std::string("http:///btc.zip"); },
-                    "The URL names no host"}),
+        ContactCase{"UnreachablePort", [](const HttpServer&) { return "http://127.0.0.1:" + std::to_string(HttpServer::unusedPort()) + "/btc.zip"; }, "Connection refused"},
+        ContactCase{"NeverAnswers", [](const HttpServer& s) { return s.url("/silent.zip"); }, "No answer from 127.0.0.1:%1 within 0.3 seconds"},
+        ContactCase{"AnswersTooLate", [](const HttpServer& s) { return s.url("/slow.zip"); }, "No answer from 127.0.0.1:%1 within 0.3 seconds"},
+        ContactCase{"HttpsToPlainPort", [](const HttpServer& s) { return "https://127.0.0.1:" + std::to_string(s.port()) + "/btc.zip"; }, {}},
+        ContactCase{"OtherScheme", [](const HttpServer& s) { return "ftp://127.0.0.1:" + std::to_string(s.port()) + "/btc.zip"; }, "Unsupported protocol \"ftp\""},
+        ContactCase{"NoScheme", [](const HttpServer&) { return std::string("sites/btc.zip"); }, "The URL names no protocol (http:// or https://)"},
+        ContactCase{"NoHost", [](const HttpServer&) { return std::string("http:///btc.zip"); }, "The URL names no host"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // ---------------------------------------------------------------------------------------------
 
@@ -396,6 +381,7 @@ QStringList redirectedThrough(int hops) {
 
 const QStringList kFetched = {"Mission found, downloading to [$TARGET]...", "Bytes copied: 11"};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Chains, DownloadRedirect,
     ::testing::Values(
@@ -404,31 +390,16 @@ INSTANTIATE_TEST_SUITE_P(
         RedirectCase{"SeeOther303", chain(1), 303, redirectedThrough(1) + kFetched},
         RedirectCase{"Temporary307", chain(1), 307, redirectedThrough(1) + kFetched},
         RedirectCase{"Permanent308", chain(1), 308, redirectedThrough(1) + kFetched},
-        RedirectCase{"RelativeToFolder",
-                     {{"/a/btc.zip", "rel:../final/btc.zip"}},
-                     302,
-                     QStringList{"Redirected to [$final/btc.zip]."} + kFetched},
-        RedirectCase{"RelativeToRoot",
-                     {{"/a/btc.zip", "rel:/final/btc.zip"}},
-                     301,
-                     QStringList{"Redirected to [$final/btc.zip]."} + kFetched},
+        RedirectCase{"RelativeToFolder", {{"/a/btc.zip", "rel:../final/btc.zip"}}, 302, QStringList{"Redirected to [$final/btc.zip]."} + kFetched},
+        RedirectCase{"RelativeToRoot", {{"/a/btc.zip", "rel:/final/btc.zip"}}, 301, QStringList{"Redirected to [$final/btc.zip]."} + kFetched},
         RedirectCase{"TenHops", chain(10), 302, redirectedThrough(10) + kFetched},
-        RedirectCase{"EleventhHop", chain(11), 302,
-                     redirectedThrough(11).mid(0, 10) +
-                         QStringList{"ERROR: Download from [$HOST] failed: more than 10 "
-                                     "redirects."}},
-        RedirectCase{"Loop",
-                     {{"/a", "/b"}, {"/b", "/a"}},
-                     307,
-                     {"Redirected to [$b].",
-                      "ERROR: Download from [$HOST] failed: the redirects lead in a loop back to "
-                      "[$a]."}},
-        RedirectCase{"ToOtherScheme",
-                     {{"/a", "rel:ftp://127.0.0.1/btc.zip"}},
-                     302,
-                     {"ERROR: Download from [$HOST] failed: cannot follow the redirect to "
-                      "[ftp://127.0.0.1/btc.zip]: Unsupported protocol \"ftp\"."}}),
+        RedirectCase{"EleventhHop", chain(11), 302, redirectedThrough(11).mid(0, 10) + QStringList{"ERROR: Download from [$HOST] failed: more than 10 redirects."}},
+        RedirectCase{"Loop", {{"/a", "/b"}, {"/b", "/a"}}, 307,
+                     {"Redirected to [$b].", "ERROR: Download from [$HOST] failed: the redirects lead in a loop back to [$a]."}},
+        RedirectCase{"ToOtherScheme", {{"/a", "rel:ftp://127.0.0.1/btc.zip"}}, 302,
+                     {"ERROR: Download from [$HOST] failed: cannot follow the redirect to [ftp://127.0.0.1/btc.zip]: Unsupported protocol \"ftp\"."}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(Download, RedirectWithoutLocationIsReportedAsTheStatus) {
     HttpServer server;
