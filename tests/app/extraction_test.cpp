@@ -115,253 +115,93 @@ std::string zipOf(std::vector<std::pair<std::string, std::string>> entries) {
     return b.build();
 }
 
+std::string (*const zipOfLevels)(const std::string&) = [](const std::string&) {
+    return zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}});
+};
+
+void levelsFolder(const std::string& r) {
+    fs::create_directory(r + "/missions/levels");
+}
+
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Archives, Extraction,
     ::testing::Values(
-        ExtractionCase{"TwoEntriesInDirectoryOrder",
-                       [](const std::string&) {
-                           return zipOf({{"readme.txt", "read me"}, {"btc.mn3", "mission"}});
-                       },
-                       nothing,
-                       {"Unzipped File: [readme.txt].", "Unzipped File: [btc.mn3]."},
-                       {{"missions/readme.txt", "read me"}, {"missions/btc.mn3", "mission"}}},
-        ExtractionCase{"OtherMissionOnly",
-                       [](const std::string&) {
-                           return zipOf({{"other.mn3", "other"}});
-                       },
-                       nothing,
-                       {"Unzipped File: [other.mn3]."},
-                       {{"missions/other.mn3", "other"}}},
-        ExtractionCase{"FolderPathWithoutFolder",
-                       [](const std::string&) {
-                           return zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}});
-                       },
-                       nothing,
-                       {"WARNING: Folder [levels/] was not unzipped: folder [levels] does not "
-                        "exist.",
-                        "WARNING: File [levels/btc.mn3] was not unzipped: folder [levels] does not "
-                        "exist."},
-                       {}},
-        ExtractionCase{"FolderPathWithFolder",
-                       [](const std::string&) {
-                           return zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}});
-                       },
-                       [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
-                       {"Unzipped File: [levels/btc.mn3]."},
-                       {{"missions/levels/btc.mn3", "m"}}},
-        ExtractionCase{"BackslashIsSeparator",
-                       [](const std::string&) {
-                           return zipOf({{"levels\\btc.mn3", "m"}});
-                       },
-                       [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
-                       {"Unzipped File: [levels\\btc.mn3]."},
-                       {{"missions/levels/btc.mn3", "m"}}},
-        ExtractionCase{"ExistingFileOverwritten",
-                       [](const std::string&) {
-                           return zipOf({{"btc.mn3", "new"}});
-                       },
-                       olderGoodFile,
-                       {"Unzipped File: [btc.mn3]."},
-                       {{"missions/btc.mn3", "new"}}},
-        ExtractionCase{"EntryOfTwoFullSteps",
-                       [](const std::string&) {
-                           ZipBuilder b;
-                           b.add("btc.mn3", bytes(2048), 0);
-                           return b.build();
-                       },
-                       nothing,
-                       {"Unzipped File: [btc.mn3]."},
-                       {{"missions/btc.mn3", bytes(2048)}}},
-        ExtractionCase{"LargeDeflatedEntry",
-                       [](const std::string&) {
-                           return zipOf({{"btc.mn3", bytes(300'001)}});
-                       },
-                       nothing,
-                       {"Unzipped File: [btc.mn3]."},
-                       {{"missions/btc.mn3", bytes(300'001)}}},
-        ExtractionCase{"EmptyEntry",
-                       [](const std::string&) {
-                           return zipOf({{"empty.txt", ""}});
-                       },
-                       nothing,
-                       {"Unzipped File: [empty.txt]."},
-                       {{"missions/empty.txt", ""}}},
-        ExtractionCase{"EmptyFileIsNoArchive",
-                       [](const std::string&) { return std::string(); },
-                       nothing,
-                       {},
-                       {}},
-        ExtractionCase{
-            "HtmlPageIsNoArchive",
-            [](const std::string&) { return std::string("<html><body>Not here</body></html>"); },
-            nothing,
-            {},
-            {}}),
+        ExtractionCase{"TwoEntriesInDirectoryOrder", [](const std::string&) { return zipOf({{"readme.txt", "read me"}, {"btc.mn3", "mission"}}); }, nothing,
+                       {"Unzipped File: [readme.txt].", "Unzipped File: [btc.mn3]."}, {{"missions/readme.txt", "read me"}, {"missions/btc.mn3", "mission"}}},
+        ExtractionCase{"FolderPathWithoutFolder", zipOfLevels, nothing,
+                       {"WARNING: Folder [levels/] was not unzipped: folder [levels] does not exist.",
+                        "WARNING: File [levels/btc.mn3] was not unzipped: folder [levels] does not exist."}, {}},
+        ExtractionCase{"FolderPathWithFolder", zipOfLevels, levelsFolder, {"Unzipped File: [levels/btc.mn3]."}, {{"missions/levels/btc.mn3", "m"}}},
+        ExtractionCase{"BackslashIsSeparator", [](const std::string&) { return zipOf({{"levels\\btc.mn3", "m"}}); }, levelsFolder,
+                       {"Unzipped File: [levels\\btc.mn3]."}, {{"missions/levels/btc.mn3", "m"}}},
+        ExtractionCase{"ExistingFileOverwritten", [](const std::string&) { return zipOf({{"btc.mn3", "new"}}); }, olderGoodFile,
+                       {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", "new"}}},
+        ExtractionCase{"EntryOfTwoFullSteps", [](const std::string&) { ZipBuilder b; b.add("btc.mn3", bytes(2048), 0); return b.build(); }, nothing,
+                       {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", bytes(2048)}}},
+        ExtractionCase{"LargeDeflatedEntry", [](const std::string&) { return zipOf({{"btc.mn3", bytes(300'001)}}); }, nothing,
+                       {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", bytes(300'001)}}},
+        ExtractionCase{"EmptyEntry", [](const std::string&) { return zipOf({{"empty.txt", ""}}); }, nothing,
+                       {"Unzipped File: [empty.txt]."}, {{"missions/empty.txt", ""}}},
+        ExtractionCase{"EmptyFileIsNoArchive", [](const std::string&) { return std::string(); }, nothing, {}, {}},
+        ExtractionCase{"HtmlPageIsNoArchive", [](const std::string&) { return std::string("<html><body>Not here</body></html>"); }, nothing, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------------------------------------
 
 INSTANTIATE_TEST_SUITE_P(
     UnsafeNames, Extraction,
     ::testing::Values(
-        ExtractionCase{
-            "ParentSlash",
-            [](const std::string&) {
-                return zipOf({{"../escaped.txt", "x"}, {"btc.mn3", "m"}});
-            },
-            nothing,
-            {"WARNING: Skipped unsafe file name [../escaped.txt].", "Unzipped File: [btc.mn3]."},
-            {{"missions/btc.mn3", "m"}}},
-        ExtractionCase{"ParentBackslash",
-                       [](const std::string&) {
-                           return zipOf({{"..\\escaped.txt", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name [..\\escaped.txt]."},
-                       {}},
-        ExtractionCase{"ParentDeepInside",
-                       [](const std::string&) {
-                           return zipOf({{"levels/../../escaped.txt", "x"}});
-                       },
-                       [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
-                       {"WARNING: Skipped unsafe file name [levels/../../escaped.txt]."},
-                       {}},
-        ExtractionCase{"ParentAlone",
-                       [](const std::string&) {
-                           return zipOf({{"..", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name [..]."},
-                       {}},
-        ExtractionCase{"AbsolutePath",
-                       [](const std::string& r) {
-                           return zipOf({{r + "/escaped.txt", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name [{root}/escaped.txt]."},
-                       {}},
-        ExtractionCase{"UncPrefix",
-                       [](const std::string&) {
-                           return zipOf({{"\\\\server\\share\\escaped.txt", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name [\\\\server\\share\\escaped.txt]."},
-                       {}},
-        ExtractionCase{"DrivePrefix",
-                       [](const std::string&) {
-                           return zipOf({{"C:\\escaped.txt", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name [C:\\escaped.txt]."},
-                       {}},
-        ExtractionCase{"DriveRelative",
-                       [](const std::string&) {
-                           return zipOf({{"c:escaped.txt", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name [c:escaped.txt]."},
-                       {}},
-        ExtractionCase{"EmptyName",
-                       [](const std::string&) {
-                           return zipOf({{"", "x"}});
-                       },
-                       nothing,
-                       {"WARNING: Skipped unsafe file name []."},
-                       {}},
+        ExtractionCase{"ParentSlash", [](const std::string&) { return zipOf({{"../escaped.txt", "x"}, {"btc.mn3", "m"}}); }, nothing,
+                       {"WARNING: Skipped unsafe file name [../escaped.txt].", "Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", "m"}}},
+        ExtractionCase{"ParentBackslash", [](const std::string&) { return zipOf({{"..\\escaped.txt", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [..\\escaped.txt]."}, {}},
+        ExtractionCase{"ParentDeepInside", [](const std::string&) { return zipOf({{"levels/../../escaped.txt", "x"}}); }, levelsFolder,
+                       {"WARNING: Skipped unsafe file name [levels/../../escaped.txt]."}, {}},
+        ExtractionCase{"ParentAlone", [](const std::string&) { return zipOf({{"..", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [..]."}, {}},
+        ExtractionCase{"AbsolutePath", [](const std::string& r) { return zipOf({{r + "/escaped.txt", "x"}}); }, nothing,
+                       {"WARNING: Skipped unsafe file name [{root}/escaped.txt]."}, {}},
+        ExtractionCase{"UncPrefix", [](const std::string&) { return zipOf({{"\\\\server\\share\\escaped.txt", "x"}}); }, nothing,
+                       {"WARNING: Skipped unsafe file name [\\\\server\\share\\escaped.txt]."}, {}},
+        ExtractionCase{"DrivePrefix", [](const std::string&) { return zipOf({{"C:\\escaped.txt", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [C:\\escaped.txt]."}, {}},
+        ExtractionCase{"DriveRelative", [](const std::string&) { return zipOf({{"c:escaped.txt", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [c:escaped.txt]."}, {}},
+        ExtractionCase{"EmptyName", [](const std::string&) { return zipOf({{"", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name []."}, {}},
         // Dots that are part of a name climb nowhere.
-        ExtractionCase{"DotsInsideNameAreFine",
-                       [](const std::string&) {
-                           return zipOf({{"..btc..mn3", "m"}});
-                       },
-                       nothing,
-                       {"Unzipped File: [..btc..mn3]."},
-                       {{"missions/..btc..mn3", "m"}}}),
+        ExtractionCase{"DotsInsideNameAreFine", [](const std::string&) { return zipOf({{"..btc..mn3", "m"}}); }, nothing,
+                       {"Unzipped File: [..btc..mn3]."}, {{"missions/..btc..mn3", "m"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // ---------------------------------------------------------------------------------------------
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Damage, Extraction,
-    ::testing::Values(ExtractionCase{"WrongCrcKeepsOlderFile",
-                                     [](const std::string&) {
-                                         ZipBuilder b;
-                                         b.add("btc.mn3", "new mission").crc = 0x12345678;
-                                         b.add("readme.txt", "read me");
-                                         return b.build();
-                                     },
-                                     olderGoodFile,
-                                     {"WARNING: File [btc.mn3] is damaged and was not unzipped.",
-                                      "Unzipped File: [readme.txt]."},
-                                     {{"missions/btc.mn3", "older good mission"},
-                                      {"missions/readme.txt", "read me"}}},
-                      ExtractionCase{"BrokenDeflateKeepsOlderFile",
-                                     [](const std::string&) {
-                                         ZipBuilder b;
-                                         b.add("btc.mn3", bytes(5000)).payload =
-                                             std::string(40, '\xFF');
-                                         return b.build();
-                                     },
-                                     olderGoodFile,
-                                     {"WARNING: File [btc.mn3] is damaged and was not unzipped."},
-                                     {{"missions/btc.mn3", "older good mission"}}},
-                      ExtractionCase{"TruncatedStoredData",
-                                     [](const std::string&) {
-                                         ZipBuilder b;
-                                         auto& e = b.add("btc.mn3", bytes(5000), 0);
-                                         e.payload = bytes(3000);
-                                         e.compressedSize = 3000;
-                                         return b.build();
-                                     },
-                                     olderGoodFile,
-                                     {"WARNING: File [btc.mn3] is damaged and was not unzipped."},
-                                     {{"missions/btc.mn3", "older good mission"}}},
-                      ExtractionCase{"LocalHeaderDisagrees",
-                                     [](const std::string&) {
-                                         ZipBuilder b;
-                                         b.add("btc.mn3", "new").localMethod = 0;
-                                         return b.build();
-                                     },
-                                     olderGoodFile,
-                                     {"WARNING: File [btc.mn3] is damaged and was not unzipped."},
-                                     {{"missions/btc.mn3", "older good mission"}}},
-                      ExtractionCase{"UnknownMethod",
-                                     [](const std::string&) {
-                                         ZipBuilder b;
-                                         b.add("btc.mn3", "new", 12);
-                                         return b.build();
-                                     },
-                                     nothing,
-                                     {"WARNING: File [btc.mn3] is damaged and was not unzipped."},
-                                     {}}),
+    ::testing::Values(
+        ExtractionCase{"WrongCrcKeepsOlderFile",
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "new mission").crc = 0x12345678; b.add("readme.txt", "read me"); return b.build(); }, olderGoodFile,
+                       {"WARNING: File [btc.mn3] is damaged and was not unzipped.", "Unzipped File: [readme.txt]."},
+                       {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "read me"}}},
+        ExtractionCase{"BrokenDeflateKeepsOlderFile",
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", bytes(5000)).payload = std::string(40, '\xFF'); return b.build(); }, olderGoodFile,
+                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
+        ExtractionCase{"TruncatedStoredData",
+                       [](const std::string&) { ZipBuilder b; auto& e = b.add("btc.mn3", bytes(5000), 0); e.payload = bytes(3000); e.compressedSize = 3000; return b.build(); }, olderGoodFile,
+                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
+        ExtractionCase{"LocalHeaderDisagrees",
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "new").localMethod = 0; return b.build(); }, olderGoodFile,
+                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
+        ExtractionCase{"UnknownMethod",
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "new", 12); return b.build(); }, nothing,
+                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------------------------------------
 
 INSTANTIATE_TEST_SUITE_P(
     Refused, Extraction,
     ::testing::Values(
         ExtractionCase{"EntriesShareData",
-                       [](const std::string&) {
-                           ZipBuilder b;
-                           b.add("btc.mn3", "mission");
-                           b.add("copy.mn3", "mission").localHeaderOffset = 0;
-                           return b.build();
-                       },
-                       nothing,
-                       {"ERROR: Archive [{archive}] has entries that share their data; nothing "
-                        "was unzipped."},
-                       {}},
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("copy.mn3", "mission").localHeaderOffset = 0; return b.build(); }, nothing,
+                       {"ERROR: Archive [{archive}] has entries that share their data; nothing was unzipped."}, {}},
         ExtractionCase{"EntryDataRunsIntoNext",
-                       [](const std::string&) {
-                           ZipBuilder b;
-                           b.add("btc.mn3", "mission", 0).compressedSize = 20;
-                           b.add("readme.txt", "read me", 0);
-                           return b.build();
-                       },
-                       nothing,
-                       {"ERROR: Archive [{archive}] has entries that share their data; nothing "
-                        "was unzipped."},
-                       {}},
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "mission", 0).compressedSize = 20; b.add("readme.txt", "read me", 0); return b.build(); }, nothing,
+                       {"ERROR: Archive [{archive}] has entries that share their data; nothing was unzipped."}, {}},
         ExtractionCase{"DeclaredSizesTooLarge",
                        [](const std::string&) {
                            ZipBuilder b;
@@ -369,24 +209,14 @@ INSTANTIATE_TEST_SUITE_P(
                            b.add("a.bin", "a").uncompressedSize = 0x60000000;
                            b.add("b.bin", "b").uncompressedSize = 0x30000000;
                            return b.build();
-                       },
-                       nothing,
-                       {"ERROR: Archive [{archive}] would unpack to more than 2 GiB; nothing "
-                        "was unzipped."},
-                       {}},
-        ExtractionCase{
-            "DeclaredSizesAtBound",
-            [](const std::string&) {
-                ZipBuilder b;
-                b.add("btc.mn3", "mission");
-                // 2 GiB in all: allowed, the lying entry fails on its own.
-                b.add("a.bin", "a").uncompressedSize = 0x80000000 - 7;
-                return b.build();
-            },
-            nothing,
-            {"Unzipped File: [btc.mn3].", "WARNING: File [a.bin] is damaged and was not unzipped."},
-            {{"missions/btc.mn3", "mission"}}}),
+                       }, nothing,
+                       {"ERROR: Archive [{archive}] would unpack to more than 2 GiB; nothing was unzipped."}, {}},
+        // 2 GiB in all: allowed, the lying entry fails on its own.
+        ExtractionCase{"DeclaredSizesAtBound",
+                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("a.bin", "a").uncompressedSize = 0x80000000 - 7; return b.build(); }, nothing,
+                       {"Unzipped File: [btc.mn3].", "WARNING: File [a.bin] is damaged and was not unzipped."}, {{"missions/btc.mn3", "mission"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // ---------------------------------------------------------------------------------------------
 
@@ -394,98 +224,41 @@ void outsideFolder(const std::string& r) {
     fs::create_directory(r + "/outside");
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Targets, Extraction,
     ::testing::Values(
-        ExtractionCase{
-            "LinkAtNameIsLeftAlone",
-            [](const std::string&) {
-                return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}});
-            },
-            [](const std::string& r) {
-                outsideFolder(r);
-                fs::create_symlink(r + "/outside/btc.mn3", r + "/missions/btc.mn3");
-            },
-            {"WARNING: File [btc.mn3] was not unzipped: a symbolic link has that name.",
-             "Unzipped File: [readme.txt]."},
-            {{"missions/btc.mn3", "-> {root}/outside/btc.mn3"}, {"missions/readme.txt", "r"}}},
-        ExtractionCase{"LinkedFolderIsNotEntered",
-                       [](const std::string&) {
-                           return zipOf({{"sub/", ""}, {"sub/x.mn3", "x"}, {"sub\\y.mn3", "y"}});
-                       },
-                       [](const std::string& r) {
-                           outsideFolder(r);
-                           fs::create_directory_symlink(r + "/outside", r + "/missions/sub");
-                       },
+        ExtractionCase{"LinkAtNameIsLeftAlone", [](const std::string&) { return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}); },
+                       [](const std::string& r) { outsideFolder(r); fs::create_symlink(r + "/outside/btc.mn3", r + "/missions/btc.mn3"); },
+                       {"WARNING: File [btc.mn3] was not unzipped: a symbolic link has that name.", "Unzipped File: [readme.txt]."},
+                       {{"missions/btc.mn3", "-> {root}/outside/btc.mn3"}, {"missions/readme.txt", "r"}}},
+        ExtractionCase{"LinkedFolderIsNotEntered", [](const std::string&) { return zipOf({{"sub/", ""}, {"sub/x.mn3", "x"}, {"sub\\y.mn3", "y"}}); },
+                       [](const std::string& r) { outsideFolder(r); fs::create_directory_symlink(r + "/outside", r + "/missions/sub"); },
                        {"WARNING: Folder [sub/] was not unzipped: folder [sub] is a symbolic link.",
-                        "WARNING: File [sub/x.mn3] was not unzipped: folder [sub] is a symbolic "
-                        "link.",
-                        "WARNING: File [sub\\y.mn3] was not unzipped: folder [sub] is a symbolic "
-                        "link."},
+                        "WARNING: File [sub/x.mn3] was not unzipped: folder [sub] is a symbolic link.",
+                        "WARNING: File [sub\\y.mn3] was not unzipped: folder [sub] is a symbolic link."},
                        {{"missions/sub", "-> {root}/outside"}}},
-        ExtractionCase{
-            "LinkedFolderDeeperInThePath",
-            [](const std::string&) {
-                return zipOf({{"levels/deep/x.mn3", "x"}, {"levels/y.mn3", "y"}});
-            },
-            [](const std::string& r) {
-                outsideFolder(r);
-                fs::create_directory(r + "/missions/levels");
-                fs::create_directory_symlink(r + "/outside", r + "/missions/levels/deep");
-            },
-            {"WARNING: File [levels/deep/x.mn3] was not unzipped: folder [levels/deep] "
-             "is a symbolic link.",
-             "Unzipped File: [levels/y.mn3]."},
-            {{"missions/levels/deep", "-> {root}/outside"}, {"missions/levels/y.mn3", "y"}}},
-        ExtractionCase{"FileWhereFolderShouldBe",
-                       [](const std::string&) {
-                           return zipOf({{"levels/x.mn3", "x"}});
-                       },
-                       [](const std::string& r) {
-                           std::FILE* f = std::fopen((r + "/missions/levels").c_str(), "wb");
-                           std::fclose(f);
-                       },
-                       {"WARNING: File [levels/x.mn3] was not unzipped: folder [levels] is not a "
-                        "folder."},
-                       {{"missions/levels", ""}}},
-        ExtractionCase{"LinkedNameNeverCreated",
-                       [](const std::string&) {
-                           ZipBuilder b;
-                           // A Unix archiver's symbolic link: stored as its target text.
-                           b.add("link.mn3", "/etc/passwd", 0);
-                           return b.build();
-                       },
-                       nothing,
-                       {"Unzipped File: [link.mn3]."},
-                       {{"missions/link.mn3", "/etc/passwd"}}},
-        ExtractionCase{"ReadOnlyFileIsKept",
-                       [](const std::string&) {
-                           return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}});
-                       },
-                       [](const std::string& r) {
-                           olderGoodFile(r);
-                           fs::permissions(r + "/missions/btc.mn3", fs::perms::owner_read);
-                       },
-                       {"WARNING: File [btc.mn3] was not unzipped: the file there is read-only.",
-                        "Unzipped File: [readme.txt]."},
+        ExtractionCase{"LinkedFolderDeeperInThePath", [](const std::string&) { return zipOf({{"levels/deep/x.mn3", "x"}, {"levels/y.mn3", "y"}}); },
+                       [](const std::string& r) { outsideFolder(r); levelsFolder(r); fs::create_directory_symlink(r + "/outside", r + "/missions/levels/deep"); },
+                       {"WARNING: File [levels/deep/x.mn3] was not unzipped: folder [levels/deep] is a symbolic link.", "Unzipped File: [levels/y.mn3]."},
+                       {{"missions/levels/deep", "-> {root}/outside"}, {"missions/levels/y.mn3", "y"}}},
+        ExtractionCase{"FileWhereFolderShouldBe", [](const std::string&) { return zipOf({{"levels/x.mn3", "x"}}); },
+                       [](const std::string& r) { std::FILE* f = std::fopen((r + "/missions/levels").c_str(), "wb"); std::fclose(f); },
+                       {"WARNING: File [levels/x.mn3] was not unzipped: folder [levels] is not a folder."}, {{"missions/levels", ""}}},
+        // A Unix archiver's symbolic link: stored as its target text.
+        ExtractionCase{"LinkedNameNeverCreated", [](const std::string&) { ZipBuilder b; b.add("link.mn3", "/etc/passwd", 0); return b.build(); }, nothing,
+                       {"Unzipped File: [link.mn3]."}, {{"missions/link.mn3", "/etc/passwd"}}},
+        ExtractionCase{"ReadOnlyFileIsKept", [](const std::string&) { return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}); },
+                       [](const std::string& r) { olderGoodFile(r); fs::permissions(r + "/missions/btc.mn3", fs::perms::owner_read); },
+                       {"WARNING: File [btc.mn3] was not unzipped: the file there is read-only.", "Unzipped File: [readme.txt]."},
                        {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "r"}}},
-        ExtractionCase{"FolderAtName",
-                       [](const std::string&) {
-                           return zipOf({{"levels", "file"}});
-                       },
-                       [](const std::string& r) { fs::create_directory(r + "/missions/levels"); },
-                       {"WARNING: File [levels] was not unzipped: a folder has that name."},
-                       {}},
-        ExtractionCase{"FifoAtName",
-                       [](const std::string&) {
-                           return zipOf({{"btc.mn3", "new"}});
-                       },
-                       [](const std::string& r) {
-                           ASSERT_EQ(::mkfifo((r + "/missions/btc.mn3").c_str(), 0644), 0);
-                       },
-                       {"WARNING: File [btc.mn3] was not unzipped: a special file has that name."},
-                       {{"missions/btc.mn3", "fifo"}}}),
+        ExtractionCase{"FolderAtName", [](const std::string&) { return zipOf({{"levels", "file"}}); }, levelsFolder,
+                       {"WARNING: File [levels] was not unzipped: a folder has that name."}, {}},
+        ExtractionCase{"FifoAtName", [](const std::string&) { return zipOf({{"btc.mn3", "new"}}); },
+                       [](const std::string& r) { ASSERT_EQ(::mkfifo((r + "/missions/btc.mn3").c_str(), 0644), 0); },
+                       {"WARNING: File [btc.mn3] was not unzipped: a special file has that name."}, {{"missions/btc.mn3", "fifo"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 // ---------------------------------------------------------------------------------------------
 

@@ -130,21 +130,6 @@ protected:
 const QString kTool = "/usr/local/bin/torv";
 const QString kBanner = "Torvane Auto-download Tool by Quillfen.";
 
-TEST_F(FlowTest, MissionAlreadyPresentContactsNoSite) {
-    QFile(missions() + "btc.mn3").open(QIODevice::WriteOnly);
-    addSite(m_server.url("/s1/"));
-    EXPECT_EQ(run({kTool, "-getmission", "btc.mn3", "-nointro"}), FlowResult::Done);
-    EXPECT_EQ(m_log.lines, QStringList({
-                               kBanner,
-                               "D3 Path is [" + m_gameFolder + "].",
-                               "Mission file [btc.mn3] found in [" + missions() + "].",
-                               "D3 CMD LINE: [" + m_gameFolder + "main.exe -nointro -launched]",
-                               "The -rund3 paramter was not present. D3 will not be run.",
-                           }));
-    EXPECT_TRUE(m_server.requests().empty());
-    EXPECT_TRUE(m_starter.calls.empty());
-}
-
 TEST_F(FlowTest, NotFoundOnFirstSiteFetchedFromSecondThenLaunchedAndWaitedFor) {
     m_server.route("/s1/btc.zip", Reply(404, "Not Found"));
     const std::string archive = mission("btc.mn3");
@@ -274,41 +259,28 @@ const QStringList kUsageLines = {
     "Usage: TORV -getmission <mission> [-rund3] [<d3 args>]",
     "Example: TORV -getmission btc.mn3 -rund3 -directip 192.168.0.100 -nointro -launched"};
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     CommandLines, FlowEarlyEndTest,
     testing::Values(
         EarlyEnd{"GetMissionWithoutName", {"-getmission"}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"GetMissionFollowedByOption",
-                 {"-getmission", "-rund3"},
-                 kUsageLines,
-                 FlowResult::Failed},
+        EarlyEnd{"GetMissionFollowedByOption", {"-getmission", "-rund3"}, kUsageLines, FlowResult::Failed},
         // Names that reduce to nothing would fetch "<site>.zip" (the empty name: headless_test).
         EarlyEnd{"DotName", {"-getmission", "."}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"FolderOnly", {"-getmission", "a/"}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"ParentFolder", {"-getmission", "a/.."}, kUsageLines, FlowResult::Failed},
         EarlyEnd{"ExtensionOnly", {"-getmission", "C:\\.mn3"}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"NoGetMissionStillLaunches",
-                 {"-rund3", "-nointro"},
-                 {"WARNING: -getmission arg not found, no mission downloaded...",
-                  "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "Launching D3..."},
-                 FlowResult::Done},
-        EarlyEnd{"NoGetMissionNoRunD3",
-                 {"-nointro"},
-                 {"WARNING: -getmission arg not found, no mission downloaded...",
-                  "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]",
-                  "The -rund3 paramter was not present. D3 will not be run."},
-                 FlowResult::Done},
-        EarlyEnd{"SecondRunD3AndLaunchedPassOnce",
-                 {"/RUND3", "-launched", "-rund3", "-Launched"},
-                 {"WARNING: -getmission arg not found, no mission downloaded...",
-                  "D3 CMD LINE: [$GAMEmain.exe -launched -rund3 -Launched]", "Launching D3..."},
-                 FlowResult::Done},
-        EarlyEnd{"MissingEverywhere",
-                 {"-getmission", "nothere", "-rund3"},
-                 {"Attempting to retrieve [$SITE].", "Server returned 404 Not Found",
-                  "ERROR: Mission was not found on any configured sites."},
-                 FlowResult::Failed}),
+        EarlyEnd{"NoGetMissionStillLaunches", {"-rund3", "-nointro"},
+                 {"WARNING: -getmission arg not found, no mission downloaded...", "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "Launching D3..."}, FlowResult::Done},
+        EarlyEnd{"NoGetMissionNoRunD3", {"-nointro"},
+                 {"WARNING: -getmission arg not found, no mission downloaded...", "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]",
+                  "The -rund3 paramter was not present. D3 will not be run."}, FlowResult::Done},
+        EarlyEnd{"SecondRunD3AndLaunchedPassOnce", {"/RUND3", "-launched", "-rund3", "-Launched"},
+                 {"WARNING: -getmission arg not found, no mission downloaded...", "D3 CMD LINE: [$GAMEmain.exe -launched -rund3 -Launched]", "Launching D3..."}, FlowResult::Done},
+        EarlyEnd{"MissingEverywhere", {"-getmission", "nothere", "-rund3"},
+                 {"Attempting to retrieve [$SITE].", "Server returned 404 Not Found", "ERROR: Mission was not found on any configured sites."}, FlowResult::Failed}),
     [](const testing::TestParamInfo<EarlyEnd>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(FlowTest, MissionsFolderIsFoundInAnyCaseAndNeverCreated) {
     const struct {

@@ -117,44 +117,20 @@ TEST_P(LaunchKinds, StartsThePreferredProgramTheWayItRuns) {
     EXPECT_EQ(log.lines, lines);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Games, LaunchKinds,
     ::testing::Values(
-        LaunchRow{"NativeEngineBesideRetail",
-                  {"main.exe", "Descent3"},
-                  false,
-                  false,
-                  false,
-                  How::Replace,
-                  "Descent3"},
-        LaunchRow{"RetailBeforeWindowsEngine",
-                  {"Descent3.exe", "MAIN.EXE"},
-                  false,
-                  false,
-                  true,
-                  How::Wait,
-                  "MAIN.EXE"},
-        LaunchRow{"WindowsEngineOnly",
-                  {"descent3.exe"},
-                  false,
-                  false,
-                  false,
-                  How::Replace,
-                  "descent3.exe"},
-        LaunchRow{"SteamOnPathButNoSteamLibrary",
-                  {"main.exe"},
-                  false,
-                  true,
-                  false,
-                  How::Replace,
-                  "main.exe"},
-        LaunchRow{
-            "SteamLibraryThroughSteam", {"main.exe"}, true, true, false, How::Replace, "steam"},
-        LaunchRow{
-            "SteamLibraryWithKeepAlive", {"main.exe"}, true, true, true, How::Detached, "steam"},
-        LaunchRow{
-            "SteamLibraryWithoutSteam", {"main.exe"}, true, false, true, How::Wait, "main.exe"}),
+        //        name                            files in the game folder     library steamOnPath keepAlive how        started
+        LaunchRow{"NativeEngineBesideRetail",     {"main.exe", "Descent3"},     false, false, false, How::Replace,  "Descent3"},
+        LaunchRow{"RetailBeforeWindowsEngine",    {"Descent3.exe", "MAIN.EXE"}, false, false, true,  How::Wait,     "MAIN.EXE"},
+        LaunchRow{"WindowsEngineOnly",            {"descent3.exe"},             false, false, false, How::Replace,  "descent3.exe"},
+        LaunchRow{"SteamOnPathButNoSteamLibrary", {"main.exe"},                 false, true,  false, How::Replace,  "main.exe"},
+        LaunchRow{"SteamLibraryThroughSteam",     {"main.exe"},                 true,  true,  false, How::Replace,  "steam"},
+        LaunchRow{"SteamLibraryWithKeepAlive",    {"main.exe"},                 true,  true,  true,  How::Detached, "steam"},
+        LaunchRow{"SteamLibraryWithoutSteam",     {"main.exe"},                 true,  false, true,  How::Wait,     "main.exe"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace
 }  // namespace torv
