@@ -24,21 +24,18 @@ TEST_P(LogLineTest, RemovesControlsAndKeepsTheLength) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LogLineTest,
-    testing::Values(LogCase{"PlainLine", "D3 Path is [/games/d3/].", "D3 Path is [/games/d3/]."},
-                    LogCase{"TabAndLineBreak", "a\tb\r\nc", "abc   "},
+    testing::Values(LogCase{"TabAndLineBreak", "a\tb\r\nc", "abc   "},
                     LogCase{"EscapeAndDelete", QString("x\x1b[31my\x7f"), "x[31my  "},
                     LogCase{"NonAsciiNameStays",
                             QString::fromUtf8("D3 Path is [/home/Jürgen/Spiele/]."),
                             QString::fromUtf8("D3 Path is [/home/Jürgen/Spiele/].")},
-                    LogCase{"C1ControlRemoved", QString::fromUtf8("a\u0085b"), "ab "},
-                    LogCase{"Empty", "", ""}),
+                    LogCase{"C1ControlRemoved", QString::fromUtf8("a\u0085b"), "ab "}),
     [](const testing::TestParamInfo<LogCase>& info) { return std::string(info.param.name); });
 
 TEST(JoinPath, AddsOneSeparatorOnly) {
     EXPECT_EQ(JoinPath("/games/d3/", "main.exe"), "/games/d3/main.exe");
     EXPECT_EQ(JoinPath("/games/d3", "main.exe"), "/games/d3/main.exe");
     EXPECT_EQ(JoinPath("", "main.exe"), "/main.exe");
-    EXPECT_EQ(JoinPath("/games/d3/", "missions/"), "/games/d3/missions/");
 }
 
 }  // namespace

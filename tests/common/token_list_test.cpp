@@ -34,7 +34,6 @@ INSTANTIATE_TEST_SUITE_P(
     Consequences, SplitTest,
     testing::Values(
         SplitCase{"EmptyTextGivesOneEmptyToken", "", {""}},
-        SplitCase{"ToolAlone", "TORV", {"TORV"}},
         SplitCase{"TrailingBlanksMakeNoToken", "TORV   ", {"TORV"}},
         SplitCase{"LeadingBlankGivesEmptyTokenZero", " TORV -rund3", {"", "TORV", "-rund3"}},
         SplitCase{"RunsOfBlanksSeparateOnce", "a   b", {"a", "b"}},
@@ -69,8 +68,6 @@ TEST(TokenListGetAt, IsNullOutsideTheList) {
     CTokenList list;
     list.Split("a b c");
     ASSERT_EQ(list.GetCount(), 3);
-    EXPECT_STREQ(list.GetAt(0), "a");
-    EXPECT_STREQ(list.GetAt(2), "c");
     EXPECT_EQ(list.GetAt(3), nullptr);
     EXPECT_EQ(list.GetAt(-1), nullptr);
     EXPECT_EQ(CTokenList().GetAt(0), nullptr);

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <QFileInfo>
 #include <QListWidget>
-#include <functional>
 
 #include "sitelist/ListWidgetItems.h"
 #include "sitelist/SiteListCore.h"
@@ -71,9 +70,9 @@ TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
         {"right after the bar is shown", 1, {"show a.txt 36"}},
         {"while a line is read", 2, {"show a.txt 36"}},
         {"after a site was added", 3, {"show a.txt 36", "add http://a/1/"}},
-        {"after the bar is hidden: the next file is not searched",
-         7,
-         {"show a.txt 36", "add http://a/1/", "add http://b/2/", "hide"}},
+        // clang-format off
+        {"after the bar is hidden: the next file is not searched", 7, {"show a.txt 36", "add http://a/1/", "add http://b/2/", "hide"}},
+        // clang-format on
     };
     test::TempDir dir;
     const QString first =

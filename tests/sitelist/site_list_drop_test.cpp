@@ -139,23 +139,15 @@ struct DragCase {
 };
 
 TEST_F(DropTest, OnlyDragsOfLocalFilesAreTaken) {
+    // clang-format off
     const DragCase cases[] = {
         {"a local mission file", {"a.mn3"}, {}, "", true, {"http://a.example/m/"}},
         {"plain text", {}, {}, "http://t.example/x/", false, {}},
         {"a web address", {}, {"http://w.example/pack.mn3"}, "", false, {}},
-        {"a web address beside a local file: only the file is searched",
-         {"b.txt"},
-         {"http://w.example/pack.mn3"},
-         "",
-         true,
-         {"http://b.example/t/"}},
-        {"several files, searched in the order dropped",
-         {"b.txt", "a.mn3"},
-         {},
-         "",
-         true,
-         {"http://b.example/t/", "http://a.example/m/"}},
+        {"a web address beside a local file: only the file is searched", {"b.txt"}, {"http://w.example/pack.mn3"}, "", true, {"http://b.example/t/"}},
+        {"several files, searched in the order dropped", {"b.txt", "a.mn3"}, {}, "", true, {"http://b.example/t/", "http://a.example/m/"}},
     };
+    // clang-format on
     for (const DragCase& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
