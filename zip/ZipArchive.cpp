@@ -36,6 +36,19 @@ bool validIndex(const ZipArchive& archive, int index) {
     return index >= 0 && index < int(archive.entries.size());
 }
 
+// The directory record of an index that the caller passed; null for a null archive, and for a
+// bad index with the error set.
+const ZipEntry* entryAt(ZipArchive* archive, int index) {
+    if (archive == nullptr) {
+        return nullptr;
+    }
+    if (!validIndex(*archive, index)) {
+        ZipArchiveLastError = ZIPERR_BAD_INDEX;
+        return nullptr;
+    }
+    return &archive->entries[size_t(index)];
+}
+
 bool fileExists(const char* path) {
     ZipFile probe;
     return probe.open(path, "rb");
@@ -81,17 +94,11 @@ int ZipArchiveGetEntryCount(ZipArchive* archive) {
 }
 
 int ZipArchiveGetEntryInfo(ZipArchive* archive, int index, ZipEntryInfo* info) {
-    if (archive == nullptr) {
+    const ZipEntry* found = entryAt(archive, index);
+    if (found == nullptr || info == nullptr) {
         return -1;
     }
-    if (!validIndex(*archive, index)) {
-        ZipArchiveLastError = ZIPERR_BAD_INDEX;
-        return -1;
-    }
-    if (info == nullptr) {
-        return -1;
-    }
-    const ZipEntry& entry = archive->entries[size_t(index)];
+    const ZipEntry& entry = *found;
     info->name = entry.name.c_str();
     info->size = entry.uncompressedSize;
     return 0;
@@ -163,14 +170,11 @@ int ZipArchiveClose(ZipArchive* archive) {
 }
 
 int ZipArchiveGetEntrySpan(ZipArchive* archive, int index, ZipEntrySpan* span) {
-    if (archive == nullptr) {
+    const ZipEntry* found = entryAt(archive, index);
+    if (found == nullptr) {
         return -1;
     }
-    if (!validIndex(*archive, index)) {
-        ZipArchiveLastError = ZIPERR_BAD_INDEX;
-        return -1;
-    }
-    const ZipEntry& entry = archive->entries[size_t(index)];
+    const ZipEntry& entry = *found;
     // An open entry reads on from where it is; come back there whatever happens.
     const int64_t resume = archive->file.tell();
     ZipLocalHeader header;
@@ -185,33 +189,21 @@ int ZipArchiveGetEntrySpan(ZipArchive* archive, int index, ZipEntrySpan* span) {
 }
 
 int ZipArchiveGetEntrySizes(ZipArchive* archive, int index, ZipEntrySizes* sizes) {
-    if (archive == nullptr) {
+    const ZipEntry* found = entryAt(archive, index);
+    if (found == nullptr || sizes == nullptr) {
         return -1;
     }
-    if (!validIndex(*archive, index)) {
-        ZipArchiveLastError = ZIPERR_BAD_INDEX;
-        return -1;
-    }
-    if (sizes == nullptr) {
-        return -1;
-    }
-    const ZipEntry& entry = archive->entries[size_t(index)];
+    const ZipEntry& entry = *found;
     *sizes = ZipEntrySizes{entry.method, entry.compressedSize, entry.uncompressedSize};
     return 0;
 }
 
 int ZipArchiveTakeEntry(ZipArchive* archive, int index, ZipRawEntry* raw) {
-    if (archive == nullptr) {
+    const ZipEntry* found = entryAt(archive, index);
+    if (found == nullptr || raw == nullptr) {
         return -1;
     }
-    if (!validIndex(*archive, index)) {
-        ZipArchiveLastError = ZIPERR_BAD_INDEX;
-        return -1;
-    }
-    if (raw == nullptr) {
-        return -1;
-    }
-    const ZipEntry& entry = archive->entries[size_t(index)];
+    const ZipEntry& entry = *found;
     const int64_t resume = archive->file.tell();
     ZipLocalHeader header;
     bool taken =
