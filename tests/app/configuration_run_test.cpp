@@ -24,24 +24,16 @@ namespace {
 using platform::WineRegistry;
 
 // Sets an environment variable for the life of the object.
-class ScopedEnv {
-public:
+struct ScopedEnv {
     ScopedEnv(const char* name, const QString& value)
-        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+        : name(name), had(qEnvironmentVariableIsSet(name)), old(qgetenv(name)) {
         qputenv(name, value.toLocal8Bit());
     }
-    ~ScopedEnv() {
-        if (m_had) {
-            qputenv(m_name, m_old);
-        } else {
-            qunsetenv(m_name);
-        }
-    }
+    ~ScopedEnv() { had ? qputenv(name, old) : qunsetenv(name); }
 
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_old;
+    const char* name;
+    bool had;
+    QByteArray old;
 };
 
 template <typename T>
@@ -81,8 +73,9 @@ protected:
         QObject::connect(&driver, &QTimer::timeout, [&] {
             if (++ticks > 200) {
                 ADD_FAILURE() << "the run did not end";
-                for (QWidget* w : QApplication::topLevelWidgets())
+                for (QWidget* w : QApplication::topLevelWidgets()) {
                     w->close();
+                }
                 driver.stop();
                 return;
             }

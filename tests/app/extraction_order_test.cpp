@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/MissionExtraction.h"
-#include "app/recording_log.h"
+#include "app/recorders.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 

@@ -4,20 +4,19 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 
-#include <ostream>
-
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "app/EntryNameCheck.h"
 #include "app/MissionExtraction.h"
 #include "app/StagedFile.h"
-#include "app/recording_log.h"
+#include "app/recorders.h"
 #include "platform/InterruptCleanup.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
@@ -53,24 +52,20 @@ std::string bytes(size_t size) {
 
 struct ExtractionCase {
     const char* name;
-    // Builds the archive; root is the folder that holds "missions".
-    std::string (*archive)(const std::string& root);
-    void (*prepare)(const std::string& root);
-    // "{archive}" stands for the archive's path.
+    std::string archive;
+    void (*prepare)(const std::string& root);  // root holds "missions"; may be null
+    // "{archive}" stands for the archive's path, "{root}" for root.
     std::vector<std::string> lines;
     std::map<std::string, std::string> tree;  // what root holds afterwards
 };
 
-void PrintTo(const ExtractionCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-void nothing(const std::string&) {}
-
-void olderGoodFile(const std::string& r) {
-    std::FILE* f = std::fopen((r + "/missions/btc.mn3").c_str(), "wb");
-    std::fputs("older good mission", f);
-    std::fclose(f);
+std::string expand(std::string text, const std::string& archive, const std::string& root) {
+    for (const auto& [key, value] : {std::pair{"{archive}", archive}, std::pair{"{root}", root}}) {
+        if (auto at = text.find(key); at != std::string::npos) {
+            text.replace(at, std::string(key).size(), value);
+        }
+    }
+    return text;
 }
 
 class Extraction : public ::testing::TestWithParam<ExtractionCase> {};
@@ -79,30 +74,23 @@ TEST_P(Extraction, WritesWhatIsSafeAndLogsExactly) {
     const auto& c = GetParam();
     TempDir root;
     fs::create_directory(root.file("missions"));
-    c.prepare(root.path());
-    const std::string archive = root.file("missions/btc.zip");
-    root.write("missions/btc.zip", c.archive(root.path()));
+    if (c.prepare != nullptr) {
+        c.prepare(root.path());
+    }
+    const std::string archive = root.write("missions/btc.zip", c.archive);
 
     RecordingLog log;
     EXPECT_TRUE(ExtractMission(log, QString::fromStdString(archive),
                                QString::fromStdString(root.file("missions/"))));
 
     QStringList expected;
-    for (std::string line : c.lines) {
-        if (auto at = line.find("{archive}"); at != std::string::npos) {
-            line.replace(at, 9, archive);
-        }
-        if (auto at = line.find("{root}"); at != std::string::npos) {
-            line.replace(at, 6, root.path());
-        }
-        expected.push_back(QString::fromStdString(line));
+    for (const std::string& line : c.lines) {
+        expected.push_back(QString::fromStdString(expand(line, archive, root.path())));
     }
     EXPECT_EQ(log.lines, expected);
     std::map<std::string, std::string> tree = c.tree;
     for (auto& [name, content] : tree) {
-        if (auto at = content.find("{root}"); at != std::string::npos) {
-            content.replace(at, 6, root.path());
-        }
+        content = expand(content, archive, root.path());
     }
     EXPECT_EQ(treeOf(root.path(), archive), tree);
 }
@@ -115,150 +103,139 @@ std::string zipOf(std::vector<std::pair<std::string, std::string>> entries) {
     return b.build();
 }
 
-std::string (*const zipOfLevels)(const std::string&) = [](const std::string&) {
-    return zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}});
-};
+void put(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void olderGoodFile(const std::string& r) {
+    put(r + "/missions/btc.mn3", "older good mission");
+}
 
 void levelsFolder(const std::string& r) {
     fs::create_directory(r + "/missions/levels");
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Archives, Extraction,
-    ::testing::Values(
-        ExtractionCase{"TwoEntriesInDirectoryOrder", [](const std::string&) { return zipOf({{"readme.txt", "read me"}, {"btc.mn3", "mission"}}); }, nothing,
-                       {"Unzipped File: [readme.txt].", "Unzipped File: [btc.mn3]."}, {{"missions/readme.txt", "read me"}, {"missions/btc.mn3", "mission"}}},
-        ExtractionCase{"FolderPathWithoutFolder", zipOfLevels, nothing,
-                       {"WARNING: Folder [levels/] was not unzipped: folder [levels] does not exist.",
-                        "WARNING: File [levels/btc.mn3] was not unzipped: folder [levels] does not exist."}, {}},
-        ExtractionCase{"FolderPathWithFolder", zipOfLevels, levelsFolder, {"Unzipped File: [levels/btc.mn3]."}, {{"missions/levels/btc.mn3", "m"}}},
-        ExtractionCase{"BackslashIsSeparator", [](const std::string&) { return zipOf({{"levels\\btc.mn3", "m"}}); }, levelsFolder,
-                       {"Unzipped File: [levels\\btc.mn3]."}, {{"missions/levels/btc.mn3", "m"}}},
-        ExtractionCase{"ExistingFileOverwritten", [](const std::string&) { return zipOf({{"btc.mn3", "new"}}); }, olderGoodFile,
-                       {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", "new"}}},
-        ExtractionCase{"EntryOfTwoFullSteps", [](const std::string&) { ZipBuilder b; b.add("btc.mn3", bytes(2048), 0); return b.build(); }, nothing,
-                       {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", bytes(2048)}}},
-        ExtractionCase{"LargeDeflatedEntry", [](const std::string&) { return zipOf({{"btc.mn3", bytes(300'001)}}); }, nothing,
-                       {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", bytes(300'001)}}},
-        ExtractionCase{"EmptyEntry", [](const std::string&) { return zipOf({{"empty.txt", ""}}); }, nothing,
-                       {"Unzipped File: [empty.txt]."}, {{"missions/empty.txt", ""}}},
-        ExtractionCase{"EmptyFileIsNoArchive", [](const std::string&) { return std::string(); }, nothing, {}, {}},
-        ExtractionCase{"HtmlPageIsNoArchive", [](const std::string&) { return std::string("<html><body>Not here</body></html>"); }, nothing, {}, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    UnsafeNames, Extraction,
-    ::testing::Values(
-        ExtractionCase{"ParentSlash", [](const std::string&) { return zipOf({{"../escaped.txt", "x"}, {"btc.mn3", "m"}}); }, nothing,
-                       {"WARNING: Skipped unsafe file name [../escaped.txt].", "Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", "m"}}},
-        ExtractionCase{"ParentBackslash", [](const std::string&) { return zipOf({{"..\\escaped.txt", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [..\\escaped.txt]."}, {}},
-        ExtractionCase{"ParentDeepInside", [](const std::string&) { return zipOf({{"levels/../../escaped.txt", "x"}}); }, levelsFolder,
-                       {"WARNING: Skipped unsafe file name [levels/../../escaped.txt]."}, {}},
-        ExtractionCase{"ParentAlone", [](const std::string&) { return zipOf({{"..", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [..]."}, {}},
-        ExtractionCase{"AbsolutePath", [](const std::string& r) { return zipOf({{r + "/escaped.txt", "x"}}); }, nothing,
-                       {"WARNING: Skipped unsafe file name [{root}/escaped.txt]."}, {}},
-        ExtractionCase{"UncPrefix", [](const std::string&) { return zipOf({{"\\\\server\\share\\escaped.txt", "x"}}); }, nothing,
-                       {"WARNING: Skipped unsafe file name [\\\\server\\share\\escaped.txt]."}, {}},
-        ExtractionCase{"DrivePrefix", [](const std::string&) { return zipOf({{"C:\\escaped.txt", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [C:\\escaped.txt]."}, {}},
-        ExtractionCase{"DriveRelative", [](const std::string&) { return zipOf({{"c:escaped.txt", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name [c:escaped.txt]."}, {}},
-        ExtractionCase{"EmptyName", [](const std::string&) { return zipOf({{"", "x"}}); }, nothing, {"WARNING: Skipped unsafe file name []."}, {}},
-        // Dots that are part of a name climb nowhere.
-        ExtractionCase{"DotsInsideNameAreFine", [](const std::string&) { return zipOf({{"..btc..mn3", "m"}}); }, nothing,
-                       {"Unzipped File: [..btc..mn3]."}, {{"missions/..btc..mn3", "m"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
-
-// ---------------------------------------------------------------------------------------------
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Damage, Extraction,
-    ::testing::Values(
-        ExtractionCase{"WrongCrcKeepsOlderFile",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "new mission").crc = 0x12345678; b.add("readme.txt", "read me"); return b.build(); }, olderGoodFile,
-                       {"WARNING: File [btc.mn3] is damaged and was not unzipped.", "Unzipped File: [readme.txt]."},
-                       {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "read me"}}},
-        ExtractionCase{"BrokenDeflateKeepsOlderFile",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", bytes(5000)).payload = std::string(40, '\xFF'); return b.build(); }, olderGoodFile,
-                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
-        ExtractionCase{"TruncatedStoredData",
-                       [](const std::string&) { ZipBuilder b; auto& e = b.add("btc.mn3", bytes(5000), 0); e.payload = bytes(3000); e.compressedSize = 3000; return b.build(); }, olderGoodFile,
-                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
-        ExtractionCase{"LocalHeaderDisagrees",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "new").localMethod = 0; return b.build(); }, olderGoodFile,
-                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
-        ExtractionCase{"UnknownMethod",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "new", 12); return b.build(); }, nothing,
-                       {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {}}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-INSTANTIATE_TEST_SUITE_P(
-    Refused, Extraction,
-    ::testing::Values(
-        ExtractionCase{"EntriesShareData",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("copy.mn3", "mission").localHeaderOffset = 0; return b.build(); }, nothing,
-                       {"ERROR: Archive [{archive}] has entries that share their data; nothing was unzipped."}, {}},
-        ExtractionCase{"EntryDataRunsIntoNext",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "mission", 0).compressedSize = 20; b.add("readme.txt", "read me", 0); return b.build(); }, nothing,
-                       {"ERROR: Archive [{archive}] has entries that share their data; nothing was unzipped."}, {}},
-        ExtractionCase{"DeclaredSizesTooLarge",
-                       [](const std::string&) {
-                           ZipBuilder b;
-                           b.add("btc.mn3", "mission");
-                           b.add("a.bin", "a").uncompressedSize = 0x60000000;
-                           b.add("b.bin", "b").uncompressedSize = 0x30000000;
-                           return b.build();
-                       }, nothing,
-                       {"ERROR: Archive [{archive}] would unpack to more than 2 GiB; nothing was unzipped."}, {}},
-        // 2 GiB in all: allowed, the lying entry fails on its own.
-        ExtractionCase{"DeclaredSizesAtBound",
-                       [](const std::string&) { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("a.bin", "a").uncompressedSize = 0x80000000 - 7; return b.build(); }, nothing,
-                       {"Unzipped File: [btc.mn3].", "WARNING: File [a.bin] is damaged and was not unzipped."}, {{"missions/btc.mn3", "mission"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
-
-// ---------------------------------------------------------------------------------------------
 
 void outsideFolder(const std::string& r) {
     fs::create_directory(r + "/outside");
 }
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Targets, Extraction,
-    ::testing::Values(
-        ExtractionCase{"LinkAtNameIsLeftAlone", [](const std::string&) { return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}); },
-                       [](const std::string& r) { outsideFolder(r); fs::create_symlink(r + "/outside/btc.mn3", r + "/missions/btc.mn3"); },
-                       {"WARNING: File [btc.mn3] was not unzipped: a symbolic link has that name.", "Unzipped File: [readme.txt]."},
-                       {{"missions/btc.mn3", "-> {root}/outside/btc.mn3"}, {"missions/readme.txt", "r"}}},
-        ExtractionCase{"LinkedFolderIsNotEntered", [](const std::string&) { return zipOf({{"sub/", ""}, {"sub/x.mn3", "x"}, {"sub\\y.mn3", "y"}}); },
-                       [](const std::string& r) { outsideFolder(r); fs::create_directory_symlink(r + "/outside", r + "/missions/sub"); },
-                       {"WARNING: Folder [sub/] was not unzipped: folder [sub] is a symbolic link.",
-                        "WARNING: File [sub/x.mn3] was not unzipped: folder [sub] is a symbolic link.",
-                        "WARNING: File [sub\\y.mn3] was not unzipped: folder [sub] is a symbolic link."},
-                       {{"missions/sub", "-> {root}/outside"}}},
-        ExtractionCase{"LinkedFolderDeeperInThePath", [](const std::string&) { return zipOf({{"levels/deep/x.mn3", "x"}, {"levels/y.mn3", "y"}}); },
-                       [](const std::string& r) { outsideFolder(r); levelsFolder(r); fs::create_directory_symlink(r + "/outside", r + "/missions/levels/deep"); },
-                       {"WARNING: File [levels/deep/x.mn3] was not unzipped: folder [levels/deep] is a symbolic link.", "Unzipped File: [levels/y.mn3]."},
-                       {{"missions/levels/deep", "-> {root}/outside"}, {"missions/levels/y.mn3", "y"}}},
-        ExtractionCase{"FileWhereFolderShouldBe", [](const std::string&) { return zipOf({{"levels/x.mn3", "x"}}); },
-                       [](const std::string& r) { std::FILE* f = std::fopen((r + "/missions/levels").c_str(), "wb"); std::fclose(f); },
-                       {"WARNING: File [levels/x.mn3] was not unzipped: folder [levels] is not a folder."}, {{"missions/levels", ""}}},
-        // A Unix archiver's symbolic link: stored as its target text.
-        ExtractionCase{"LinkedNameNeverCreated", [](const std::string&) { ZipBuilder b; b.add("link.mn3", "/etc/passwd", 0); return b.build(); }, nothing,
-                       {"Unzipped File: [link.mn3]."}, {{"missions/link.mn3", "/etc/passwd"}}},
-        ExtractionCase{"ReadOnlyFileIsKept", [](const std::string&) { return zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}); },
-                       [](const std::string& r) { olderGoodFile(r); fs::permissions(r + "/missions/btc.mn3", fs::perms::owner_read); },
-                       {"WARNING: File [btc.mn3] was not unzipped: the file there is read-only.", "Unzipped File: [readme.txt]."},
-                       {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "r"}}},
-        ExtractionCase{"FolderAtName", [](const std::string&) { return zipOf({{"levels", "file"}}); }, levelsFolder,
-                       {"WARNING: File [levels] was not unzipped: a folder has that name."}, {}},
-        ExtractionCase{"FifoAtName", [](const std::string&) { return zipOf({{"btc.mn3", "new"}}); },
-                       [](const std::string& r) { ASSERT_EQ(::mkfifo((r + "/missions/btc.mn3").c_str(), 0644), 0); },
-                       {"WARNING: File [btc.mn3] was not unzipped: a special file has that name."}, {{"missions/btc.mn3", "fifo"}}}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::Values(
+    ExtractionCase{"InDirectoryOrderOverOlderFile", zipOf({{"readme.txt", "read me"}, {"btc.mn3", "mission"}}), olderGoodFile,
+                   {"Unzipped File: [readme.txt].", "Unzipped File: [btc.mn3]."}, {{"missions/readme.txt", "read me"}, {"missions/btc.mn3", "mission"}}},
+    ExtractionCase{"FolderPathWithoutFolder", zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}}), nullptr,
+                   {"WARNING: Folder [levels/] was not unzipped: folder [levels] does not exist.",
+                    "WARNING: File [levels/btc.mn3] was not unzipped: folder [levels] does not exist."}, {}},
+    ExtractionCase{"FolderPathWithFolderEitherSeparator", zipOf({{"levels/", ""}, {"levels/btc.mn3", "m"}, {"levels\\x.mn3", "x"}}), levelsFolder,
+                   {"Unzipped File: [levels/btc.mn3].", "Unzipped File: [levels\\x.mn3]."}, {{"missions/levels/btc.mn3", "m"}, {"missions/levels/x.mn3", "x"}}},
+    ExtractionCase{"EntryOfTwoFullSteps", [] { ZipBuilder b; b.add("btc.mn3", bytes(2048), 0); return b.build(); }(), nullptr,
+                   {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", bytes(2048)}}},
+    ExtractionCase{"LargeDeflatedEntry", zipOf({{"btc.mn3", bytes(300'001)}}), nullptr, {"Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", bytes(300'001)}}},
+    ExtractionCase{"EmptyEntry", zipOf({{"empty.txt", ""}}), nullptr, {"Unzipped File: [empty.txt]."}, {{"missions/empty.txt", ""}}},
+    ExtractionCase{"EmptyFileIsNoArchive", "", nullptr, {}, {}},
+    ExtractionCase{"HtmlPageIsNoArchive", "<html><body>Not here</body></html>", nullptr, {}, {}},
+    // The name check is wired in: an unsafe entry is skipped, the next one still written.
+    ExtractionCase{"UnsafeNameSkipped", zipOf({{"../escaped.txt", "x"}, {"btc.mn3", "m"}}), nullptr,
+                   {"WARNING: Skipped unsafe file name [../escaped.txt].", "Unzipped File: [btc.mn3]."}, {{"missions/btc.mn3", "m"}}}),
+    kByName);
+
+INSTANTIATE_TEST_SUITE_P(Damage, Extraction, ::testing::Values(
+    ExtractionCase{"WrongCrcKeepsOlderFile",
+                   [] { ZipBuilder b; b.add("btc.mn3", "new mission").crc = 0x12345678; b.add("readme.txt", "read me"); return b.build(); }(), olderGoodFile,
+                   {"WARNING: File [btc.mn3] is damaged and was not unzipped.", "Unzipped File: [readme.txt]."},
+                   {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "read me"}}},
+    ExtractionCase{"BrokenDeflateKeepsOlderFile", [] { ZipBuilder b; b.add("btc.mn3", bytes(5000)).payload = std::string(40, '\xFF'); return b.build(); }(), olderGoodFile,
+                   {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
+    ExtractionCase{"TruncatedStoredData",
+                   [] { ZipBuilder b; auto& e = b.add("btc.mn3", bytes(5000), 0); e.payload = bytes(3000); e.compressedSize = 3000; return b.build(); }(), olderGoodFile,
+                   {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
+    ExtractionCase{"LocalHeaderDisagrees", [] { ZipBuilder b; b.add("btc.mn3", "new").localMethod = 0; return b.build(); }(), olderGoodFile,
+                   {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {{"missions/btc.mn3", "older good mission"}}},
+    ExtractionCase{"UnknownMethod", [] { ZipBuilder b; b.add("btc.mn3", "new", 12); return b.build(); }(), nullptr,
+                   {"WARNING: File [btc.mn3] is damaged and was not unzipped."}, {}}),
+    kByName);
+
+INSTANTIATE_TEST_SUITE_P(Refused, Extraction, ::testing::Values(
+    ExtractionCase{"EntriesShareData", [] { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("copy.mn3", "mission").localHeaderOffset = 0; return b.build(); }(), nullptr,
+                   {"ERROR: Archive [{archive}] has entries that share their data; nothing was unzipped."}, {}},
+    ExtractionCase{"EntryDataRunsIntoNext",
+                   [] { ZipBuilder b; b.add("btc.mn3", "mission", 0).compressedSize = 20; b.add("readme.txt", "read me", 0); return b.build(); }(), nullptr,
+                   {"ERROR: Archive [{archive}] has entries that share their data; nothing was unzipped."}, {}},
+    ExtractionCase{"DeclaredSizesTooLarge",
+                   [] { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("a.bin", "a").uncompressedSize = 0x60000000; b.add("b.bin", "b").uncompressedSize = 0x30000000; return b.build(); }(), nullptr,
+                   {"ERROR: Archive [{archive}] would unpack to more than 2 GiB; nothing was unzipped."}, {}},
+    // 2 GiB in all: allowed, the lying entry fails on its own.
+    ExtractionCase{"DeclaredSizesAtBound", [] { ZipBuilder b; b.add("btc.mn3", "mission"); b.add("a.bin", "a").uncompressedSize = 0x80000000 - 7; return b.build(); }(), nullptr,
+                   {"Unzipped File: [btc.mn3].", "WARNING: File [a.bin] is damaged and was not unzipped."}, {{"missions/btc.mn3", "mission"}}}),
+    kByName);
+
+INSTANTIATE_TEST_SUITE_P(Targets, Extraction, ::testing::Values(
+    ExtractionCase{"LinkAtNameIsLeftAlone", zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}),
+                   [](const std::string& r) { outsideFolder(r); fs::create_symlink(r + "/outside/btc.mn3", r + "/missions/btc.mn3"); },
+                   {"WARNING: File [btc.mn3] was not unzipped: a symbolic link has that name.", "Unzipped File: [readme.txt]."},
+                   {{"missions/btc.mn3", "-> {root}/outside/btc.mn3"}, {"missions/readme.txt", "r"}}},
+    ExtractionCase{"LinkedFolderIsNotEntered", zipOf({{"sub/", ""}, {"sub/x.mn3", "x"}, {"sub\\y.mn3", "y"}}),
+                   [](const std::string& r) { outsideFolder(r); fs::create_directory_symlink(r + "/outside", r + "/missions/sub"); },
+                   {"WARNING: Folder [sub/] was not unzipped: folder [sub] is a symbolic link.",
+                    "WARNING: File [sub/x.mn3] was not unzipped: folder [sub] is a symbolic link.",
+                    "WARNING: File [sub\\y.mn3] was not unzipped: folder [sub] is a symbolic link."},
+                   {{"missions/sub", "-> {root}/outside"}}},
+    ExtractionCase{"LinkedFolderDeeperInThePath", zipOf({{"levels/deep/x.mn3", "x"}, {"levels/y.mn3", "y"}}),
+                   [](const std::string& r) { outsideFolder(r); levelsFolder(r); fs::create_directory_symlink(r + "/outside", r + "/missions/levels/deep"); },
+                   {"WARNING: File [levels/deep/x.mn3] was not unzipped: folder [levels/deep] is a symbolic link.", "Unzipped File: [levels/y.mn3]."},
+                   {{"missions/levels/deep", "-> {root}/outside"}, {"missions/levels/y.mn3", "y"}}},
+    ExtractionCase{"FileWhereFolderShouldBe", zipOf({{"levels/x.mn3", "x"}}), [](const std::string& r) { put(r + "/missions/levels", ""); },
+                   {"WARNING: File [levels/x.mn3] was not unzipped: folder [levels] is not a folder."}, {{"missions/levels", ""}}},
+    // A Unix archiver's symbolic link: stored as its target text.
+    ExtractionCase{"LinkedNameNeverCreated", [] { ZipBuilder b; b.add("link.mn3", "/etc/passwd", 0); return b.build(); }(), nullptr,
+                   {"Unzipped File: [link.mn3]."}, {{"missions/link.mn3", "/etc/passwd"}}},
+    ExtractionCase{"ReadOnlyFileIsKept", zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}),
+                   [](const std::string& r) { olderGoodFile(r); fs::permissions(r + "/missions/btc.mn3", fs::perms::owner_read); },
+                   {"WARNING: File [btc.mn3] was not unzipped: the file there is read-only.", "Unzipped File: [readme.txt]."},
+                   {{"missions/btc.mn3", "older good mission"}, {"missions/readme.txt", "r"}}},
+    ExtractionCase{"FolderAtName", zipOf({{"levels", "file"}}), levelsFolder, {"WARNING: File [levels] was not unzipped: a folder has that name."}, {}},
+    ExtractionCase{"FifoAtName", zipOf({{"btc.mn3", "new"}}), [](const std::string& r) { ASSERT_EQ(::mkfifo((r + "/missions/btc.mn3").c_str(), 0644), 0); },
+                   {"WARNING: File [btc.mn3] was not unzipped: a special file has that name."}, {{"missions/btc.mn3", "fifo"}}}),
+    kByName);
 // clang-format on
+
+struct NameCase {
+    const char* stored;
+    EntryNameKind kind;
+    const char* relativePath;
+};
+
+TEST(EntryNameCheck, RefusesNamesThatLeaveTheMissionsFolder) {
+    // clang-format off
+    const NameCase cases[] = {
+        {"btc.mn3", EntryNameKind::File, "btc.mn3"},
+        {"levels\\sub\\btc.mn3", EntryNameKind::File, "levels/sub/btc.mn3"},
+        {"levels\\", EntryNameKind::Folder, "levels/"},
+        {"..btc..mn3", EntryNameKind::File, "..btc..mn3"},  // dots inside a name climb nowhere
+        {"a/.../b..", EntryNameKind::File, "a/.../b.."},
+        {"1:btc.mn3", EntryNameKind::File, "1:btc.mn3"},
+        {"@:x", EntryNameKind::File, "@:x"}, {"[:x", EntryNameKind::File, "[:x"},
+        {"`:x", EntryNameKind::File, "`:x"}, {"{:x", EntryNameKind::File, "{:x"},
+        {"", EntryNameKind::Unsafe, ""},
+        {"..", EntryNameKind::Unsafe, ""},
+        {"../escaped.txt", EntryNameKind::Unsafe, ""},
+        {"..\\escaped.txt", EntryNameKind::Unsafe, ""},
+        {"levels/../../escaped.txt", EntryNameKind::Unsafe, ""},
+        {"levels/..", EntryNameKind::Unsafe, ""},
+        {"/tmp/escaped.txt", EntryNameKind::Unsafe, ""},
+        {"\\\\server\\share\\escaped.txt", EntryNameKind::Unsafe, ""},
+        {"C:\\escaped.txt", EntryNameKind::Unsafe, ""},
+        {"c:escaped.txt", EntryNameKind::Unsafe, ""},
+        {"A:x", EntryNameKind::Unsafe, ""}, {"Z:x", EntryNameKind::Unsafe, ""},
+        {"a:x", EntryNameKind::Unsafe, ""}, {"z:x", EntryNameKind::Unsafe, ""},
+    };
+    // clang-format on
+    for (const NameCase& c : cases) {
+        const EntryName name = CheckEntryName(c.stored);
+        EXPECT_EQ(name.kind, c.kind) << c.stored;
+        EXPECT_EQ(name.relativePath, c.relativePath) << c.stored;
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 

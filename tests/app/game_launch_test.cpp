@@ -7,8 +7,7 @@
 #include <QFile>
 #include <vector>
 
-#include "app/GameStarter.h"
-#include "app/recording_log.h"
+#include "app/recorders.h"
 #include "common/TokenList.h"
 #include "platform/Profile.h"
 #include "platform/WineRegistry.h"
@@ -19,38 +18,7 @@
 namespace torv {
 namespace {
 
-enum class How { Wait, Replace, Detached };
-
-class RecordingStarter : public GameStarter {
-public:
-    bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
-                    QString&) override {
-        return record(How::Wait, folder, executable, arguments);
-    }
-    bool startDetached(const QString& folder, const QString& executable,
-                       const QStringList& arguments, QString&) override {
-        return record(How::Detached, folder, executable, arguments);
-    }
-    bool replaceProcess(const QString& folder, const QString& executable,
-                        const QStringList& arguments, QString&) override {
-        return record(How::Replace, folder, executable, arguments);
-    }
-    bool record(How how, const QString& folder, const QString& executable,
-                const QStringList& arguments) {
-        ++calls;
-        this->how = how;
-        this->folder = folder;
-        this->executable = executable;
-        this->arguments = arguments;
-        return true;
-    }
-
-    int calls = 0;
-    How how = How::Wait;
-    QString folder;
-    QString executable;
-    QStringList arguments;
-};
+using How = test::RecordingStarter::How;
 
 struct LaunchRow {
     const char* name;
@@ -89,30 +57,31 @@ TEST_P(LaunchKinds, StartsThePreferredProgramTheWayItRuns) {
     CTokenList args;
     args.Fill(5, argv);
     test::RecordingLog log;
-    RecordingStarter starter;
+    test::RecordingStarter starter;
 
     const LaunchOutcome outcome = LaunchGame(log, args, 1, settings, starter);
     qputenv("PATH", savedPath);
 
     EXPECT_EQ(outcome, LaunchOutcome::Started);
-    EXPECT_EQ(starter.calls, 1);
-    EXPECT_EQ(starter.how, row.how);
-    EXPECT_EQ(starter.folder, game);
+    ASSERT_EQ(starter.calls.size(), 1u);
+    const auto& call = starter.calls[0];
+    EXPECT_EQ(call.how, row.how);
+    EXPECT_EQ(call.folder, game);
     const QString started = QString::fromLatin1(row.started);
     QStringList lines = {"D3 CMD LINE: [" + game + (started == "steam" ? "main.exe" : started) +
                              " -nointro -launched]",
                          "Launching D3..."};
     if (started == "steam") {
-        EXPECT_EQ(starter.executable, steam);
-        EXPECT_EQ(starter.arguments,
+        EXPECT_EQ(call.executable, steam);
+        EXPECT_EQ(call.arguments,
                   QStringList({steam, "-applaunch", "273590", "-nointro", "-launched"}));
         lines.append("Steam starts D3: [" + steam + " -applaunch 273590 -nointro -launched]");
         if (row.keepAlive) {
             lines.append("WARNING: Keep Alive cannot wait for a game that Steam starts.");
         }
     } else {
-        EXPECT_EQ(starter.executable, game + started);
-        EXPECT_EQ(starter.arguments, QStringList({"/usr/bin/torv", "-nointro", "-launched"}));
+        EXPECT_EQ(call.executable, game + started);
+        EXPECT_EQ(call.arguments, QStringList({"/usr/bin/torv", "-nointro", "-launched"}));
     }
     EXPECT_EQ(log.lines, lines);
 }
@@ -129,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         LaunchRow{"SteamLibraryThroughSteam",     {"main.exe"},                 true,  true,  false, How::Replace,  "steam"},
         LaunchRow{"SteamLibraryWithKeepAlive",    {"main.exe"},                 true,  true,  true,  How::Detached, "steam"},
         LaunchRow{"SteamLibraryWithoutSteam",     {"main.exe"},                 true,  false, true,  How::Wait,     "main.exe"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    test::kByName);
 // clang-format on
 
 }  // namespace

@@ -5,29 +5,12 @@
 #include <QTemporaryDir>
 
 #include "app/AboutDlg.h"
-#include "app/GameStarter.h"
 #include "app/LauncherDlg.h"
+#include "app/recorders.h"
 #include "common/TokenList.h"
 #include "platform/Profile.h"
 #include "platform/WineRegistry.h"
 #include "settings/LauncherSettings.h"
-
-namespace {
-
-class NoGame : public torv::GameStarter {
-public:
-    bool runAndWait(const QString&, const QString&, const QStringList&, QString&) override {
-        return true;
-    }
-    bool startDetached(const QString&, const QString&, const QStringList&, QString&) override {
-        return true;
-    }
-    bool replaceProcess(const QString&, const QString&, const QStringList&, QString&) override {
-        return true;
-    }
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -38,7 +21,7 @@ int main(int argc, char** argv) {
     torv::platform::WineRegistry registry(sandbox.filePath("prefix"));
     torv::CLauncherSettings settings(profile, registry);
     torv::CTokenList args;
-    NoGame starter;
+    torv::test::RecordingStarter starter;
 
     torv::CLauncherDlg window(settings, registry, args, starter);
     window.show();

