@@ -186,52 +186,70 @@ TEST_F(FlowTest, ArchiveHoldingTheMissionInCapitalsCounts) {
               QStringList({"D3 CMD LINE: [" + m_gameFolder + "main.exe -launched]"}));
 }
 
+enum class Setup { OneSite, NoSite, NoGameFolder, StartFails };
+
 struct EarlyEnd {
     const char* name;
+    Setup setup;
     QStringList arguments;
-    QStringList tail;  // the lines after the banner and the game-folder line
+    QStringList lines;  // after the banner
     FlowResult result;
 };
 
 class FlowEarlyEndTest : public FlowTest, public testing::WithParamInterface<EarlyEnd> {};
 
 TEST_P(FlowEarlyEndTest, LogsItsLinesAndStartsNothingUnasked) {
-    addSite(m_server.url("/empty/"));
-    QStringList arguments = {kTool};
-    arguments << GetParam().arguments;
-    EXPECT_EQ(run(arguments), GetParam().result);
-    QStringList tail = GetParam().tail;
-    for (QString& line : tail) {
+    const EarlyEnd& c = GetParam();
+    if (c.setup != Setup::NoSite) {
+        addSite(m_server.url("/empty/"));
+    }
+    if (c.setup == Setup::NoGameFolder) {
+        m_profile.writeString("settings", "D3 Executable Path", "");
+    }
+    if (c.setup == Setup::StartFails) {
+        m_starter.failWith = "No such file or directory";
+    }
+    EXPECT_EQ(run(QStringList{kTool} + c.arguments, c.setup == Setup::StartFails), c.result);
+    QStringList lines = c.lines;
+    for (QString& line : lines) {
         line.replace("$GAME", m_gameFolder).replace("$SITE", site("/empty/nothere.zip"));
     }
-    EXPECT_EQ(m_log.lines, QStringList({kBanner, "D3 Path is [" + m_gameFolder + "]."}) + tail);
+    EXPECT_EQ(m_log.lines, QStringList{kBanner} + lines);
+    EXPECT_EQ(m_server.requests().size(), lines.filter(QRegularExpression("^Attempting")).size());
+    EXPECT_EQ(m_starter.calls.size(), lines.count("Launching D3..."));
+    EXPECT_EQ(m_configurations, c.result == FlowResult::Configuration ? 1 : 0);
 }
 
-const QStringList kUsageLines = {
-    "ERROR: -getmission must be followed by a mission name.",
+const QString kPath = "D3 Path is [$GAME].";
+const QStringList kUsage = {
+    kPath, "ERROR: -getmission must be followed by a mission name.",
     "Usage: TORV -getmission <mission> [-rund3] [<d3 args>]",
     "Example: TORV -getmission btc.mn3 -rund3 -directip 192.168.0.100 -nointro -launched"};
+const QString kNoGetMission = "WARNING: -getmission arg not found, no mission downloaded...";
+const QString kNotFound = "ERROR: Mission was not found on any configured sites.";
 
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    CommandLines, FlowEarlyEndTest,
-    testing::Values(
-        EarlyEnd{"GetMissionWithoutName", {"-getmission"}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"GetMissionFollowedByOption", {"-getmission", "-rund3"}, kUsageLines, FlowResult::Failed},
-        // Names that reduce to nothing would fetch "<site>.zip" (the empty name: headless_test).
-        EarlyEnd{"DotName", {"-getmission", "."}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"FolderOnly", {"-getmission", "a/"}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"ParentFolder", {"-getmission", "a/.."}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"ExtensionOnly", {"-getmission", "C:\\.mn3"}, kUsageLines, FlowResult::Failed},
-        EarlyEnd{"NoGetMissionStillLaunches", {"-rund3", "-nointro"},
-                 {"WARNING: -getmission arg not found, no mission downloaded...", "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "Launching D3..."}, FlowResult::Done},
-        EarlyEnd{"NoGetMissionNoRunD3", {"-nointro"},
-                 {"WARNING: -getmission arg not found, no mission downloaded...", "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]",
-                  "The -rund3 paramter was not present. D3 will not be run."}, FlowResult::Done},
-        EarlyEnd{"SecondRunD3AndLaunchedPassOnce", {"/RUND3", "-launched", "-rund3", "-Launched"},
-                 {"WARNING: -getmission arg not found, no mission downloaded...", "D3 CMD LINE: [$GAMEmain.exe -launched -rund3 -Launched]", "Launching D3..."}, FlowResult::Done},
-        EarlyEnd{"MissingEverywhere", {"-getmission", "nothere", "-rund3"},
-                 {"Attempting to retrieve [$SITE].", "Server returned 404 Not Found", "ERROR: Mission was not found on any configured sites."}, FlowResult::Failed}),
+INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
+    EarlyEnd{"GetMissionWithoutName", Setup::OneSite, {"-getmission"}, kUsage, FlowResult::Failed},
+    EarlyEnd{"GetMissionFollowedByOption", Setup::OneSite, {"-getmission", "-rund3"}, kUsage, FlowResult::Failed},
+    // Names that reduce to nothing would fetch "<site>.zip" (the empty name: headless_test).
+    EarlyEnd{"DotName", Setup::OneSite, {"-getmission", "."}, kUsage, FlowResult::Failed},
+    EarlyEnd{"FolderOnly", Setup::OneSite, {"-getmission", "a/"}, kUsage, FlowResult::Failed},
+    EarlyEnd{"ParentFolder", Setup::OneSite, {"-getmission", "a/.."}, kUsage, FlowResult::Failed},
+    EarlyEnd{"ExtensionOnly", Setup::OneSite, {"-getmission", "C:\\.mn3"}, kUsage, FlowResult::Failed},
+    EarlyEnd{"NoGetMissionStillLaunches", Setup::OneSite, {"-rund3", "-nointro"},
+             {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "Launching D3..."}, FlowResult::Done},
+    EarlyEnd{"NoGetMissionNoRunD3", Setup::OneSite, {"-nointro"},
+             {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "The -rund3 paramter was not present. D3 will not be run."}, FlowResult::Done},
+    EarlyEnd{"SecondRunD3AndLaunchedPassOnce", Setup::OneSite, {"/RUND3", "-launched", "-rund3", "-Launched"},
+             {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -launched -rund3 -Launched]", "Launching D3..."}, FlowResult::Done},
+    EarlyEnd{"MissingEverywhere", Setup::OneSite, {"-getmission", "nothere", "-rund3"},
+             {kPath, "Attempting to retrieve [$SITE].", "Server returned 404 Not Found", kNotFound}, FlowResult::Failed},
+    EarlyEnd{"EmptySiteList", Setup::NoSite, {"-getmission", "btc", "-rund3"}, {kPath, kNotFound}, FlowResult::Failed},
+    EarlyEnd{"NoGameFolder", Setup::NoGameFolder, {"-getmission", "btc", "-rund3"}, {"ERROR: Unable to find path to D3 Executable!"}, FlowResult::Failed},
+    EarlyEnd{"NoArgumentsConfigure", Setup::NoGameFolder, {}, {"Entering configuration mode..."}, FlowResult::Configuration},
+    EarlyEnd{"GameThatCannotStart", Setup::StartFails, {"-rund3"},
+             {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -launched]", "Launching D3...", "ERROR: Unable to start D3: [No such file or directory]."}, FlowResult::Failed}),
     test::kByName);
 // clang-format on
 
@@ -308,34 +326,6 @@ TEST_F(FlowTest, WaitsForAnotherFetchIntoTheFolderThenLooksAgain) {
                                "]; waiting for it to finish...",
                            "Mission file [btc.mn3] found in [" + missions() + "]."}));
     EXPECT_TRUE(m_server.requests().empty());
-}
-
-TEST_F(FlowTest, EmptySiteListEndsWithTheErrorOnly) {
-    EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3"}), FlowResult::Failed);
-    EXPECT_EQ(m_log.lines, QStringList({kBanner, "D3 Path is [" + m_gameFolder + "].",
-                                        "ERROR: Mission was not found on any configured sites."}));
-    EXPECT_TRUE(m_starter.calls.empty());
-}
-
-TEST_F(FlowTest, NoGameFolderEndsBeforeAnything) {
-    m_profile.writeString("settings", "D3 Executable Path", "");
-    addSite(m_server.url("/s/"));
-    EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3"}), FlowResult::Failed);
-    EXPECT_EQ(m_log.lines, QStringList({kBanner, "ERROR: Unable to find path to D3 Executable!"}));
-    EXPECT_TRUE(m_server.requests().empty());
-}
-
-TEST_F(FlowTest, NoArgumentsEnterConfigurationOnly) {
-    m_profile.writeString("settings", "D3 Executable Path", "");
-    EXPECT_EQ(run({kTool}), FlowResult::Configuration);
-    EXPECT_EQ(m_log.lines, QStringList({kBanner, "Entering configuration mode..."}));
-    EXPECT_EQ(m_configurations, 1);
-}
-
-TEST_F(FlowTest, GameThatCannotStartIsReported) {
-    m_starter.failWith = "No such file or directory";
-    EXPECT_EQ(run({kTool, "-rund3"}, true), FlowResult::Failed);
-    EXPECT_EQ(m_log.lines.last(), "ERROR: Unable to start D3: [No such file or directory].");
 }
 
 }  // namespace
