@@ -331,17 +331,11 @@ TEST(StagedFileSweep, RemovesOnlyDeadRunsFilesOfItsOwnPattern) {
 
     EXPECT_EQ(SweepStagedFiles(m), 2);
     std::map<std::string, std::string> left = treeOf(root.path(), "");
-    std::string liveName;
-    for (auto it = left.begin(); it != left.end();) {
-        if (IsStagedFileName(fs::path(it->first).filename().string()) &&
-            it->first.starts_with("missions/") && it->second != "fifo") {
-            liveName = it->first;
-            it = left.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    EXPECT_FALSE(liveName.empty()) << "the live file was swept";
+    const auto isLive = [](const auto& file) {
+        return IsStagedFileName(fs::path(file.first).filename().string()) &&
+               file.first.starts_with("missions/") && file.second != "fifo";
+    };
+    EXPECT_EQ(std::erase_if(left, isLive), 1u) << "the live file was swept";
     EXPECT_EQ(left,
               (std::map<std::string, std::string>{{"missions/.torv-abc-1.part", "x"},
                                                   {"missions/.torv-1-2.part.txt", "x"},
