@@ -1,3 +1,4 @@
+#include <QScopeGuard>
 #include <QString>
 
 #include <gtest/gtest.h>
@@ -247,41 +248,28 @@ TEST(EntryNameCheck, RefusesNamesThatLeaveTheMissionsFolder) {
     }
 }
 
-// A missions folder on a tiny file system: room for two small files and nothing more.
-class FullFolder : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fs::create_directory(m_missions);
-        if (::mount("tmpfs", m_missions.c_str(), "tmpfs", 0, "size=64k,nr_inodes=3") != 0) {
-            GTEST_SKIP() << "mounting a tmpfs needs root: " << std::strerror(errno);
-        }
-        m_mounted = true;
+TEST(ExtractionFullFolder, EveryEntryThatDoesNotFitIsNamed) {
+    TempDir root;
+    const std::string missions = root.file("missions");
+    fs::create_directory(missions);
+    // A tiny file system: room for two small files and nothing more.
+    if (::mount("tmpfs", missions.c_str(), "tmpfs", 0, "size=64k,nr_inodes=3") != 0) {
+        GTEST_SKIP() << "mounting a tmpfs needs root: " << std::strerror(errno);
     }
-    void TearDown() override {
-        if (m_mounted) {
-            ::umount2(m_missions.c_str(), MNT_DETACH);
-        }
-    }
-
-    TempDir m_root;
-    std::string m_missions = m_root.file("missions");
-    bool m_mounted = false;
-};
-
-TEST_F(FullFolder, EveryEntryThatDoesNotFitIsNamed) {
-    const std::string archive = m_root.write(
+    const auto unmount = qScopeGuard([&] { ::umount2(missions.c_str(), MNT_DETACH); });
+    const std::string archive = root.write(
         "btc.zip",
         zipOf({{"big.bin", bytes(200'000)}, {"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}}));
     RecordingLog log;
     EXPECT_TRUE(
-        ExtractMission(log, QString::fromStdString(archive), QString::fromStdString(m_missions)));
+        ExtractMission(log, QString::fromStdString(archive), QString::fromStdString(missions)));
     EXPECT_EQ(log.lines,
               QStringList({"WARNING: File [big.bin] was not unzipped: it could not be written (No "
                            "space left on device).",
                            "Unzipped File: [a.txt].", "Unzipped File: [b.txt].",
                            "WARNING: File [c.txt] was not unzipped: it could not be created (No "
                            "space left on device)."}));
-    EXPECT_EQ(treeOf(m_missions, archive),
+    EXPECT_EQ(treeOf(missions, archive),
               (std::map<std::string, std::string>{{"a.txt", "a"}, {"b.txt", "b"}}));
 }
 
