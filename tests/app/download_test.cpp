@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QFileInfo>
 #include <QMap>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -55,10 +56,9 @@ const DownloadLimits kQuick = limitsOf(2'000, 2'000);
 const DownloadLimits kShortContact = limitsOf(300, 2'000);
 const DownloadLimits kShortStall = limitsOf(2'000, 300);
 
-// Fills in the parts of an expected line that only the run knows.
+// Fills in the parts of an expected line that only the run knows; "$" alone is the site's root.
 QString expand(QString line, const HttpServer& server, const QString& target) {
     return line.replace("$HOST", QString("127.0.0.1:%1").arg(server.port()))
-        .replace("$PORT", QString::number(server.port()))
         .replace("$TARGET", target)
         .replace("$DIR", QFileInfo(target).path())
         .replace("$", q(server.url("/")));
