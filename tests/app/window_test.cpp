@@ -77,14 +77,17 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
 
     // Choosing the command opens the box; closing it leaves the log as it was.
     m_window.log("before");
-    QTimer::singleShot(0, [] {
+    bool opened = false;
+    QTimer::singleShot(0, [&opened] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<CAboutDlg*>(w); box && box->isVisible()) {
+                opened = true;
                 box->accept();
             }
         }
     });
     m_window.OnSysCommand(CLauncherDlg::IDM_ABOUTBOX | 0x3);
+    EXPECT_TRUE(opened);
     EXPECT_EQ(shownLines(), QStringList({"before"}));
 }
 
