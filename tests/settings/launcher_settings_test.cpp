@@ -13,16 +13,6 @@ namespace {
 using torv::CLauncherSettings;
 using torv::test::SettingsFixture;
 
-TEST(LauncherSettings, FirstRunWithoutProfileOrGame) {
-    SettingsFixture sandbox;
-    CLauncherSettings settings(sandbox.profile(), sandbox.registry());
-    EXPECT_EQ(settings.GetGameFolder(), QString());
-    EXPECT_EQ(settings.GetSiteCount(), 0);
-    EXPECT_EQ(settings.GetKeepAlive(), 0);
-    EXPECT_TRUE(settings.IsFirstRun());
-    EXPECT_FALSE(QFile::exists(sandbox.profile().filePath()));
-}
-
 enum class Stored { Nothing, Valid, Invalid };
 
 struct FolderRow {
@@ -48,7 +38,9 @@ TEST_P(LauncherSettingsFolder, StoredFolderStaysUnlessDiscoveryFindsABetterOne) 
         sandbox.gameFolder("Stored", row.stored == Stored::Valid ? "MAIN.EXE" : "");
     const QString before =
         row.stored == Stored::Nothing ? "" : "[settings]\nD3 Executable Path=" + stored + "\n";
-    sandbox.seedIni(before);
+    if (row.stored != Stored::Nothing) {
+        sandbox.seedIni(before);
+    }
 
     CLauncherSettings settings(sandbox.profile(), sandbox.registry());
     if (row.expectDiscovered) {
@@ -58,13 +50,15 @@ TEST_P(LauncherSettingsFolder, StoredFolderStaysUnlessDiscoveryFindsABetterOne) 
     } else {
         EXPECT_EQ(settings.GetGameFolder(), row.stored == Stored::Nothing ? "" : stored);
         EXPECT_EQ(sandbox.iniText(), before);
+        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), row.stored != Stored::Nothing);
     }
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Load, LauncherSettingsFolder,
-    ::testing::Values(FolderRow{"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
+    ::testing::Values(FolderRow{"NothingAnywhereCreatesNoFile", Stored::Nothing, false, false},
+                      FolderRow{"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
                       FolderRow{"ValidStoredFolderWins", Stored::Valid, true, false},
                       FolderRow{"InvalidStoredFolderIsReplaced", Stored::Invalid, true, true},
                       FolderRow{"InvalidStoredFolderStaysWithoutDiscovery", Stored::Invalid, false, false}),
