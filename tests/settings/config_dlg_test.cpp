@@ -48,7 +48,8 @@ public:
 // unchecked, Kali 95 [Descent 3 Demo] checked.
 class ConfigDlgTest : public ::testing::Test {
 protected:
-    ConfigDlgTest() : m_game((m_sandbox.stageGameAndTool(), m_sandbox.game)) {
+    ConfigDlgTest() {
+        m_sandbox.stageGameAndTool();
         m_sandbox.prefix().writeUserReg(
             "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n"
             "\"game_desc3\"=\"C:\\\\KQ\\\\Launcher.exe\"\n"
@@ -117,7 +118,7 @@ protected:
     }
 
     test::SettingsFixture m_sandbox;
-    const QString m_game;
+    const QString& m_game = m_sandbox.game;
     std::unique_ptr<CLauncherSettings> m_settings;
     RecordingChecker m_checker;
     QString m_nextFile;
