@@ -2,105 +2,44 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QStringList>
-#include <optional>
-
-#include "platform/WineRegistry.h"
 #include "platform/fake_wine_server.h"
-#include "platform/wine_prefix_fixture.h"
+#include "settings/settings_fixture.h"
 
 namespace torv {
 namespace {
 
-using platform::RegistryValue;
 using platform::WineRegistry;
 using test::WinePrefixFixture;
 using Result = CFrontEnds::WriteResult;
 
-const QString kKquery = QStringLiteral("Software\\coldstorage\\Kquery4");
-const QString kKali = QStringLiteral("Software\\Kali\\Kali95\\Games\\");
-
-// A prefix whose drive C: holds the game (Games/Descent3/MAIN.EXE) and this tool
-// (Tools/torv).
 class FrontEndsTest : public ::testing::Test {
 protected:
-    FrontEndsTest() : m_registry(m_prefix.prefix()) {
-        m_gameFolder = m_prefix.driveC() + "/Games/Descent3/";
-        WinePrefixFixture::write(m_gameFolder + "MAIN.EXE", QByteArray("MZ"));
-        m_ownExe = m_prefix.driveC() + "/Tools/torv";
-        WinePrefixFixture::write(m_ownExe, QByteArray("\x7f"
-                                                      "ELF"));
-        // No server of a real Wine is ever asked.
-        m_registry.setServerRoot(m_prefix.makeFolder("server-root"));
-        m_registry.setWineProgram(m_prefix.root() + "/no-wine");
-    }
+    FrontEndsTest() { m_sandbox.stageGameAndTool(); }
 
     CFrontEnds Read() {
-        CFrontEnds frontEnds(m_registry);
-        frontEnds.SetOwnExecutable(m_ownExe);
+        CFrontEnds frontEnds(m_sandbox.registry());
+        frontEnds.SetOwnExecutable(m_sandbox.ownExe);
         frontEnds.AddKquery4Entry();
         frontEnds.AddKali95Entries();
         return frontEnds;
     }
-    static int Find(const CFrontEnds& frontEnds, const QString& rowText) {
-        for (int i = 0; i < frontEnds.GetCount(); ++i) {
-            if (frontEnds.GetEntry(i).rowText == rowText) {
-                return i;
-            }
+    // What a fresh look at the file finds: the text of a string, else the type and hex bytes.
+    QString Stored(const QString& key, const QString& name) {
+        const auto value = WineRegistry(m_sandbox.prefix().prefix())
+                               .readValue(WineRegistry::Hive::CurrentUser, key, name);
+        if (!value) {
+            return "<none>";
         }
-        return -1;
+        return value->isString() && value->type == platform::RegSz
+                   ? value->text()
+                   : QString::number(value->type) + ":" +
+                         (value->isString() ? value->text() : value->data.toHex());
     }
-    // What a fresh look at the file finds.
-    std::optional<RegistryValue> Stored(const QString& key, const QString& name) const {
-        return WineRegistry(m_prefix.prefix())
-            .readValue(WineRegistry::Hive::CurrentUser, key, name);
+    QByteArray UserReg() {
+        return WinePrefixFixture::read(m_sandbox.prefix().prefix() + "/user.reg");
     }
-    QByteArray UserReg() const { return WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"); }
 
-    WinePrefixFixture m_prefix;
-    WineRegistry m_registry;
-    QString m_gameFolder;
-    QString m_ownExe;
-};
-
-// A stored value: type and text (strings) or hex bytes (anything else); absent when null.
-struct Stored {
-    quint32 type;
-    QString text;
-};
-
-std::optional<Stored> Describe(const std::optional<RegistryValue>& value) {
-    if (!value) {
-        return std::nullopt;
-    }
-    return Stored{value->type,
-                  value->isString() ? value->text() : QString::fromLatin1(value->data.toHex())};
-}
-
-bool operator==(const Stored& a, const Stored& b) {
-    return a.type == b.type && a.text == b.text;
-}
-void PrintTo(const Stored& s, std::ostream* os) {
-    *os << "type " << s.type << " \"" << s.text.toStdString() << "\"";
-}
-
-constexpr quint32 SZ = platform::RegSz;
-constexpr quint32 EXPAND = platform::RegExpandSz;
-constexpr quint32 DWORD = platform::RegDword;
-
-struct FrontEndRow {
-    const char* name;
-    QString userReg;
-    QString row;
-    int shown;    // the state the row shows when read
-    int written;  // the state it has at OK
-    QString key;
-    QString exeName;
-    QString paramsName;
-    std::optional<Stored> exe;
-    std::optional<Stored> params;
-    Result result;
+    test::SettingsFixture m_sandbox;
 };
 
 QString Kquery(const QString& values) {
@@ -116,129 +55,73 @@ QString KqueryValues(const QString& exe, const QString& params) {
 const QString kGameExe = "C:\\Games\\Descent3\\main.exe";
 const QString kToolExe = "C:\\Tools\\torv";
 const QString kLong = QString(512, QLatin1Char('a'));
-
 // 497 characters in tokens the list can hold.
-QString Tokens497() {
-    const QString t(100, QLatin1Char('t'));
-    return t + ' ' + t + ' ' + t + ' ' + t + ' ' + QString(93, QLatin1Char('u'));
-}
+const QString kTokens497 = (QString(100, 't') + ' ').repeated(4) + QString(93, 'u');
 
-QString ManyTokens(int n) {
-    QStringList tokens;
-    for (int i = 0; i < n; ++i) {
-        tokens << QStringLiteral("-t%1").arg(i);
-    }
-    return tokens.join(' ');
-}
+struct FrontEndRow {
+    const char* name;
+    QString userReg;
+    QString row;
+    int shown;    // the state the row shows when read
+    int written;  // the state it has at OK
+    QString exe;  // as stored afterwards; "<type>:<text or hex>" for any type but REG_SZ
+    QString params;
+    Result result;
+};
 
 std::vector<FrontEndRow> Rows() {
-    const QString q = kKquery;
-    const QString exe = "game_desc3", par = "game_desc3_params";
-    const QString kd3 = kKali + "Descent 3";
+    const QString dword = QString::number(platform::RegDword) + ":";
+    const QString expand = QString::number(platform::RegExpandSz) + ":";
+    // clang-format off
     return {
-        {"main.exe elsewhere stays unchecked and points at the game folder",
-         KqueryValues("C:\\\\Other\\\\Main.exe", "-foo -getmission abc -rund3 -bar"), "Kquery 4", 0,
-         0, q, exe, par, Stored{SZ, kGameExe}, Stored{SZ, "-foo -bar"}, Result::Written},
-        {"Kquery 4 switched to checked starts this tool with its placeholder",
-         KqueryValues("C:\\\\Other\\\\Main.exe", "-foo -getmission abc -rund3 -bar"), "Kquery 4", 0,
-         1, q, exe, par, Stored{SZ, kToolExe}, Stored{SZ, "-foo -bar -getmission %map% -rund3"},
-         Result::Written},
-        {"Kali 95 switched to checked uses its own placeholder",
-         Kali("Descent 3",
-              "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n"
-              "\"CmdLineOpts\"=\"-foo -getmission abc -rund3 -bar\""),
-         "Kali 95 [Descent 3]", 0, 1, kd3, "GameExe", "CmdLineOpts", Stored{SZ, kToolExe},
-         Stored{SZ, "-foo -bar -getmission {mapname} -rund3"}, Result::Written},
-        {"option after -getmission is no mission name ",
-         KqueryValues("c:\\\\d3\\\\main.exe", "-getmission -bar"), "Kquery 4", 0, 1, q, exe, par,
-         Stored{SZ, kToolExe}, Stored{SZ, "-bar -getmission %map% -rund3"}, Result::Written},
-        {"options in any letter case and with a slash are found",
-         KqueryValues("c:\\\\tools\\\\torv.exe", "/GetMission abc -RUND3 -x"), "Kquery 4", 1, 0, q,
-         exe, par, Stored{SZ, kGameExe}, Stored{SZ, "-x"}, Result::Written},
-        {"empty parameters on a checked row", KqueryValues("c:\\\\d3\\\\main.exe", ""), "Kquery 4",
-         0, 1, q, exe, par, Stored{SZ, kToolExe}, Stored{SZ, " -getmission %map% -rund3"},
-         Result::Written},
-        {"indeterminate row written back lower-cased with its parameters",
-         KqueryValues("C:\\\\Games\\\\KQ\\\\Launch.EXE", "-X  \\\"a b\\\" "), "Kquery 4", 2, 2, q,
-         exe, par, Stored{SZ, "c:\\games\\kq\\launch.exe"}, Stored{SZ, "-X  \"a b\" "},
-         Result::Written},
-        {"missing values are both created empty", Kquery(""), "Kquery 4", 2, 2, q, exe, par,
-         Stored{SZ, ""}, Stored{SZ, ""}, Result::Written},
-        {"quoted parameter with a blank keeps its quotes",
-         KqueryValues("c:\\\\d3\\\\main.exe", "-name \\\"my level\\\" -getmission x -y"),
-         "Kquery 4", 0, 0, q, exe, par, Stored{SZ, kGameExe}, Stored{SZ, "-name \"my level\" -y"},
-         Result::Written},
-        {"quoted parameter without a blank needs no quotes",
-         KqueryValues("c:\\\\d3\\\\main.exe", "\\\"-a\\\" b"), "Kquery 4", 0, 1, q, exe, par,
-         Stored{SZ, kToolExe}, Stored{SZ, "-a b -getmission %map% -rund3"}, Result::Written},
-        {"string types are kept",
-         Kquery("\"game_desc3\"=str(2):\"%D3%\\\\main.exe\"\n"
-                "\"game_desc3_params\"=hex(2):2d,00,78,00,00,00"),
-         "Kquery 4", 0, 1, q, exe, par, Stored{EXPAND, kToolExe},
-         Stored{EXPAND, "-x -getmission %map% -rund3"}, Result::Written},
-        {"executable of another type is left alone while indeterminate",
-         Kquery("\"game_desc3\"=dword:00000005\n\"game_desc3_params\"=\"-x\""), "Kquery 4", 2, 2, q,
-         exe, par, Stored{DWORD, "05000000"}, Stored{SZ, "-x"}, Result::Written},
-        {"executable of another type becomes a string when the user chooses",
-         Kquery("\"game_desc3\"=dword:00000005\n\"game_desc3_params\"=\"-x\""), "Kquery 4", 2, 0, q,
-         exe, par, Stored{SZ, kGameExe}, Stored{SZ, "-x"}, Result::Written},
-        {"executable longer than 511 characters is left alone while indeterminate",
-         KqueryValues("C:\\\\" + kLong, "-x"), "Kquery 4", 2, 2, q, exe, par,
-         Stored{SZ, "C:\\" + kLong}, Stored{SZ, "-x"}, Result::Written},
-        {"parameters of 511 characters are rewritten",
-         KqueryValues("c:\\\\d3\\\\main.exe", "-getmission m " + Tokens497()), "Kquery 4", 0, 0, q,
-         exe, par, Stored{SZ, kGameExe}, Stored{SZ, Tokens497()}, Result::Written},
-        {"parameters longer than 511 characters are left as they were",
-         KqueryValues("C:\\\\D3\\\\Main.exe", "-x " + kLong), "Kquery 4", 0, 1, q, exe, par,
-         Stored{SZ, "C:\\D3\\Main.exe"}, Stored{SZ, "-x " + kLong}, Result::LeftAsItWas},
-        {"parameters with more tokens than the list holds are left as they were",
-         KqueryValues("C:\\\\D3\\\\Main.exe", ManyTokens(33)), "Kquery 4", 0, 1, q, exe, par,
-         Stored{SZ, "C:\\D3\\Main.exe"}, Stored{SZ, ManyTokens(33)}, Result::LeftAsItWas},
-        {"parameters with a token longer than the list holds are left as they were",
-         KqueryValues("C:\\\\D3\\\\Main.exe", "-x " + QString(128, 'b')), "Kquery 4", 0, 0, q, exe,
-         par, Stored{SZ, "C:\\D3\\Main.exe"}, Stored{SZ, "-x " + QString(128, 'b')},
-         Result::LeftAsItWas},
-        {"parameters of another type are left as they were",
-         Kquery("\"game_desc3\"=\"c:\\\\d3\\\\main.exe\"\n\"game_desc3_params\"=dword:00000001"),
-         "Kquery 4", 0, 1, q, exe, par, Stored{SZ, "c:\\d3\\main.exe"}, Stored{DWORD, "01000000"},
-         Result::LeftAsItWas},
+        {"MainExeElsewhereStaysUncheckedAndPointsAtTheGameFolder", KqueryValues("C:\\\\Other\\\\Main.exe", "-foo -getmission abc -rund3 -bar"), "Kquery 4", 0, 0, kGameExe, "-foo -bar", Result::Written},
+        {"Kquery4SwitchedToCheckedStartsThisToolWithItsPlaceholder", KqueryValues("C:\\\\Other\\\\Main.exe", "-foo -getmission abc -rund3 -bar"), "Kquery 4", 0, 1, kToolExe, "-foo -bar -getmission %map% -rund3", Result::Written},
+        {"Kali95SwitchedToCheckedUsesItsOwnPlaceholder", Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-foo -getmission abc -rund3 -bar\""), "Kali 95 [Descent 3]", 0, 1, kToolExe, "-foo -bar -getmission {mapname} -rund3", Result::Written},
+        {"OptionAfterGetmissionIsNoMissionName", KqueryValues("c:\\\\d3\\\\main.exe", "-getmission -bar"), "Kquery 4", 0, 1, kToolExe, "-bar -getmission %map% -rund3", Result::Written},
+        {"OptionsInAnyLetterCaseAndWithASlashAreFound", KqueryValues("c:\\\\tools\\\\torv.exe", "/GetMission abc -RUND3 -x"), "Kquery 4", 1, 0, kGameExe, "-x", Result::Written},
+        {"EmptyParametersOnACheckedRow", KqueryValues("c:\\\\d3\\\\main.exe", ""), "Kquery 4", 0, 1, kToolExe, " -getmission %map% -rund3", Result::Written},
+        {"IndeterminateRowWrittenBackLowerCasedWithItsParameters", KqueryValues("C:\\\\Games\\\\KQ\\\\Launch.EXE", "-X  \\\"a b\\\" "), "Kquery 4", 2, 2, "c:\\games\\kq\\launch.exe", "-X  \"a b\" ", Result::Written},
+        {"MissingValuesAreBothCreatedEmpty", Kquery(""), "Kquery 4", 2, 2, "", "", Result::Written},
+        {"QuotedParameterWithABlankKeepsItsQuotes", KqueryValues("c:\\\\d3\\\\main.exe", "-name \\\"my level\\\" -getmission x -y"), "Kquery 4", 0, 0, kGameExe, "-name \"my level\" -y", Result::Written},
+        {"QuotedParameterWithoutABlankNeedsNoQuotes", KqueryValues("c:\\\\d3\\\\main.exe", "\\\"-a\\\" b"), "Kquery 4", 0, 1, kToolExe, "-a b -getmission %map% -rund3", Result::Written},
+        {"StringTypesAreKept", Kquery("\"game_desc3\"=str(2):\"%D3%\\\\main.exe\"\n\"game_desc3_params\"=hex(2):2d,00,78,00,00,00"), "Kquery 4", 0, 1, expand + kToolExe, expand + "-x -getmission %map% -rund3", Result::Written},
+        {"ExecutableOfAnotherTypeIsLeftAloneWhileIndeterminate", Kquery("\"game_desc3\"=dword:00000005\n\"game_desc3_params\"=\"-x\""), "Kquery 4", 2, 2, dword + "05000000", "-x", Result::Written},
+        {"ExecutableOfAnotherTypeBecomesAStringWhenTheUserChooses", Kquery("\"game_desc3\"=dword:00000005\n\"game_desc3_params\"=\"-x\""), "Kquery 4", 2, 0, kGameExe, "-x", Result::Written},
+        {"ExecutableLongerThan511CharactersIsLeftAloneWhileIndeterminate", KqueryValues("C:\\\\" + kLong, "-x"), "Kquery 4", 2, 2, "C:\\" + kLong, "-x", Result::Written},
+        {"ParametersOf511CharactersAreRewritten", KqueryValues("c:\\\\d3\\\\main.exe", "-getmission m " + kTokens497), "Kquery 4", 0, 0, kGameExe, kTokens497, Result::Written},
+        {"ParametersLongerThan511CharactersAreLeftAsTheyWere", KqueryValues("C:\\\\D3\\\\Main.exe", "-x " + kLong), "Kquery 4", 0, 1, "C:\\D3\\Main.exe", "-x " + kLong, Result::LeftAsItWas},
+        {"ParametersTheTokenListCannotHoldAreLeftAsTheyWere", KqueryValues("C:\\\\D3\\\\Main.exe", "-x " + QString(128, 'b')), "Kquery 4", 0, 0, "C:\\D3\\Main.exe", "-x " + QString(128, 'b'), Result::LeftAsItWas},
+        {"ParametersOfAnotherTypeAreLeftAsTheyWere", Kquery("\"game_desc3\"=\"c:\\\\d3\\\\main.exe\"\n\"game_desc3_params\"=dword:00000001"), "Kquery 4", 0, 1, "c:\\d3\\main.exe", dword + "01000000", Result::LeftAsItWas},
     };
-}
-
-void PrintTo(const FrontEndRow& row, std::ostream* os) {
-    *os << row.name;
+    // clang-format on
 }
 
 class FrontEndTable : public FrontEndsTest, public ::testing::WithParamInterface<FrontEndRow> {};
 
 TEST_P(FrontEndTable, RowShowsItsStateAndWritesWhatItsStateAsks) {
     const FrontEndRow& row = GetParam();
-    m_prefix.writeUserReg(row.userReg);
+    m_sandbox.prefix().writeUserReg(row.userReg);
     CFrontEnds frontEnds = Read();
-    const int index = Find(frontEnds, row.row);
-    ASSERT_GE(index, 0);
-    EXPECT_EQ(CFrontEnds::CheckStateFor(frontEnds.GetEntry(index).executable), row.shown);
+    ASSERT_EQ(frontEnds.GetCount(), 1);
+    EXPECT_EQ(frontEnds.GetEntry(0).rowText, row.row);
+    EXPECT_EQ(CFrontEnds::CheckStateFor(frontEnds.GetEntry(0).executable), row.shown);
 
-    const Result result = frontEnds.WriteEntry(index, row.written, m_gameFolder);
+    const Result result = frontEnds.WriteEntry(0, row.written, m_sandbox.game);
     EXPECT_EQ(result, row.result);
-    EXPECT_EQ(Describe(Stored(row.key, row.exeName)), row.exe);
-    EXPECT_EQ(Describe(Stored(row.key, row.paramsName)), row.params);
+    const bool kali = row.row.startsWith("Kali");
+    const QString key = kali ? CFrontEnds::kKali95Key + "\\Descent 3" : CFrontEnds::kKquery4Key;
+    EXPECT_EQ(Stored(key, kali ? "GameExe" : "game_desc3"), row.exe);
+    EXPECT_EQ(Stored(key, kali ? "CmdLineOpts" : "game_desc3_params"), row.params);
     // Only a row left as it was earns a warning, and it names the row.
-    EXPECT_EQ(frontEnds.WarningFor(index, result).contains("[" + row.row + "]"),
+    EXPECT_EQ(frontEnds.WarningFor(0, result).contains("[" + row.row + "]"),
               row.result != Result::Written);
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, FrontEndTable, ::testing::ValuesIn(Rows()),
-                         [](const ::testing::TestParamInfo<FrontEndRow>& info) {
-                             std::string name;
-                             for (const char c : std::string(info.param.name)) {
-                                 name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             }
-                             return name;
-                         });
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FrontEndsTest, KaliEntriesAreTheSubkeysNamingDescent3ExactlyEachWithItsOwnValues) {
-    m_prefix.writeUserReg(
+    m_sandbox.prefix().writeUserReg(
         Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-a\"") +
         Kali("Descent 3 Demo", "\"CmdLineOpts\"=\"-b\"") +
         Kali("descent 3", "\"GameExe\"=\"C:\\\\x\\\\main.exe\"") +
@@ -246,29 +129,18 @@ TEST_F(FrontEndsTest, KaliEntriesAreTheSubkeysNamingDescent3ExactlyEachWithItsOw
     const CFrontEnds frontEnds = Read();
     ASSERT_EQ(frontEnds.GetCount(), 2);
     EXPECT_EQ(frontEnds.GetEntry(0).rowText, "Kali 95 [Descent 3]");
-    EXPECT_EQ(frontEnds.GetEntry(0).keySuffix, "\\Descent 3");
     EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\d3\\main.exe");
     EXPECT_EQ(frontEnds.GetEntry(1).rowText, "Kali 95 [Descent 3 Demo]");
     // Never the first entry's executable.
     EXPECT_EQ(frontEnds.GetEntry(1).executable, "");
     EXPECT_EQ(frontEnds.GetEntry(1).parameters, "-b");
-    EXPECT_EQ(CFrontEnds::CheckStateFor(frontEnds.GetEntry(1).executable), 2);
-}
 
-TEST_F(FrontEndsTest, NoKeysNoRows) {
-    m_prefix.writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
-    EXPECT_EQ(Read().GetCount(), 0);
-    QFile::remove(m_prefix.prefix() + "/user.reg");
+    m_sandbox.prefix().writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
     EXPECT_EQ(Read().GetCount(), 0);
 }
-
-struct CheckRow {
-    const char* executable;  // lower case, as read
-    int state;
-};
 
 TEST(FrontEndCheckState, ExecutableDecidesTheRowState) {
-    const CheckRow rows[] = {
+    const std::pair<const char*, int> rows[] = {
         {"c:\\games\\descent3\\main.exe", 0},
         {"c:\\tools\\torv.exe", 1},
         {"z:\\usr\\local\\bin\\torv", 1},
@@ -277,92 +149,49 @@ TEST(FrontEndCheckState, ExecutableDecidesTheRowState) {
         {"c:\\torv\\main.exe", 0},
         {"c:\\tools\\torvane", 2},
         {"c:\\torv\\launcher.exe", 2},
-        {"c:\\kali\\kali.exe", 2},
         {"", 2},
     };
-    for (const CheckRow& row : rows) {
-        EXPECT_EQ(CFrontEnds::CheckStateFor(row.executable), row.state) << row.executable;
+    for (const auto& [executable, state] : rows) {
+        EXPECT_EQ(CFrontEnds::CheckStateFor(executable), state) << executable;
     }
-}
-
-struct SavedStateRow {
-    const char* name;
-    int written;
-};
-
-// A row saved in a state shows that state at the next opening, this tool's file having no
-// extension here.
-TEST_F(FrontEndsTest, SavedRowsShowTheirStateAgain) {
-    for (const SavedStateRow& row : {SavedStateRow{"checked", 1}, SavedStateRow{"unchecked", 0}}) {
-        SCOPED_TRACE(row.name);
-        m_prefix.writeUserReg(KqueryValues("C:\\\\KQ\\\\kq.exe", "-x"));
-        CFrontEnds first = Read();
-        ASSERT_EQ(first.WriteEntry(0, row.written, m_gameFolder), Result::Written);
-        const CFrontEnds next = Read();
-        EXPECT_EQ(CFrontEnds::CheckStateFor(next.GetEntry(0).executable), row.written);
-        EXPECT_EQ(next.GetEntry(0).parameters,
-                  row.written == 1 ? "-x -getmission %map% -rund3" : "-x");
-    }
-}
-
-TEST_F(FrontEndsTest, ToolOutsideEveryDriveIsWrittenThroughZ) {
-    m_prefix.writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", ""));
-    const QString outside = m_prefix.makeFolder("bin") + "/torv";
-    WinePrefixFixture::write(outside, QByteArray("x"));
-    CFrontEnds frontEnds(m_registry);
-    frontEnds.SetOwnExecutable(outside);
-    frontEnds.AddKquery4Entry();
-    ASSERT_EQ(frontEnds.WriteEntry(0, 1, m_gameFolder), Result::Written);
-    QString expected = "Z:" + QDir(outside).canonicalPath();
-    expected.replace('/', '\\');
-    EXPECT_EQ(Stored(kKquery, "game_desc3")->text(), expected);
 }
 
 TEST_F(FrontEndsTest, KeyGoneAtWriteTimeIsSkippedQuietly) {
-    m_prefix.writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
+    m_sandbox.prefix().writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
     CFrontEnds frontEnds = Read();
-    m_prefix.writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
+    m_sandbox.prefix().writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
     const QByteArray before = UserReg();
-    EXPECT_EQ(frontEnds.WriteEntry(0, 1, m_gameFolder), Result::KeyMissing);
+    EXPECT_EQ(frontEnds.WriteEntry(0, 1, m_sandbox.game), Result::KeyMissing);
     EXPECT_EQ(UserReg(), before);
     EXPECT_EQ(frontEnds.WarningFor(0, Result::KeyMissing), "");
 }
 
-struct ServerRow {
-    const char* name;
-    int wineStatus;
-    Result result;
-};
-
 // While Wine runs the prefix, the values go through it; when that fails too, the caller hears.
 TEST_F(FrontEndsTest, WritesWhileWineRunsGoThroughItOrAreReported) {
-    m_prefix.writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
-    const QString serverRoot = m_prefix.makeFolder("running");
-    test::FakeWineServer server(serverRoot, m_prefix.prefix());
+    m_sandbox.prefix().writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
+    const QString serverRoot = m_sandbox.prefix().makeFolder("running");
+    test::FakeWineServer server(serverRoot, m_sandbox.prefix().prefix());
     ASSERT_TRUE(server.locked());
-    const QString wine = m_prefix.root() + "/wine";
-    const QString log = m_prefix.root() + "/wine.log";
-    for (const ServerRow& row : {ServerRow{"reg tool succeeds", 0, Result::Written},
-                                 ServerRow{"reg tool fails", 1, Result::Failed}}) {
-        SCOPED_TRACE(row.name);
+    const QString wine = m_sandbox.prefix().root() + "/wine";
+    const QString log = m_sandbox.prefix().root() + "/wine.log";
+    m_sandbox.registry().setServerRoot(serverRoot);
+    m_sandbox.registry().setWineProgram(wine);
+    for (const int wineStatus : {0, 1}) {
         QFile::remove(log);
-        ASSERT_TRUE(test::WriteFakeWine(wine, log, row.wineStatus));
-        m_registry.setServerRoot(serverRoot);
-        m_registry.setWineProgram(wine);
+        ASSERT_TRUE(test::WriteFakeWine(wine, log, wineStatus));
         const QByteArray before = UserReg();
         CFrontEnds frontEnds = Read();
-        const Result result = frontEnds.WriteEntry(0, 1, m_gameFolder);
-        EXPECT_EQ(result, row.result);
+        const Result result = frontEnds.WriteEntry(0, 1, m_sandbox.game);
+        EXPECT_EQ(result, wineStatus == 0 ? Result::Written : Result::Failed);
         EXPECT_EQ(UserReg(), before);
         const QString calls = QString::fromUtf8(WinePrefixFixture::read(log));
         EXPECT_TRUE(calls.contains(
             "HKCU\\Software\\coldstorage\\Kquery4\n/v\ngame_desc3\n/t\nREG_SZ\n/d\n" + kToolExe +
             "\n/f\n"))
             << calls.toStdString();
-        if (row.result == Result::Failed) {
-            EXPECT_EQ(frontEnds.WarningFor(0, result),
-                      "WARNING: Unable to save the launch settings of [Kquery 4].");
-        }
+        EXPECT_EQ(
+            frontEnds.WarningFor(0, result),
+            wineStatus == 0 ? "" : "WARNING: Unable to save the launch settings of [Kquery 4].");
     }
 }
 

@@ -12,26 +12,26 @@ namespace {
 using torv::test::SettingsFixture;
 using torv::test::WinePrefixFixture;
 
-const QString kAppPaths = QStringLiteral(
-    "[Software\\\\%1Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\Descent 3.Exe] "
-    "1700000000\n#time=1d9f0b2c3d4e5f6\n@=\"%2main.exe\"\n\"Path\"=\"%2\"\n\n");
-const QString kOutrage = QStringLiteral(
-    "[Software\\\\%1Outrage\\\\Descent3] 1700000000\n#time=1d9f0b2c3d4e5f6\n"
-    "\"BaseDirectory\"=\"%2\"\n\"Version\"=dword:00000001\n\n");
+// A registry key naming a Windows folder (Wine-escaped), in the 32-bit view when wow64.
+QString AppPaths(const QString& folder, bool wow64 = false) {
+    return QStringLiteral(
+               "[Software\\\\%1Microsoft\\\\Windows\\\\CurrentVersion\\\\App Paths\\\\"
+               "Descent 3.Exe] 1700000000\n@=\"%2main.exe\"\n\"Path\"=\"%2\"\n\n")
+        .arg(wow64 ? "Wow6432Node\\\\" : "", folder);
+}
+QString Outrage(const QString& folder) {
+    return QStringLiteral(
+               "[Software\\\\Outrage\\\\Descent3] 1700000000\n"
+               "\"BaseDirectory\"=\"%1\"\n\"Version\"=dword:00000001\n\n")
+        .arg(folder);
+}
 
 // A folder name as long as a name can be; with "C:\" in front, the longest usable value.
 const QString kLongName(255, QLatin1Char('a'));
 
-// One registry entry: which key, in which view, naming which Windows folder (Wine-escaped).
-struct Entry {
-    const QString& key;
-    bool wow64;
-    QString folder;
-};
-
 struct DiscoveryRow {
     const char* name;
-    std::vector<Entry> entries;
+    QString systemReg;
     std::vector<QString> games;  // folders under drive_c holding main.exe
     QString expected;            // folder under drive_c; null for "not found"
 };
@@ -43,12 +43,7 @@ TEST_P(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
     for (const QString& game : GetParam().games) {
         sandbox.gameFolder(game);
     }
-    QString body;
-    for (const Entry& entry : GetParam().entries) {
-        body += entry.key.arg(entry.wow64 ? QStringLiteral("Wow6432Node\\\\") : QString(),
-                              entry.folder);
-    }
-    sandbox.prefix().writeSystemReg(body);
+    sandbox.prefix().writeSystemReg(GetParam().systemReg);
 
     QString folder = QStringLiteral("earlier text");
     const bool found = torv::DiscoverGameFolder(sandbox.registry(), folder);
@@ -66,74 +61,38 @@ TEST_P(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
 INSTANTIATE_TEST_SUITE_P(
     Registry, DiscoverGameFolder,
     ::testing::Values(
-        DiscoveryRow{"PathWithoutTrailingBackslash", {{kAppPaths, false, "C:\\\\Games\\\\Descent3"}}, {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"PathWithTrailingBackslash", {{kAppPaths, false, "C:\\\\Games\\\\Descent3\\\\"}}, {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"PathInOtherLetterCase", {{kAppPaths, false, "c:\\\\GAMES\\\\descent3"}}, {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"PathWithoutGameFallsToBaseDirectory", {{kAppPaths, false, "C:\\\\Games\\\\Empty"}, {kOutrage, false, "C:\\\\Outrage\\\\D3"}}, {"Outrage/D3", "Games/Empty/sub"}, "Outrage/D3/"},
-        DiscoveryRow{"OnlyBaseDirectory", {{kOutrage, false, "C:\\\\Outrage\\\\D3\\\\"}}, {"Outrage/D3"}, "Outrage/D3/"},
-        DiscoveryRow{"PathWinsOverBaseDirectory", {{kAppPaths, false, "C:\\\\First"}, {kOutrage, false, "C:\\\\Second"}}, {"First", "Second"}, "First/"},
-        DiscoveryRow{"ThirtyTwoBitViewFirst", {{kAppPaths, false, "C:\\\\Native"}, {kAppPaths, true, "C:\\\\ThirtyTwo"}}, {"Native", "ThirtyTwo"}, "ThirtyTwo/"},
-        DiscoveryRow{"ThirtyTwoBitOnly", {{kOutrage, true, "C:\\\\ThirtyTwo"}}, {"ThirtyTwo"}, "ThirtyTwo/"},
-        DiscoveryRow{"LongestUsableValue", {{kAppPaths, false, "C:\\\\" + kLongName}}, {kLongName}, kLongName + "/"},
-        DiscoveryRow{"ValueTooLongToBeAPath", {{kAppPaths, false, "C:\\\\" + kLongName + "\\\\"}, {kOutrage, false, "C:\\\\Outrage"}}, {kLongName, "Outrage"}, "Outrage/"},
-        DiscoveryRow{"DriveWithoutLinkIsSkipped", {{kAppPaths, false, "Q:\\\\Games\\\\Descent3"}, {kOutrage, false, "C:\\\\Games\\\\Descent3"}}, {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"NeitherKey", {}, {"Games/Descent3"}, QString()},
-        DiscoveryRow{"NoFolderHoldsTheGame", {{kAppPaths, false, "C:\\\\Games\\\\Descent3"}, {kOutrage, false, "C:\\\\Outrage"}}, {}, QString()}),
+        DiscoveryRow{"PathWithoutTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
+        DiscoveryRow{"PathWithTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, "Games/Descent3/"},
+        DiscoveryRow{"PathWithoutGameFallsToBaseDirectory", AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, "Outrage/D3/"},
+        DiscoveryRow{"OnlyBaseDirectory", Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, "Outrage/D3/"},
+        DiscoveryRow{"PathWinsOverBaseDirectory", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, "First/"},
+        DiscoveryRow{"ThirtyTwoBitViewFirst", AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, "ThirtyTwo/"},
+        DiscoveryRow{"LongestUsableValue", AppPaths("C:\\\\" + kLongName), {kLongName}, kLongName + "/"},
+        DiscoveryRow{"ValueTooLongToBeAPath", AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, "Outrage/"},
+        DiscoveryRow{"DriveWithoutLinkIsSkipped", AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
+        DiscoveryRow{"NeitherKey", "", {"Games/Descent3"}, QString()},
+        DiscoveryRow{"NoFolderHoldsTheGame", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, QString()}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-TEST(DiscoverGameFolderPrefix, MissingPrefixFindsNothing) {
-    SettingsFixture sandbox;
-    const torv::platform::WineRegistry registry(sandbox.prefix().root() + "/nowhere");
-    QString folder = QStringLiteral("kept");
-    EXPECT_FALSE(torv::DiscoverGameFolder(registry, folder));
-    EXPECT_EQ(folder, QStringLiteral("kept"));
-}
-
-struct ValidRow {
-    const char* name;
-    const char* exeName;  // file created in the folder; nullptr for none
-    bool directoryInstead;
-    bool trailingSlash;
-    bool expected;
-};
-
-class IsValidGameFolder : public ::testing::TestWithParam<ValidRow> {};
-
-TEST_P(IsValidGameFolder, NeedsAReadableGameExecutableInAnyLetterCase) {
-    SettingsFixture sandbox;
-    QString folder = sandbox.gameFolder("Game", QString());
-    if (GetParam().exeName != nullptr) {
-        if (GetParam().directoryInstead) {
-            QDir(folder).mkdir(GetParam().exeName);
+// Tried with and without the folder's trailing slash.
+TEST(IsValidGameFolder, NeedsAReadableGameExecutableInAnyLetterCase) {
+    // The folder's one entry ("/" at the end for a folder) and whether it makes a game folder.
+    const std::pair<const char*, bool> rows[] = {
+        {"main.exe", true},  {"MAIN.EXE", true},   {"Descent3", true},   {"descent3.EXE", true},
+        {"game.exe", false}, {"main.exe/", false}, {"Descent3/", false}, {"Descent3.hog", false},
+    };
+    for (const auto& [entry, valid] : rows) {
+        SettingsFixture sandbox;
+        const QString folder = sandbox.gameFolder("Game", "");
+        if (QString(entry).endsWith('/')) {
+            QDir(folder).mkdir(entry);
         } else {
-            WinePrefixFixture::write(folder + GetParam().exeName, QByteArray("MZ"));
+            WinePrefixFixture::write(folder + entry, QByteArray("MZ"));
         }
+        EXPECT_EQ(torv::IsValidGameFolder(folder), valid) << entry;
+        EXPECT_EQ(torv::IsValidGameFolder(folder.chopped(1)), valid) << entry;
     }
-    if (!GetParam().trailingSlash) {
-        folder.chop(1);
-    }
-    EXPECT_EQ(torv::IsValidGameFolder(folder), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Folders, IsValidGameFolder,
-    ::testing::Values(ValidRow{"LowerCaseExe", "main.exe", false, true, true},
-                      ValidRow{"UpperCaseExe", "MAIN.EXE", false, true, true},
-                      ValidRow{"WithoutTrailingSlash", "main.exe", false, false, true},
-                      ValidRow{"OtherExecutable", "game.exe", false, true, false},
-                      ValidRow{"NoExecutable", nullptr, false, true, false},
-                      ValidRow{"FolderNamedMainExe", "main.exe", true, true, false},
-                      ValidRow{"NativeEngine", "Descent3", false, true, true},
-                      ValidRow{"WindowsEngine", "descent3.EXE", false, false, true},
-                      ValidRow{"FolderNamedDescent3", "Descent3", true, true, false},
-                      ValidRow{"EngineDataOnly", "Descent3.hog", false, true, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(IsValidGameFolderText, MissingAndEmptyFoldersAreNotGameFolders) {
-    EXPECT_FALSE(torv::IsValidGameFolder(QStringLiteral("/nonexistent/descent3/")));
-    // Empty means the root folder, which holds no game.
-    EXPECT_FALSE(torv::IsValidGameFolder(QString()));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// A sandbox for the settings: a Wine prefix whose registry may name a game folder, a profile in
+// A user's machine in a folder: a Wine prefix whose registry may name a game folder, a profile in
 // a temporary config home, and game folders with or without main.exe.
 #pragma once
 
@@ -19,7 +19,7 @@ public:
 
     WinePrefixFixture& prefix() { return m_prefix; }
     platform::Profile& profile() { return m_profile; }
-    const platform::WineRegistry& registry() const { return m_registry; }
+    platform::WineRegistry& registry() { return m_registry; }
     QString iniText() const {
         return QString::fromUtf8(WinePrefixFixture::read(m_profile.filePath()));
     }
@@ -36,6 +36,18 @@ public:
         }
         return QDir(folder).canonicalPath() + QLatin1Char('/');
     }
+
+    // Drive C: holds the game (Games/Descent3/MAIN.EXE) and this tool (Tools/torv); no Wine
+    // server of the machine is ever asked.
+    void stageGameAndTool() {
+        game = gameFolder(QStringLiteral("Games/Descent3"), QStringLiteral("MAIN.EXE"));
+        ownExe = m_prefix.driveC() + QStringLiteral("/Tools/torv");
+        WinePrefixFixture::write(ownExe, QByteArray("x"));
+        m_registry.setServerRoot(m_prefix.makeFolder(QStringLiteral("server-root")));
+        m_registry.setWineProgram(m_prefix.root() + QStringLiteral("/no-wine"));
+    }
+    QString game;
+    QString ownExe;
 
 private:
     WinePrefixFixture m_prefix;

@@ -2,10 +2,6 @@
 // then the Proton prefix Steam ran the game's installer in.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QStringList>
-
-#include "platform/WineRegistry.h"
 #include "settings/FrontEnds.h"
 #include "settings/GameDiscovery.h"
 #include "settings/settings_fixture.h"
@@ -87,8 +83,7 @@ TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
                         "\"game_desc3_params\"=\"-x\"\n\n");
     QFile::link("/", prefix + "/dosdevices/z:");
 
-    torv::platform::WineRegistry registry(sandbox.prefix().prefix());
-    torv::CFrontEnds frontEnds(registry);
+    torv::CFrontEnds frontEnds(sandbox.registry());
     ASSERT_EQ(frontEnds.AddKquery4Entry(), QList<int>({0}));
     EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\other\\torv.exe");
     EXPECT_EQ(frontEnds.WriteEntry(0, torv::CHECK_UNCHECKED, game),
