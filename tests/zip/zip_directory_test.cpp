@@ -79,22 +79,29 @@ const DirectoryCase kDirectoryCases[] = {
 INSTANTIATE_TEST_SUITE_P(Zip, DirectoryTest, ::testing::ValuesIn(kDirectoryCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ZipDirectory, ReportsNamesAndSizesInDirectoryOrder) {
+// The span is the byte range the extraction step checks for overlaps: header, name, extra, data.
+TEST(ZipDirectory, ReportsNamesSizesAndSpansInDirectoryOrder) {
     TempDir dir;
     ZipBuilder b;
-    b.add("b/second.txt", "12345");
-    b.add("a/first.bin", noise(70000), 0);
+    b.prefix = "some bytes in front";
+    b.add("b/second.txt", levelText(4000)).localExtra = std::string(40, 'x');
+    b.add("a/first.bin", noise(70000), 0).dataDescriptor = true;
     b.add("empty/", "", 0);
     b.add(std::string("nul\0hidden", 10), "x", 0);
-    ArchivePtr archive = openArchive(dir.write("n.zip", b.build()));
+    ZipLayout layout;
+    ArchivePtr archive = openArchive(dir.write("n.zip", b.build(&layout)));
     ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 4);
     const std::pair<std::string, uint32_t> expected[] = {
-        {"b/second.txt", 5}, {"a/first.bin", 70000}, {"empty/", 0}, {"nul", 1}};
+        {"b/second.txt", 4000}, {"a/first.bin", 70000}, {"empty/", 0}, {"nul", 1}};
     for (int i = 0; i < 4; ++i) {
         ZipEntryInfo info{};
         ASSERT_EQ(ZipArchiveGetEntryInfo(archive.get(), i, &info), 0);
         EXPECT_EQ(std::string(info.name), expected[i].first) << i;
         EXPECT_EQ(info.size, expected[i].second) << i;
+        ZipEntrySpan span{};
+        ASSERT_EQ(ZipArchiveGetEntrySpan(archive.get(), i, &span), 0) << i;
+        EXPECT_EQ(span.start, layout.localHeaderOffsets[size_t(i)]) << i;
+        EXPECT_EQ(span.end, layout.dataEnds[size_t(i)]) << i;
     }
 }
 
@@ -116,6 +123,7 @@ TEST(ZipDirectory, HandleCallsRefuseNullAndBadIndexes) {
     TempDir dir;
     ArchivePtr archive = openArchive(dir.write("a.zip", twoEntries().build()));
     ZipEntryInfo info{};
+    ZipEntrySpan span{};
     struct Call {
         const char* what;
         std::function<int()> call;
@@ -130,6 +138,9 @@ TEST(ZipDirectory, HandleCallsRefuseNullAndBadIndexes) {
         {"open null", [] { return ZipArchiveOpenEntry(nullptr, 0); }, 4},
         {"open -1", [&] { return ZipArchiveOpenEntry(archive.get(), -1); }, 4},
         {"open count", [&] { return ZipArchiveOpenEntry(archive.get(), 2); }, 4},
+        {"span of null", [&] { return ZipArchiveGetEntrySpan(nullptr, 0, &span); }, 0},
+        {"span -1", [&] { return ZipArchiveGetEntrySpan(archive.get(), -1, &span); }, 4},
+        {"span count", [&] { return ZipArchiveGetEntrySpan(archive.get(), 2, &span); }, 4},
         {"close entry none open", [&] { return ZipArchiveCloseEntry(archive.get()); }, 3},
         {"close entry null", [] { return ZipArchiveCloseEntry(nullptr); }, 0},
         {"read none open", [&] { uint8_t b[16]; return ZipArchiveReadEntry(archive.get(), b, sizeof b); }, 0},
