@@ -4,58 +4,39 @@
 #include <vector>
 
 #include "support/zip_builder.h"
+#include "zip/zip_test_util.h"
 
-using torv::test::rawDeflate;
-using torv::test::ZipBuilder;
+using namespace torv::test;
 
 namespace {
 
 using namespace std::string_literals;
 
-std::string text(size_t size) {
-    std::string out;
-    for (int i = 0; out.size() < size; ++i) {
-        out += "room " + std::to_string(i) + " wall" + std::to_string(i % 7) + ".ogf\n";
-    }
-    out.resize(size);
-    return out;
-}
-
-std::string bytes(size_t size) {
-    std::string out(size, '\0');
-    uint32_t x = 12345;
-    for (char& c : out) {
-        x = x * 1103515245u + 12345u;
-        c = char(x >> 16);
-    }
-    return out;
-}
-
 // Small archives covering the format's features and the ways streams end oddly.
 std::vector<std::string> archives() {
     ZipBuilder mixed;
     mixed.prefix = "#!/bin/sh\nexit 0\n";
-    mixed.add("mission.mn3", bytes(3000), 0);
-    mixed.add("level1.d3l", text(5000));
+    mixed.add("mission.mn3", noise(3000), 0);
+    mixed.add("level1.d3l", levelText(5000));
     mixed.add("empty/", "", 0);
-    mixed.add("a.txt", text(2000)).dataDescriptor = true;
-    mixed.add("b.bin", bytes(1500), 0).dataDescriptor = true;
+    mixed.add("a.txt", levelText(2000)).dataDescriptor = true;
+    mixed.add("b.bin", noise(1500), 0).dataDescriptor = true;
     mixed.comment = "mission pack";
 
     ZipBuilder odd;
     odd.add(std::string("nul\0name", 8), "x", 0);
     odd.add("method12.bz2", "data", 12);
-    odd.add("extra.txt", text(800)).localExtra = std::string(20, 'e');
+    odd.add("extra.txt", levelText(800)).localExtra = std::string(20, 'e');
     odd.entries.back().extra = "UT\x05\x00\x01\x00\x00\x00\x00"s;
-    odd.add("stored-blocks", bytes(1200)).payload = rawDeflate(bytes(1200), 0);
+    odd.add("stored-blocks", noise(1200)).payload = rawDeflate(noise(1200), 0);
 
     ZipBuilder ends;
-    ends.add("k3072", bytes(3072), 0);
+    ends.add("k3072", noise(3072), 0);
     ends.add("zero", "", 8);
-    ends.add("open-end", bytes(1000)).payload = "\x00\xE8\x03\x17\xFC"s + bytes(1000);
-    ends.add("k2048", text(2048)).uncompressedSize = 1024;
-    ends.add("long", text(4000)).uncompressedSize = 5000;
-    ends.add("big", text(20000));
+    ends.add("open-end", noise(1000)).payload = "\x00\xE8\x03\x17\xFC"s + noise(1000);
+    ends.add("k2048", levelText(2048)).uncompressedSize = 1024;
+    ends.add("long", levelText(4000)).uncompressedSize = 5000;
+    ends.add("big", levelText(20000));
     return {mixed.build(), odd.build(), ends.build(), ZipBuilder().build()};
 }
 

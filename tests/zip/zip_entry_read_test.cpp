@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -215,14 +217,9 @@ TEST(ZipEntryRead, ReadsEntriesBeyondTwoGigabytes) {
     }
     b.directoryOffset = uint32_t(base + layout.directoryOffset);
     const std::string bytes = b.build();
-    const std::string path = dir.file("big.zip");
-    {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(fseeko(f, off_t(base), SEEK_SET), 0);
-        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-        std::fclose(f);
-    }
+    const std::string path = dir.write("big.zip", "");
+    std::filesystem::resize_file(path, base);
+    ASSERT_TRUE(std::ofstream(path, std::ios::app | std::ios::binary) << bytes);
     ArchivePtr archive = openArchive(path);
     ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 2);
     for (int i = 0; i < 2; ++i) {
