@@ -15,10 +15,9 @@
 // The name is removed as soon as the archive is open: its stream keeps the data, and nothing is
 // left behind even when the run ends by a signal or a crash. Never null: the file existed.
 inline ZipArchive* OpenInputAsArchive(const uint8_t* data, size_t size, const char* tag) {
-    const char* tmp = std::getenv("TMPDIR");
-    const std::string folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : tmp ? tmp : "/tmp";
-    static const std::string path =
-        folder + "/torv-fuzz-" + tag + "-" + std::to_string(getpid()) + ".zip";
+    static const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+    static const std::string path = std::string(folder != nullptr ? folder : "/tmp") +
+                                    "/torv-fuzz-" + tag + "-" + std::to_string(getpid()) + ".zip";
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
         std::abort();
