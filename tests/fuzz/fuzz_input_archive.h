@@ -1,32 +1,25 @@
-// The fuzz input opened as an archive, the way the tool opens a downloaded one: from a file.
+// The fuzz input opened as an archive the way the tool opens a downloaded one (from a file), and
+// its entries read the way the extraction step reads them.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
 #include "zip/ZipArchive.h"
 
-// Writes the input to a scratch file named after tag and the process, opens it and removes the
-// name at once: the open stream keeps the data, and nothing is left behind even when the run ends
-// by a signal or a crash. Never null: the file existed, so the open must give a handle.
+// The name is removed as soon as the archive is open: its stream keeps the data, and nothing is
+// left behind even when the run ends by a signal or a crash. Never null: the file existed.
 inline ZipArchive* OpenInputAsArchive(const uint8_t* data, size_t size, const char* tag) {
-    static std::string path;
-    if (path.empty()) {
-        const char* shm = "/dev/shm";
-        const char* tmp = std::getenv("TMPDIR");
-        const std::string folder = access(shm, W_OK) == 0 ? shm : (tmp != nullptr ? tmp : "/tmp");
-        path = folder + "/torv-fuzz-" + tag + "-" + std::to_string(getpid()) + ".zip";
-    }
+    static const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+    static const std::string path = std::string(folder != nullptr ? folder : "/tmp") +
+                                    "/torv-fuzz-" + tag + "-" + std::to_string(getpid()) + ".zip";
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (f == nullptr) {
-        std::abort();
-    }
-    const bool written = std::fwrite(data, 1, size, f) == size;
-    if (std::fclose(f) != 0 || !written) {
+    if (f == nullptr || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) {
         std::abort();
     }
     ZipArchive* archive = ZipArchiveOpen(path.c_str(), 0);
@@ -35,4 +28,23 @@ inline ZipArchive* OpenInputAsArchive(const uint8_t* data, size_t size, const ch
         std::abort();
     }
     return archive;
+}
+
+// Reads 1024-byte steps until one returns less or more than limit bytes came; true when the entry
+// opened, every read succeeded and the close found it whole. A result outside -1..1024 aborts.
+inline bool ReadInSteps(ZipArchive* archive, int index, std::vector<uint8_t>& out, size_t limit) {
+    out.clear();
+    if (ZipArchiveOpenEntry(archive, index) != 0) {
+        return false;
+    }
+    uint8_t buffer[1024];
+    int n = 0;
+    do {
+        n = ZipArchiveReadEntry(archive, buffer, sizeof buffer);
+        if (n < -1 || n > int(sizeof buffer)) {
+            std::abort();
+        }
+        out.insert(out.end(), buffer, buffer + (n > 0 ? n : 0));
+    } while (n == int(sizeof buffer) && out.size() <= limit);
+    return ZipArchiveCloseEntry(archive) == 0 && n >= 0;
 }

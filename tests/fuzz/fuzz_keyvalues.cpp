@@ -1,6 +1,6 @@
 // Reads any text as Valve KeyValues within small bounds, and checks that a text it accepts stays
 // within them and reads back the same when written out again in the quoted form Steam writes.
-#include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -13,68 +13,39 @@ namespace {
 using torv::platform::KeyValue;
 
 void check(bool condition) {
-    if (!condition)
+    if (!condition) {
         std::abort();
+    }
 }
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                out += c;
-        }
+        const size_t escaped = std::string_view("\"\\\n\t").find(c);
+        out += escaped == std::string_view::npos ? std::string(1, c)
+                                                 : std::string("\\") + "\"\\nt"[escaped];
     }
     return out + "\"";
 }
 
-void write(const KeyValue& block, std::string& out) {
+// The written form holds every key, value and nesting, so two trees are the same exactly when
+// they write the same text.
+std::string written(const KeyValue& block) {
+    std::string out;
     for (const KeyValue& pair : block.children) {
+        check(pair.isBlock || pair.children.empty());
         out += quoted(pair.key);
-        if (pair.isBlock) {
-            out += "\n{\n";
-            write(pair, out);
-            out += "}\n";
-        } else {
-            out += "\t" + quoted(pair.value) + "\n";
-        }
+        out += pair.isBlock ? "\n{\n" + written(pair) + "}\n" : "\t" + quoted(pair.value) + "\n";
     }
+    return out;
 }
 
 int depthOf(const KeyValue& block) {
     int deepest = 0;
     for (const KeyValue& pair : block.children) {
-        check(pair.isBlock || pair.children.empty());
-        if (pair.isBlock) {
-            const int depth = 1 + depthOf(pair);
-            deepest = depth > deepest ? depth : deepest;
-        }
+        deepest = pair.isBlock ? std::max(deepest, 1 + depthOf(pair)) : deepest;
     }
     return deepest;
-}
-
-bool same(const KeyValue& a, const KeyValue& b) {
-    if (a.key != b.key || a.value != b.value || a.isBlock != b.isBlock ||
-        a.children.size() != b.children.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.children.size(); ++i) {
-        if (!same(a.children[i], b.children[i]))
-            return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -88,10 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     check(size <= limits.maxBytes);
     check(depthOf(*root) <= limits.maxDepth);
-
-    std::string again;
-    write(*root, again);
+    const std::string again = written(*root);
     const auto reread = torv::platform::ParseKeyValues(again, {1 << 20, 8, 256});
-    check(reread.has_value() && same(*root, *reread));
+    check(reread.has_value() && written(*reread) == again);
     return 0;
 }

@@ -37,8 +37,6 @@ struct Run {
     std::vector<std::vector<int>> progress;
 };
 
-using Scanner = bool (*)(std::FILE*, qint64, QString&, const torv::ScanProgress&);
-
 template <typename ScanFn>
 Run scanToEnd(ScanFn scan, std::string& contents, qint64 length) {
     Run run;

@@ -12,8 +12,9 @@
 namespace {
 
 void check(bool condition) {
-    if (!condition)
+    if (!condition) {
         std::abort();
+    }
 }
 
 void checkList(const torv::CTokenList& list) {
@@ -39,8 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkList(list);
     // Splitting never makes more text than it was given.
     size_t total = 0;
-    for (int i = 0; i < list.GetCount(); ++i)
+    for (int i = 0; i < list.GetCount(); ++i) {
         total += std::strlen(list.GetAt(i));
+    }
     check(total <= std::strlen(text.c_str()));
 
     // The same bytes as an argument vector, NUL-separated.

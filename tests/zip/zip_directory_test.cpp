@@ -53,6 +53,7 @@ const DirectoryCase kDirectoryCases[] = {
     {"NotAnArchive", [] { return levelText(100000); }, 0, ZIPERR_BAD_DIRECTORY},
     {"PlainArchive", [] { return twoEntries().build(); }, 2, 0},
     {"OnlyAnEndRecord", [] { return ZipBuilder().build(); }, 0, 0},
+    {"LargestEntryCount", [] { ZipBuilder b; for (int i = 0; i < 65535; ++i) { b.add(std::to_string(i), "", 0); } return b.build(); }, 65535, 0},
     {"LargestComment", [] { return endRecordAt(22 + 65535); }, 2, 0},
     {"EndRecordBeyondSearchLimit", [] { ZipBuilder b = twoEntries(); b.comment = std::string(65535, 'c'); b.trailer = "x"; return b.build(); }, 0, ZIPERR_BAD_DIRECTORY},
     // The first window holds the last 32768 bytes; these records lie across its seam.
@@ -79,43 +80,37 @@ const DirectoryCase kDirectoryCases[] = {
 INSTANTIATE_TEST_SUITE_P(Zip, DirectoryTest, ::testing::ValuesIn(kDirectoryCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ZipDirectory, ReportsNamesAndSizesInDirectoryOrder) {
+// The span is the byte range the extraction step checks for overlaps: header, name, extra, data.
+TEST(ZipDirectory, ReportsNamesSizesAndSpansInDirectoryOrder) {
     TempDir dir;
     ZipBuilder b;
-    b.add("b/second.txt", "12345");
-    b.add("a/first.bin", noise(70000), 0);
+    b.prefix = "some bytes in front";
+    b.add("b/second.txt", levelText(4000)).localExtra = std::string(40, 'x');
+    b.add("a/first.bin", noise(70000), 0).dataDescriptor = true;
     b.add("empty/", "", 0);
     b.add(std::string("nul\0hidden", 10), "x", 0);
-    ArchivePtr archive = openArchive(dir.write("n.zip", b.build()));
+    ZipLayout layout;
+    ArchivePtr archive = openArchive(dir.write("n.zip", b.build(&layout)));
     ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 4);
     const std::pair<std::string, uint32_t> expected[] = {
-        {"b/second.txt", 5}, {"a/first.bin", 70000}, {"empty/", 0}, {"nul", 1}};
+        {"b/second.txt", 4000}, {"a/first.bin", 70000}, {"empty/", 0}, {"nul", 1}};
     for (int i = 0; i < 4; ++i) {
         ZipEntryInfo info{};
         ASSERT_EQ(ZipArchiveGetEntryInfo(archive.get(), i, &info), 0);
         EXPECT_EQ(std::string(info.name), expected[i].first) << i;
         EXPECT_EQ(info.size, expected[i].second) << i;
+        ZipEntrySpan span{};
+        ASSERT_EQ(ZipArchiveGetEntrySpan(archive.get(), i, &span), 0) << i;
+        EXPECT_EQ(span.start, layout.localHeaderOffsets[size_t(i)]) << i;
+        EXPECT_EQ(span.end, layout.dataEnds[size_t(i)]) << i;
     }
-}
-
-TEST(ZipDirectory, ListsTheLargestEntryCount) {
-    TempDir dir;
-    ZipBuilder b;
-    for (int i = 0; i < 65535; ++i) {
-        b.add(std::to_string(i), "", 0);
-    }
-    ArchivePtr archive = openArchive(dir.write("many.zip", b.build()));
-    ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 65535);
-    ZipEntryInfo info{};
-    ASSERT_EQ(ZipArchiveGetEntryInfo(archive.get(), 65534, &info), 0);
-    EXPECT_STREQ(info.name, "65534");
-    EXPECT_EQ(readEntry(archive.get(), 65534).close, 0);
 }
 
 TEST(ZipDirectory, HandleCallsRefuseNullAndBadIndexes) {
     TempDir dir;
     ArchivePtr archive = openArchive(dir.write("a.zip", twoEntries().build()));
     ZipEntryInfo info{};
+    ZipEntrySpan span{};
     struct Call {
         const char* what;
         std::function<int()> call;
@@ -125,12 +120,15 @@ TEST(ZipDirectory, HandleCallsRefuseNullAndBadIndexes) {
     const Call calls[] = {
         {"count of null", [] { return ZipArchiveGetEntryCount(nullptr); }, 0},
         {"info of null", [&] { return ZipArchiveGetEntryInfo(nullptr, 0, &info); }, 0},
-        {"info -1", [&] { return ZipArchiveGetEntryInfo(archive.get(), -1, &info); }, 4},
-        {"info count", [&] { return ZipArchiveGetEntryInfo(archive.get(), 2, &info); }, 4},
-        {"open null", [] { return ZipArchiveOpenEntry(nullptr, 0); }, 4},
-        {"open -1", [&] { return ZipArchiveOpenEntry(archive.get(), -1); }, 4},
-        {"open count", [&] { return ZipArchiveOpenEntry(archive.get(), 2); }, 4},
-        {"close entry none open", [&] { return ZipArchiveCloseEntry(archive.get()); }, 3},
+        {"info -1", [&] { return ZipArchiveGetEntryInfo(archive.get(), -1, &info); }, ZIPERR_BAD_INDEX},
+        {"info count", [&] { return ZipArchiveGetEntryInfo(archive.get(), 2, &info); }, ZIPERR_BAD_INDEX},
+        {"open null", [] { return ZipArchiveOpenEntry(nullptr, 0); }, ZIPERR_BAD_INDEX},
+        {"open -1", [&] { return ZipArchiveOpenEntry(archive.get(), -1); }, ZIPERR_BAD_INDEX},
+        {"open count", [&] { return ZipArchiveOpenEntry(archive.get(), 2); }, ZIPERR_BAD_INDEX},
+        {"span of null", [&] { return ZipArchiveGetEntrySpan(nullptr, 0, &span); }, 0},
+        {"span -1", [&] { return ZipArchiveGetEntrySpan(archive.get(), -1, &span); }, ZIPERR_BAD_INDEX},
+        {"span count", [&] { return ZipArchiveGetEntrySpan(archive.get(), 2, &span); }, ZIPERR_BAD_INDEX},
+        {"close entry none open", [&] { return ZipArchiveCloseEntry(archive.get()); }, ZIPERR_NO_ENTRY_OPEN},
         {"close entry null", [] { return ZipArchiveCloseEntry(nullptr); }, 0},
         {"read none open", [&] { uint8_t b[16]; return ZipArchiveReadEntry(archive.get(), b, sizeof b); }, 0},
         {"close null", [] { return ZipArchiveClose(nullptr); }, 0},
@@ -143,18 +141,14 @@ TEST(ZipDirectory, HandleCallsRefuseNullAndBadIndexes) {
     }
 }
 
-TEST(ZipDirectory, MissingFileOpensNothing) {
+// Reading a missing archive opens nothing; update mode creates it where the folder exists.
+TEST(ZipDirectory, MissingArchiveIsCreatedEmptyOnlyInUpdateMode) {
     TempDir dir;
+    const std::string path = dir.file("new.zip");
     ZipArchiveLastError = 0;
     EXPECT_EQ(ZipArchiveOpen(dir.file("none.zip").c_str(), 0), nullptr);
     EXPECT_EQ(ZipArchiveOpen(dir.file("no/such/folder.zip").c_str(), 1), nullptr);
     EXPECT_EQ(ZipArchiveLastError, 0);
-}
-
-TEST(ZipDirectory, UpdateModeCreatesAnEmptyArchive) {
-    TempDir dir;
-    const std::string path = dir.file("new.zip");
-    ZipArchiveLastError = 0;
     ZipArchive* archive = ZipArchiveOpen(path.c_str(), 1);
     ASSERT_NE(archive, nullptr);
     EXPECT_EQ(ZipArchiveGetEntryCount(archive), 0);

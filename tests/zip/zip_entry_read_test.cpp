@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,9 +72,7 @@ const ReadCase kReadCases[] = {
     {"StoredPartialLastChunk", [](ZipBuilder& b) { b.add("s", noise(2500), 0); }, 1024, {1024, 1024, 452}, 0, true},
     {"DeflatedLargeNoise", [](ZipBuilder& b) { b.add("d", noise(300000)); }, 1024, {}, 0, true},
     {"DeflatedOneByteReads", [](ZipBuilder& b) { b.add("d", levelText(5000)); }, 1, {}, 0, true},
-    {"StoredOneByteReads", [](ZipBuilder& b) { b.add("s", noise(3000), 0); }, 1, {}, 0, true},
     {"DeflatedInOneRead", [](ZipBuilder& b) { b.add("d", levelText(200000)); }, 1 << 20, {200000}, 0, true},
-    {"DeflatedStoredBlocks", [](ZipBuilder& b) { ZipBuilderEntry& e = b.add("d", noise(70000)); e.payload = rawDeflate(e.data, 0); }, 1024, {}, 0, true},
     {"DataDescriptor", [](ZipBuilder& b) { b.add("d", levelText(9000)).dataDescriptor = true; }, 1024, {}, 0, true},
     {"LocalExtraLongerThanCentral", [](ZipBuilder& b) { b.add("d", levelText(4000)).localExtra = std::string(777, 'x'); }, 1024, {}, 0, true},
     {"SameLengthLocalNameOpens", [](ZipBuilder& b) { b.add("name.txt", "content").localName = "NAME.TXT"; }, 1024, {7}, 0, true},
@@ -81,6 +81,7 @@ const ReadCase kReadCases[] = {
     {"DeflatedWrongCrc", [](ZipBuilder& b) { b.add("d", levelText(3000)).crc = 1; }, 1024, {}, -1, true},
     {"StoredDataRunsOutEarly", [](ZipBuilder& b) { ZipBuilderEntry& e = b.add("s", noise(3072), 0); e.payload = e.data.substr(0, 1500); }, 1024, {1024, 476}, -1, false},
     {"StoredDataRunsOutOnChunkBoundary", [](ZipBuilder& b) { ZipBuilderEntry& e = b.add("s", noise(3072), 0); e.payload = e.data.substr(0, 2048); }, 1024, {1024, 1024, 0}, -1, false},
+    {"StoredDataCutByEndOfFile", [](ZipBuilder& b) { ZipBuilderEntry& e = b.add("s", noise(5000), 0); e.compressedSize = e.uncompressedSize = 1 << 20; }, 1 << 20, {-1}, -1, false},
     {"StoredDataLongerThanSize", [](ZipBuilder& b) { ZipBuilderEntry& e = b.add("s", noise(2000), 0); e.payload = e.data + "trailing bytes"; }, 1024, {1024, 976}, 0, true},
     {"DeflateUndetectedDamageFailsCrc", [](ZipBuilder& b) { ZipBuilderEntry& e = b.add("d", noise(5000)); e.payload = rawDeflate(e.data, 0); (*e.payload)[2000] ^= 0x40; }, 1024, {}, -1, false},
     {"DeflateRejectedData", [](ZipBuilder& b) { b.add("d", levelText(5000)).payload = std::string(64, '\xFF'); }, 1024, {-1}, -1, false},
@@ -98,6 +99,7 @@ INSTANTIATE_TEST_SUITE_P(Zip, EntryReadTest, ::testing::ValuesIn(kReadCases),
 struct OpenCase {
     const char* name;
     std::function<void(ZipBuilder&)> make;
+    bool headerReadable;  // the entry's byte range can still be measured
 };
 
 class EntryOpenRefusedTest : public ::testing::TestWithParam<OpenCase> {};
@@ -113,45 +115,43 @@ TEST_P(EntryOpenRefusedTest, RefusesWithoutSettingAnError) {
     ZipArchiveLastError = 0;
     EXPECT_EQ(ZipArchiveOpenEntry(archive.get(), 0), -1);
     EXPECT_FALSE(extractWhole(archive.get(), 0));
+    ZipEntrySpan span{};
+    EXPECT_EQ(ZipArchiveGetEntrySpan(archive.get(), 0, &span), GetParam().headerReadable ? 0 : -1);
     EXPECT_EQ(ZipArchiveLastError, 0);
     // Nothing stays open after a refusal.
     EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);
     EXPECT_EQ(ZipArchiveLastError, ZIPERR_NO_ENTRY_OPEN);
 }
 
+// A comment ending in 10 bytes that start like a local header, which cannot be whole there.
+void shortLocalHeaderAtEnd(ZipBuilder& b) {
+    b.add("x", "data");
+    b.comment = std::string("PK\x03\x04", 4) + "123456";
+    b.entries[0].localHeaderOffset = uint32_t(b.build().size() - 10);
+}
+
+// clang-format off
 const OpenCase kOpenCases[] = {
-    {"Method12", [](ZipBuilder& b) { b.add("x.bz2", "data", 12); }},
-    {"Method9", [](ZipBuilder& b) { b.add("x", "data", 9); }},
-    {"WrongLocalSignature", [](ZipBuilder& b) { b.add("x", "data").localHeaderOffset = 1; }},
-    {"LocalHeaderPastEnd",
-     [](ZipBuilder& b) { b.add("x", "data").localHeaderOffset = 0xFFFFFFF0u; }},
-    {"LocalFlagsDifferInLowBits", [](ZipBuilder& b) { b.add("x", "data").localFlags = 0x01; }},
-    {"LocalMethodDiffers", [](ZipBuilder& b) { b.add("x", "data").localMethod = 0; }},
-    {"LocalNameLonger", [](ZipBuilder& b) { b.add("x.txt", "data").localName = "xx.txt"; }},
-    {"NameWithNulInside", [](ZipBuilder& b) { b.add(std::string("a\0b", 3), "data", 0); }},
+    {"Method12", [](ZipBuilder& b) { b.add("x.bz2", "data", 12); }, true},
+    {"Method9", [](ZipBuilder& b) { b.add("x", "data", 9); }, true},
+    {"WrongLocalSignature", [](ZipBuilder& b) { b.add("x", "data").localHeaderOffset = 1; }, false},
+    {"LocalHeaderPastEnd", [](ZipBuilder& b) { b.add("x", "data").localHeaderOffset = 0xFFFFFFF0u; }, false},
+    {"ShortLocalHeaderAtEnd", shortLocalHeaderAtEnd, false},
+    {"LocalFlagsDifferInLowBits", [](ZipBuilder& b) { b.add("x", "data").localFlags = 0x01; }, true},
+    {"LocalMethodDiffers", [](ZipBuilder& b) { b.add("x", "data").localMethod = 0; }, true},
+    {"LocalNameLonger", [](ZipBuilder& b) { b.add("x.txt", "data").localName = "xx.txt"; }, true},
+    {"NameWithNulInside", [](ZipBuilder& b) { b.add(std::string("a\0b", 3), "data", 0); }, true},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Zip, EntryOpenRefusedTest, ::testing::ValuesIn(kOpenCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ZipEntryRead, EntriesOpenInAnyOrderAndAgain) {
-    TempDir dir;
-    ZipBuilder b;
-    b.add("a", levelText(10000));
-    b.add("b", noise(5000), 0);
-    b.add("c", noise(8000));
-    ArchivePtr archive = openArchive(dir.write("a.zip", b.build()));
-    for (int index : {2, 0, 1, 0, 2, 2, 1}) {
-        const EntryRead r = readEntry(archive.get(), index);
-        EXPECT_EQ(r.data, b.entries[size_t(index)].data) << index;
-        EXPECT_EQ(r.close, 0) << index;
-    }
-}
-
+// The open entry reads from the shared file, so every other call must leave its position alone.
 TEST(ZipEntryRead, OneEntryAtATime) {
     TempDir dir;
     ZipBuilder b;
-    b.add("a", levelText(10000));
+    b.add("a", noise(10000), 0);
     b.add("b", "bee", 0);
     ArchivePtr archive = openArchive(dir.write("a.zip", b.build()));
     ASSERT_EQ(ZipArchiveOpenEntry(archive.get(), 0), 0);
@@ -162,14 +162,17 @@ TEST(ZipEntryRead, OneEntryAtATime) {
     uint8_t buffer[100];
     EXPECT_EQ(ZipArchiveReadEntry(archive.get(), nullptr, 100), -1);
     EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 0), -1);
-    // The refused calls did not disturb the open entry.
-    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 100), 100);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 100), b.entries[0].data.substr(0, 100));
-    // A whole entry taken meanwhile leaves the open one where it was.
+    const auto readNext = [&](size_t at) {
+        EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 100), 100);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 100),
+                  b.entries[0].data.substr(at, 100));
+    };
+    readNext(0);
     EXPECT_EQ(extractWhole(archive.get(), 1), "bee");
-    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer, 100), 100);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 100),
-              b.entries[0].data.substr(100, 100));
+    readNext(100);
+    ZipEntrySpan span{};
+    EXPECT_EQ(ZipArchiveGetEntrySpan(archive.get(), 1, &span), 0);
+    readNext(200);
     EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);  // closed early
     EXPECT_EQ(readEntry(archive.get(), 1).data, "bee");
     // Too little room for the entry is a refusal, not an overrun.
@@ -200,19 +203,6 @@ TEST(ZipEntryRead, DeflateDamageAfterGoodData) {
     EXPECT_EQ(r.close, -1);
 }
 
-TEST(ZipEntryRead, StoredDataCutByEndOfFileFailsTheRead) {
-    TempDir dir;
-    ZipBuilder b;
-    ZipBuilderEntry& e = b.add("s", noise(5000), 0);
-    e.compressedSize = 0x7FFFFFFF;
-    e.uncompressedSize = 0x7FFFFFFF;
-    ArchivePtr archive = openArchive(dir.write("cut.zip", b.build()));
-    ASSERT_EQ(ZipArchiveOpenEntry(archive.get(), 0), 0);
-    std::vector<uint8_t> buffer(1 << 20);
-    EXPECT_EQ(ZipArchiveReadEntry(archive.get(), buffer.data(), uint32_t(buffer.size())), -1);
-    EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);
-}
-
 // Offsets above 2 GiB: a sparse file with the archive's records at its end.
 TEST(ZipEntryRead, ReadsEntriesBeyondTwoGigabytes) {
     TempDir dir;
@@ -227,14 +217,9 @@ TEST(ZipEntryRead, ReadsEntriesBeyondTwoGigabytes) {
     }
     b.directoryOffset = uint32_t(base + layout.directoryOffset);
     const std::string bytes = b.build();
-    const std::string path = dir.file("big.zip");
-    {
-        FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        ASSERT_EQ(fseeko(f, off_t(base), SEEK_SET), 0);
-        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-        std::fclose(f);
-    }
+    const std::string path = dir.write("big.zip", "");
+    std::filesystem::resize_file(path, base);
+    ASSERT_TRUE(std::ofstream(path, std::ios::app | std::ios::binary) << bytes);
     ArchivePtr archive = openArchive(path);
     ASSERT_EQ(ZipArchiveGetEntryCount(archive.get()), 2);
     for (int i = 0; i < 2; ++i) {

@@ -1,8 +1,7 @@
-// Archives written by other tools read exactly as Info-ZIP's unzip reads them.
+// Archives written by other tools read back the files they were made from.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <memory>
+#include <cstdlib>
 #include <string>
 
 #include "support/temp_dir.h"
@@ -12,26 +11,6 @@
 namespace torv::test {
 namespace {
 
-struct CommandResult {
-    int status = -1;
-    std::string output;
-};
-
-CommandResult run(const std::string& command) {
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        return result;
-    }
-    char buffer[65536];
-    size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-        result.output.append(buffer, n);
-    }
-    result.status = pclose(pipe);
-    return result;
-}
-
 struct ToolCase {
     const char* name;
     // Run inside the folder "src" next to the archive "out.zip".
@@ -40,19 +19,17 @@ struct ToolCase {
 
 class ForeignArchiveTest : public ::testing::TestWithParam<ToolCase> {};
 
-TEST_P(ForeignArchiveTest, EveryEntryMatchesUnzip) {
+TEST_P(ForeignArchiveTest, EveryEntryMatchesItsFile) {
     TempDir dir;
     dir.write("src/mission.mn3", noise(150000, 7));
     dir.write("src/level1.d3l", levelText(400000));
     dir.write("src/readme.txt", "Fly safe.\r\n");
     dir.write("src/empty.txt", "");
     dir.write("src/sounds/engine.ogg", noise(1024 * 3, 9));
-    const std::string command = "cd '" + dir.path() + "/src' && " + GetParam().command + " 2>&1";
-    const CommandResult made = run(command);
-    ASSERT_EQ(made.status, 0) << command << "\n" << made.output;
+    const std::string command = "cd '" + dir.path() + "/src' && " + GetParam().command;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
 
-    const std::string archivePath = dir.file("out.zip");
-    ArchivePtr archive = openArchive(archivePath);
+    ArchivePtr archive = openArchive(dir.file("out.zip"));
     ASSERT_NE(archive, nullptr);
     const int count = ZipArchiveGetEntryCount(archive.get());
     ASSERT_GE(count, 5);
@@ -64,9 +41,8 @@ TEST_P(ForeignArchiveTest, EveryEntryMatchesUnzip) {
         EXPECT_EQ(r.open, 0) << name;
         EXPECT_EQ(r.close, 0) << name;
         EXPECT_EQ(r.data.size(), info.size) << name;
-        const CommandResult expected = run("unzip -p '" + archivePath + "' '" + name + "'");
-        ASSERT_EQ(expected.status, 0) << name;
-        EXPECT_TRUE(r.data == expected.output) << name << ": contents differ";
+        const std::string file = name.back() == '/' ? "" : TempDir::read(dir.file("src/" + name));
+        EXPECT_TRUE(r.data == file) << name << ": contents differ";
     }
 }
 
@@ -74,12 +50,6 @@ const ToolCase kToolCases[] = {
     {"InfoZip", "zip -q -r ../out.zip . -x '.*'"},
     {"InfoZipStoredWithComment", "echo 'mission pack' | zip -q -r -0 -z ../out.zip ."},
     {"InfoZipStreamedWithDataDescriptors", "zip -q -r -fz- - . | cat > ../out.zip"},
-    {"PythonDeflatedWithComment",
-     "python3 -c \"import zipfile,os\n"
-     "with zipfile.ZipFile('../out.zip','w',zipfile.ZIP_DEFLATED) as z:\n"
-     "  z.comment=b'python archive'\n"
-     "  for r,d,fs in os.walk('.'):\n"
-     "    for f in fs: z.write(os.path.join(r,f), os.path.relpath(os.path.join(r,f)))\n\""},
     {"PythonStreamedWithDataDescriptors",
      "python3 -c \"import zipfile,os,sys\n"
      "with zipfile.ZipFile(sys.stdout.buffer,'w',zipfile.ZIP_DEFLATED) as z:\n"

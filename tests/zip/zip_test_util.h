@@ -57,8 +57,8 @@ inline std::optional<std::string> extractWhole(ZipArchive* archive, int index) {
         return std::nullopt;
     }
     std::string out(sizes.uncompressedSize, '\0');
-    if (ZipArchiveExtractEntry(archive, index, reinterpret_cast<uint8_t*>(out.data()),
-                               out.size()) != 0) {
+    auto* to = reinterpret_cast<uint8_t*>(out.data());
+    if (ZipArchiveExtractEntry(archive, index, to, out.size()) != 0) {
         return std::nullopt;
     }
     return out;
@@ -67,12 +67,9 @@ inline std::optional<std::string> extractWhole(ZipArchive* archive, int index) {
 // Deterministic incompressible bytes.
 inline std::string noise(size_t size, uint32_t seed = 1) {
     std::string out(size, '\0');
-    uint32_t x = seed * 2654435761u + 1;
     for (char& c : out) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = char(x >> 24);
+        seed = seed * 1103515245u + 12345u;
+        c = char(seed >> 16);
     }
     return out;
 }
@@ -81,8 +78,7 @@ inline std::string noise(size_t size, uint32_t seed = 1) {
 inline std::string levelText(size_t size) {
     std::string out;
     for (int i = 0; out.size() < size; ++i) {
-        out += "room " + std::to_string(i) + " { vertex " + std::to_string(i * 7 % 113) +
-               " texture wall" + std::to_string(i % 9) + ".ogf light 0.75 }\n";
+        out += "room " + std::to_string(i) + " wall" + std::to_string(i % 9) + ".ogf light 0.7\n";
     }
     out.resize(size);
     return out;
