@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <QByteArray>
+#include <QList>
 
 #include <cerrno>
 #include <chrono>
-#include <sstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -91,21 +91,15 @@ bool sendAll(int fd, int wakeFd, std::string_view data) {
     return true;
 }
 
-std::string trim(const std::string& s) {
-    const size_t b = s.find_first_not_of(" \t");
-    return b == std::string::npos ? "" : s.substr(b, s.find_last_not_of(" \t\r") - b + 1);
-}
-
 HttpRequest parseRequest(const std::string& head) {
-    HttpRequest request;
-    std::istringstream in(head);
-    std::string line;
-    std::getline(in, line);
-    std::istringstream(line) >> request.method >> request.path;
-    while (std::getline(in, line) && line != "\r") {
-        const size_t colon = line.find(':');
-        if (colon != std::string::npos) {
-            request.headers.emplace_back(trim(line.substr(0, colon)), trim(line.substr(colon + 1)));
+    const QList<QByteArray> lines = QByteArray::fromStdString(head).split('\n');
+    const QList<QByteArray> words = lines.value(0).trimmed().split(' ');
+    HttpRequest request{words.value(0).toStdString(), words.value(1).toStdString(), {}};
+    for (const QByteArray& line : lines.mid(1)) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0) {
+            request.headers.emplace_back(line.left(colon).trimmed().toStdString(),
+                                         line.mid(colon + 1).trimmed().toStdString());
         }
     }
     return request;
