@@ -1,16 +1,11 @@
-// torv --help and --version run from outside, with an empty home and config home: they answer
-// and exit 0 without settings or a window, and only as the sole argument.
+// torv --help and --version run from outside: they answer and exit 0 without settings or a
+// window, touch no file, and answer only as the sole argument.
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QDirIterator>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 
+#include "e2e/sandbox.h"
 #include "res/Version.h"
-#include "support/temp_dir.h"
 
 namespace {
 
@@ -45,6 +40,7 @@ TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
                               "  (pass no parameters to start in configuration mode)",
                               "Settings: @config/Quillfen/torv.ini",
                               "Exit status:"};
+    // clang-format off
     const InfoCase cases[] = {
         {"version", {"--version"}, true, {version}},
         {"help", {"--help"}, true, help},
@@ -53,37 +49,26 @@ TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
         {"two words", {"--version", "--help"}, false, {banner}, nullptr, 1},
         {"word for the game", {"-getmission", "btc", "--version"}, false, {banner}, nullptr, 1},
     };
+    // clang-format on
     for (const InfoCase& c : cases) {
         SCOPED_TRACE(c.name);
-        torv::test::TempDir dir;
-        const QString root = QString::fromStdString(dir.path());
-        QDir().mkpath(root + "/home");
-        QDir().mkpath(root + "/config");
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("QT_QPA_PLATFORM");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("HOME", root + "/home");
-        env.insert("XDG_CONFIG_HOME", root + "/config");
-        env.insert("WINEPREFIX", root + "/home/.wine");
+        torv::test::Sandbox sandbox;
         if (c.answered) {
             // A display nobody serves: an attempt at a window would end the run in failure.
-            env.insert("DISPLAY", ":97");
-        } else {
-            env.remove("DISPLAY");
+            sandbox.m_env.insert("DISPLAY", ":97");
         }
+        const QStringList before = EntriesUnder(sandbox.m_root);
         QProcess process;
-        process.setProcessEnvironment(env);
+        process.setProcessEnvironment(sandbox.m_env);
         if (c.stdoutFile) {
             process.setStandardOutputFile(QString::fromLatin1(c.stdoutFile));
         }
         process.start(QStringLiteral(TORV_BINARY), c.arguments);
-        ASSERT_TRUE(process.waitForFinished(60000));
-        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), c.exitCode) << process.readAllStandardError().toStdString();
+        const torv::test::Outcome run = sandbox.finish(process);
+        EXPECT_EQ(run.exitCode, c.exitCode) << process.readAllStandardError().toStdString();
 
-        const QStringList output = QString::fromLocal8Bit(process.readAllStandardOutput())
-                                       .replace(root + "/config", "@config")
-                                       .split('\n');
+        const QStringList output =
+            run.lines.join('\n').replace(sandbox.m_root + "/config", "@config").split('\n');
         qsizetype at = 0;
         for (const QString& line : c.lines) {
             const qsizetype found = output.indexOf(line, at);
@@ -91,7 +76,7 @@ TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
             at = found + 1;
         }
         if (c.answered) {
-            EXPECT_EQ(EntriesUnder(root), QStringList({root + "/config", root + "/home"}));
+            EXPECT_EQ(EntriesUnder(sandbox.m_root), before);
         } else {
             EXPECT_FALSE(output.contains(version));
             EXPECT_FALSE(output.contains(usage));

@@ -3,82 +3,77 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QDeadlineTimer>
+
 #include "e2e/sandbox.h"
-#include "support/zip_builder.h"
 
 namespace {
 
 using torv::test::HttpReply;
-using torv::test::HttpServer;
+using torv::test::MissionArchive;
 using torv::test::Reply;
-using torv::test::ZipBuilder;
-
-std::string missionArchive() {
-    ZipBuilder zip;
-    zip.add("btc.mn3", std::string(200000, 'M'), 0);
-    return zip.build();
-}
 
 class InterruptTest : public testing::Test, protected torv::test::Sandbox {
 protected:
     InterruptTest() {
-        HttpReply stalling = Reply(200, "OK", missionArchive());
+        HttpReply stalling = Reply(200, "OK", MissionArchive(200000));
         stalling.fault = HttpReply::Fault::StallMidBody;
         m_server.route("/slow/btc.zip", stalling);
-        m_server.route("/good/btc.zip", Reply(200, "OK", missionArchive()));
+        m_server.route("/good/btc.zip", Reply(200, "OK", MissionArchive(200000)));
     }
 
     // Names in the missions folder that look like the temporary files of a download.
     QStringList partFiles() const {
         return QDir(m_missions).entryList({".torv-*.part"}, QDir::Files | QDir::Hidden);
     }
+
+    // torv under way in a download that stalls halfway.
+    std::unique_ptr<QProcess> startStalledDownload() {
+        writeSettings(m_game, {site("/slow/")});
+        auto torv = start({"-getmission", "btc"});
+        QString out;
+        const QDeadlineTimer deadline(20000);
+        while (!out.contains("\nBytes copied: ") &&
+               torv->waitForReadyRead(deadline.remainingTime())) {
+            out += QString::fromUtf8(torv->readAllStandardOutput());
+        }
+        EXPECT_TRUE(out.contains("\nBytes copied: ")) << out.toStdString();
+        return torv;
+    }
 };
 
 TEST_F(InterruptTest, SignalMidDownloadRemovesThePartialArchiveAndSaysSo) {
-    for (auto [sig, name] : {std::pair{SIGINT, "SIGINT"}, std::pair{SIGTERM, "SIGTERM"},
-                             std::pair{SIGHUP, "SIGHUP"}}) {
+    const std::pair<int, const char*> interrupts[] = {
+        {SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+    for (const auto& [sig, name] : interrupts) {
         SCOPED_TRACE(name);
-        writeSettings("/slow/");
-        QProcess torv;
-        start(torv, {"-getmission", "btc"});
-        QString out;
-        ASSERT_TRUE(waitForLine(torv, "Bytes copied: ", out)) << out.toStdString();
+        const auto torv = startStalledDownload();
         ASSERT_EQ(partFiles().size(), 1) << "the download is under way";
-
-        ::kill(pid_t(torv.processId()), sig);
-        ASSERT_TRUE(torv.waitForFinished(10000));
-        out += QString::fromUtf8(torv.readAllStandardOutput());
-        EXPECT_EQ(torv.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(torv.exitCode(), 128 + sig);
-        EXPECT_TRUE(out.endsWith(QStringLiteral("\nERROR: Interrupted by %1; the unfinished files "
-                                                "were removed.\n")
-                                     .arg(name)))
-            << out.toStdString();
+        ::kill(pid_t(torv->processId()), sig);
+        const auto run = finish(*torv);
+        EXPECT_EQ(run.exitCode, 128 + sig);
+        EXPECT_EQ(run.lines.value(run.lines.size() - 1),
+                  QStringLiteral("ERROR: Interrupted by %1; the unfinished files were removed.")
+                      .arg(name));
         EXPECT_EQ(partFiles(), QStringList());
         EXPECT_FALSE(QFile::exists(m_missions + "btc.zip"));
     }
 }
 
 TEST_F(InterruptTest, NextRunSweepsWhatAKilledRunLeft) {
-    QFile(m_missions + ".torv-notes.part").open(QIODevice::WriteOnly);  // not of torv's pattern
-    writeSettings("/slow/");
-    QProcess killed;
-    start(killed, {"-getmission", "btc"});
-    QString out;
-    ASSERT_TRUE(waitForLine(killed, "Bytes copied: ", out)) << out.toStdString();
-    killed.kill();
-    ASSERT_TRUE(killed.waitForFinished(10000));
+    write(m_missions + ".torv-notes.part", "");  // not of torv's pattern
+    const auto killed = startStalledDownload();
+    killed->kill();
+    ASSERT_TRUE(killed->waitForFinished(10000));
     ASSERT_EQ(partFiles().size(), 2) << "SIGKILL leaves the partial archive";
 
-    writeSettings("/good/");
-    QProcess next;
-    start(next, {"-getmission", "btc"});
-    ASSERT_TRUE(next.waitForFinished(30000));
-    const QString lines = QString::fromUtf8(next.readAllStandardOutput());
-    EXPECT_EQ(next.exitCode(), 0) << lines.toStdString();
-    EXPECT_TRUE(lines.contains("\nRemoved 1 temporary file left in [" + m_missions +
-                               "] by an interrupted run.\nAttempting to retrieve ["))
-        << lines.toStdString();
+    writeSettings(m_game, {site("/good/")});
+    const auto next = run({"-getmission", "btc"});
+    EXPECT_EQ(next.exitCode, 0);
+    const auto swept = next.lines.indexOf("Removed 1 temporary file left in [" + m_missions +
+                                          "] by an interrupted run.");
+    EXPECT_NE(swept, -1) << next.lines.join('\n').toStdString();
+    EXPECT_TRUE(next.lines.value(swept + 1).startsWith("Attempting to retrieve ["));
     EXPECT_EQ(partFiles(), QStringList({".torv-notes.part"}));
     EXPECT_EQ(QFile(m_missions + "btc.mn3").size(), 200000);
 }

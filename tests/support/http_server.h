@@ -26,8 +26,7 @@ struct HttpReply {
         CloseAfterHeaders,  // headers announce the body, then the connection closes
         CloseMidBody,       // half of the body, then close
         ShortBody,          // Content-Length larger than the body, whole body, then close
-        StallMidBody,       // half of the body, then silence until the client goes or the server
-                            // stops
+        StallMidBody,       // half of the body, then silence until client or server goes
         NoStatus,           // the request is read and never answered
         Trickle,            // the body one byte per trickleIntervalMs
         Unannounced,        // no Content-Length: the body ends when the connection closes
@@ -43,13 +42,8 @@ struct HttpReply {
     int trickleIntervalMs = 0;
 };
 
-// A plain answer: status, reason phrase and body.
 inline HttpReply Reply(int status, std::string reason, std::string body = {}) {
-    HttpReply reply;
-    reply.status = status;
-    reply.reason = std::move(reason);
-    reply.body = std::move(body);
-    return reply;
+    return {status, std::move(reason), std::move(body), {}, 0, HttpReply::Fault::None, 0};
 }
 
 struct HttpRequest {
@@ -63,31 +57,25 @@ struct HttpRequest {
 
 class HttpServer {
 public:
-    using Request = HttpRequest;
-
     HttpServer();
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
     uint16_t port() const { return m_port; }
-    // "http://127.0.0.1:<port><path>"
     std::string url(const std::string& path) const;
 
-    // What a request of that path answers; the request path is compared after percent-decoding,
-    // its query ignored. Unknown paths answer 404 "Not Found".
+    // What a request of that path answers; the request path is compared after percent-decoding, its
+    // query ignored. Unknown paths answer 404 "Not Found".
     void route(const std::string& path, HttpReply reply);
 
     // Requests in arrival order (recorded as soon as their header block has been read).
-    std::vector<Request> requests() const;
+    std::vector<HttpRequest> requests() const;
     // True once at least n requests have arrived; false when the time ran out first.
     bool waitForRequests(size_t n, int timeoutMs) const;
 
     // A port on 127.0.0.1 where nothing listens (bound once, read, closed).
     static uint16_t unusedPort();
-
-    // "%41b" -> "Ab"; a malformed escape stays as it is.
-    static std::string percentDecode(const std::string& text);
 
 private:
     struct Connection {
@@ -97,21 +85,17 @@ private:
 
     void acceptLoop();
     void serve(int fd);
-    std::shared_ptr<const HttpReply> replyFor(const std::string& rawPath) const;
-    void reapFinished();
 
     int m_listenFd = -1;
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     uint16_t m_port = 0;
-    std::atomic<bool> m_stopping{false};
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_arrived;
     std::map<std::string, std::shared_ptr<const HttpReply>> m_routes;
-    std::vector<Request> m_requests;
+    std::vector<HttpRequest> m_requests;
 
-    std::mutex m_connectionsMutex;
     std::list<Connection> m_connections;
     std::thread m_acceptThread;
 };

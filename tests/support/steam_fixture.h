@@ -92,10 +92,6 @@ public:
             file.write(text.toUtf8());
         }
     }
-    static QString read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
 
 private:
     QTemporaryDir m_dir;

@@ -14,7 +14,7 @@ public:
 
     const std::string& path() const { return m_path; }
     // path() + "/" + name; the file need not exist.
-    std::string file(const std::string& name) const;
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
     // Writes bytes to name inside the folder (parent folders included) and returns its path.
     std::string write(const std::string& name, const std::string& bytes) const;
 

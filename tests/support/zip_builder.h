@@ -13,7 +13,6 @@ namespace torv::test {
 
 // zlib's raw deflate (no header, no trailer), as zip's method 8 stores it.
 std::string rawDeflate(const std::string& data, int level = 6);
-uint32_t crc32Of(const std::string& data);
 
 // Little-endian patching of an already built archive.
 void patch16(std::string& bytes, size_t offset, uint16_t value);
@@ -29,7 +28,6 @@ struct ZipBuilderEntry {
     std::optional<uint32_t> crc;
     std::optional<uint32_t> compressedSize;
     std::optional<uint32_t> uncompressedSize;
-    uint16_t flags = 0;
     std::optional<uint16_t> localFlags;
     std::optional<uint16_t> localMethod;
     std::optional<std::string> localName;
@@ -42,10 +40,8 @@ struct ZipBuilderEntry {
 
 struct ZipLayout {
     std::vector<uint64_t> localHeaderOffsets;
-    std::vector<uint64_t> dataOffsets;  // first byte of each entry's data
-    std::vector<uint64_t> dataEnds;     // one past each entry's data
+    std::vector<uint64_t> dataEnds;  // one past each entry's data
     uint64_t directoryOffset = 0;
-    uint64_t endRecordOffset = 0;
 };
 
 struct ZipBuilder {
@@ -55,10 +51,7 @@ struct ZipBuilder {
 
     std::string prefix;   // bytes before the first local header
     std::string comment;  // archive comment
-    std::optional<uint16_t> commentLength;
     std::optional<uint16_t> totalEntries;
-    std::optional<uint16_t> entriesOnDisk;
-    std::optional<uint32_t> directorySize;
     std::optional<uint32_t> directoryOffset;
     std::string trailer;  // bytes after the archive comment
 
