@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,9 +20,7 @@ public:
     // Holds the lock in the server folder Wine uses for prefix under serverRoot.
     FakeWineServer(const QString& serverRoot, const QString& prefix) {
         struct stat st {};
-        int ready[2];
-        if (::stat(QFile::encodeName(prefix).constData(), &st) != 0 || ::pipe(ready) != 0 ||
-            ::pipe(m_release) != 0) {
+        if (::stat(QFile::encodeName(prefix).constData(), &st) != 0) {
             return;
         }
         const QString folder = serverRoot + QStringLiteral("/server-%1-%2")
@@ -29,27 +28,26 @@ public:
                                                 .arg(qulonglong(st.st_ino), 0, 16);
         QDir().mkpath(folder);
         const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/lock"));
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
         m_pid = ::fork();
         if (m_pid == 0) {
-            // Only the parent may hold the write end, or closing it would never end the wait.
-            ::close(m_release[1]);
-            ::close(ready[0]);
             ::alarm(20);  // never outlives a test run that lost track of it
             const int fd = ::open(lockPath.constData(), O_CREAT | O_WRONLY, 0600);
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
-            [[maybe_unused]] ssize_t n = ::write(ready[1], &ok, 1);
-            char byte = 0;
-            n = ::read(m_release[0], &byte, 1);
-            ::_exit(0);
+            if (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) {
+                ::pause();
+            }
+            ::_exit(1);
         }
-        ::close(ready[1]);
-        ::close(m_release[0]);
-        char ok = 0;
-        m_locked = ::read(ready[0], &ok, 1) == 1 && ok == 1;
-        ::close(ready[0]);
+        // A lock can only be seen from another process: wait until this one sees it.
+        for (int i = 0; i < 500 && m_pid > 0 && !m_locked; ++i) {
+            ::usleep(10000);
+            const int fd = ::open(lockPath.constData(), O_RDONLY);
+            struct flock probe = lock;
+            m_locked = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_pid == m_pid;
+            ::close(fd);
+        }
     }
     ~FakeWineServer() { stop(); }
     FakeWineServer(const FakeWineServer&) = delete;
@@ -58,7 +56,7 @@ public:
     bool locked() const { return m_locked; }
     void stop() {
         if (m_pid > 0) {
-            ::close(m_release[1]);
+            ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
             m_pid = -1;
         }
@@ -66,7 +64,6 @@ public:
 
 private:
     pid_t m_pid = -1;
-    int m_release[2] = {-1, -1};
     bool m_locked = false;
 };
 

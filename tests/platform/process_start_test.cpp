@@ -18,18 +18,6 @@ const QStringList kArguments = {
     QStringLiteral("/usr/bin/torv"), QStringLiteral("-directip"), QStringLiteral("192.168.0.100"),
     QStringLiteral("two words \"quoted\""), QStringLiteral("-launched")};
 
-// PATH is set for the duration of one test and restored afterwards.
-class PathOverride {
-public:
-    explicit PathOverride(const QString& path) : m_saved(qgetenv("PATH")) {
-        qputenv("PATH", path.toUtf8());
-    }
-    ~PathOverride() { qputenv("PATH", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
-
 // A game folder whose main.exe is a script that records its working folder and arguments.
 class ProcessStartTest : public ::testing::Test {
 protected:
@@ -38,6 +26,7 @@ protected:
         QDir().mkpath(m_game);
         m_record = m_dir.path() + QStringLiteral("/record.txt");
     }
+    void TearDown() override { qputenv("PATH", m_path); }
 
     // The record appears whole, after shell text before and before shell text after.
     QString writeScript(const QString& path, const QString& before, const QString& after) const {
@@ -57,6 +46,7 @@ protected:
         return QStringList{m_game} + front + kArguments.mid(1);
     }
 
+    const QByteArray m_path = qgetenv("PATH");
     QTemporaryDir m_dir;
     QString m_game;
     QString m_record;
@@ -88,7 +78,7 @@ TEST_F(ProcessStartTest, WindowsGameRunsThroughWine) {
     const QString game = m_game + QStringLiteral("/main.exe");
     WinePrefixFixture::write(game, QByteArray("MZ\x90\x00 a Windows program", 22));
 
-    const PathOverride path(bin + QStringLiteral(":/usr/bin:/bin"));
+    qputenv("PATH", QFile::encodeName(bin + QStringLiteral(":/usr/bin:/bin")));
     const ProcessResult result = torv::platform::startAndWait(m_game, game, kArguments);
     EXPECT_TRUE(result.started);
     EXPECT_EQ(result.exitStatus, 4);
@@ -119,7 +109,7 @@ TEST_F(ProcessStartTest, StartThatFailsGivesTheReasonAndKeepsTheCallersFolder) {
     using Start = QString (*)(const QString&, const QString&, const QStringList&);
     const Start starts[] = {waitingStart, torv::platform::startDetached,
                             torv::platform::startReplacing};
-    const PathOverride path(m_dir.path());
+    qputenv("PATH", QFile::encodeName(m_dir.path()));
     const QString before = QDir::currentPath();
     for (const Start start : starts) {
         for (const auto& row : rows) {
