@@ -12,8 +12,10 @@
 
 namespace {
 
+using torv::platform::RegExpandSz;
 using torv::platform::RegistryFile;
 using torv::platform::RegistryValue;
+using torv::platform::RegSz;
 using torv::platform::WineRegistry;
 using torv::test::FakeWineServer;
 using torv::test::WinePrefixFixture;
@@ -173,14 +175,13 @@ TEST_F(WineRegistryTest, WritesKeepExpandableStringsAndEveryOtherLineAndReplaceT
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "CmdLineOpts", "-getmission"));
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "Raw", "x"));
 
-    const WineRegistry other(m_prefix.prefix());
-    const auto exe = other.readValue(Hive::CurrentUser, kali, "GameExe");
-    EXPECT_EQ(exe->type, torv::platform::RegExpandSz);
-    EXPECT_EQ(exe->text(), "Z:\\usr\\bin\\torv");
-    EXPECT_EQ(other.readValue(Hive::CurrentUser, kali, "CmdLineOpts")->type, torv::platform::RegSz);
-    const auto raw = other.readValue(Hive::CurrentUser, kali, "Raw");
-    EXPECT_EQ(raw->type, torv::platform::RegSz);
-    EXPECT_EQ(raw->text(), "x");
+    const auto stored = [&](const char* name) {
+        const auto value = WineRegistry(m_prefix.prefix()).readValue(Hive::CurrentUser, kali, name);
+        return value ? qMakePair(value->type, value->text()) : qMakePair(quint32(0), QString());
+    };
+    EXPECT_EQ(stored("GameExe"), qMakePair(quint32(RegExpandSz), QString("Z:\\usr\\bin\\torv")));
+    EXPECT_EQ(stored("CmdLineOpts"), qMakePair(quint32(RegSz), QString("-getmission")));
+    EXPECT_EQ(stored("Raw"), qMakePair(quint32(RegSz), QString("x")));
     // The Kquery 4 part of the file is untouched, byte for byte.
     EXPECT_TRUE(WinePrefixFixture::read(userReg()).startsWith(
         before.left(before.indexOf("[Software\\\\Kali"))));
@@ -200,7 +201,6 @@ struct ServerWriteRow {
 // While a wineserver of the prefix holds its lock, the file is left to the server and the value
 // goes through Wine's reg tool; its exit status decides the result.
 TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
-    using torv::platform::RegExpandSz;
     using torv::platform::RegMultiSz;
     const QString hkcu = QStringLiteral("HKCU\\Software\\coldstorage\\Kquery4");
     // clang-format off
@@ -256,11 +256,10 @@ TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
 
 TEST(RegistryFileText, ChangedValuesKeepEveryOtherLineAndReadBack) {
     using torv::platform::RegBinary;
-    using torv::platform::RegSz;
     const QString original = QString::fromUtf8(kSystemReg);
     RegistryFile file = RegistryFile::fromText(original);
     file.setValue(kD3, RegistryValue::fromString("Quoted", "new \"text\"\\ J\u00f6rg\n"), 5);
-    file.setValue(kD3, RegistryValue::fromString("Added", "x", torv::platform::RegExpandSz), 5);
+    file.setValue(kD3, RegistryValue::fromString("Added", "x", RegExpandSz), 5);
     file.setValue(kD3, RegistryValue::fromDword("Version", 0x1234abcd), 5);
     file.setValue("Software\\New\\Key", RegistryValue::fromString("", "default"), 1700000009);
     QByteArray bytes;
@@ -273,7 +272,7 @@ TEST(RegistryFileText, ChangedValuesKeepEveryOtherLineAndReadBack) {
 
     const RegistryFile reread = RegistryFile::fromText(file.toText());
     EXPECT_EQ(reread.value(kD3, "quoted")->text(), "new \"text\"\\ J\u00f6rg\n");
-    EXPECT_EQ(reread.value(kD3, "Added")->type, torv::platform::RegExpandSz);
+    EXPECT_EQ(reread.value(kD3, "Added")->type, RegExpandSz);
     EXPECT_EQ(reread.value(kD3, "Version")->dword(), 0x1234abcdu);
     EXPECT_EQ(reread.value("software\\new\\key", "")->text(), "default");
     EXPECT_EQ(reread.value(kD3, "Blob")->data.size(), 27);
