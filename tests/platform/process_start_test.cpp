@@ -38,8 +38,11 @@ protected:
                                    QFileDevice::ExeOwner);
         return path;
     }
+    // One line per argument; an empty argument is an empty line.
     QStringList recorded() const {
-        return QString::fromUtf8(WinePrefixFixture::read(m_record)).split('\n', Qt::SkipEmptyParts);
+        QString text = QString::fromUtf8(WinePrefixFixture::read(m_record));
+        text.chop(1);
+        return text.split('\n');
     }
     // What the game sees: its folder, then every argument but the first.
     QStringList expected(const QStringList& front = {}) const {
