@@ -4,6 +4,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,48 +17,38 @@ namespace torv::test {
 
 class FakeWineServer {
 public:
-    // The server folder Wine uses for the prefix, under serverRoot.
-    static QString serverFolder(const QString& serverRoot, const QString& prefix) {
+    // Holds the lock in the server folder Wine uses for prefix under serverRoot.
+    FakeWineServer(const QString& serverRoot, const QString& prefix) {
         struct stat st {};
         if (::stat(QFile::encodeName(prefix).constData(), &st) != 0) {
-            return {};
-        }
-        return serverRoot + QStringLiteral("/server-%1-%2")
-                                .arg(qulonglong(st.st_dev), 0, 16)
-                                .arg(qulonglong(st.st_ino), 0, 16);
-    }
-
-    explicit FakeWineServer(const QString& lockPath) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(m_release) != 0) {
             return;
         }
+        const QString folder = serverRoot + QStringLiteral("/server-%1-%2")
+                                                .arg(qulonglong(st.st_dev), 0, 16)
+                                                .arg(qulonglong(st.st_ino), 0, 16);
+        QDir().mkpath(folder);
+        const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/lock"));
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
         m_pid = ::fork();
         if (m_pid == 0) {
-            // Only the parent may hold the write end, or closing it would never end the wait.
-            ::close(m_release[1]);
-            ::close(ready[0]);
             ::alarm(20);  // never outlives a test run that lost track of it
-            const int fd =
-                ::open(QFile::encodeName(lockPath).constData(), O_CREAT | O_WRONLY, 0600);
-            struct flock lock {};
-            lock.l_type = F_WRLCK;
-            lock.l_whence = SEEK_SET;
-            const char ok = (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) ? 1 : 0;
-            [[maybe_unused]] ssize_t n = ::write(ready[1], &ok, 1);
-            char byte = 0;
-            n = ::read(m_release[0], &byte, 1);
-            ::_exit(0);
+            const int fd = ::open(lockPath.constData(), O_CREAT | O_WRONLY, 0600);
+            if (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) {
+                ::pause();
+            }
+            ::_exit(1);
         }
-        ::close(ready[1]);
-        ::close(m_release[0]);
-        char ok = 0;
-        m_locked = ::read(ready[0], &ok, 1) == 1 && ok == 1;
-        ::close(ready[0]);
+        // A lock can only be seen from another process: wait until this one sees it.
+        for (int i = 0; i < 500 && m_pid > 0 && !m_locked; ++i) {
+            ::usleep(10000);
+            const int fd = ::open(lockPath.constData(), O_RDONLY);
+            struct flock probe = lock;
+            m_locked = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_pid == m_pid;
+            ::close(fd);
+        }
     }
-    // Starts the server of prefix under serverRoot.
-    FakeWineServer(const QString& serverRoot, const QString& prefix)
-        : FakeWineServer(makeLockPath(serverRoot, prefix)) {}
     ~FakeWineServer() { stop(); }
     FakeWineServer(const FakeWineServer&) = delete;
     FakeWineServer& operator=(const FakeWineServer&) = delete;
@@ -65,21 +56,14 @@ public:
     bool locked() const { return m_locked; }
     void stop() {
         if (m_pid > 0) {
-            ::close(m_release[1]);
+            ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
             m_pid = -1;
         }
     }
 
 private:
-    static QString makeLockPath(const QString& serverRoot, const QString& prefix) {
-        const QString folder = serverFolder(serverRoot, prefix);
-        QDir().mkpath(folder);
-        return folder + QStringLiteral("/lock");
-    }
-
     pid_t m_pid = -1;
-    int m_release[2] = {-1, -1};
     bool m_locked = false;
 };
 
@@ -90,16 +74,12 @@ inline bool WriteFakeWine(const QString& path, const QString& logPath, int statu
     if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         return false;
     }
-    const QString text = QStringLiteral(
-                             "#!/bin/sh\n"
-                             "log='%1'\n"
-                             "printf '%s\\n' \"$WINEPREFIX\" >> \"$log\"\n"
-                             "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$log\"; done\n"
-                             "printf -- '--\\n' >> \"$log\"\n"
-                             "exit %2\n")
-                             .arg(logPath)
-                             .arg(status);
-    script.write(text.toUtf8());
+    script.write(QStringLiteral("#!/bin/sh\nlog='%1'\nprintf '%s\\n' \"$WINEPREFIX\" >> \"$log\"\n"
+                                "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$log\"; done\n"
+                                "printf -- '--\\n' >> \"$log\"\nexit %2\n")
+                     .arg(logPath)
+                     .arg(status)
+                     .toUtf8());
     script.close();
     return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }

@@ -63,15 +63,13 @@ INSTANTIATE_TEST_SUITE_P(Texts, KeyValuesRead, ::testing::Values(
 // clang-format on
 
 std::string nested(int depth) {
-    std::string text;
+    std::string open;
+    std::string close;
     for (int i = 0; i < depth; ++i) {
-        text += "\"k\" { ";
+        open += "\"k\" { ";
+        close += "} ";
     }
-    text += "\"v\" \"1\" ";
-    for (int i = 0; i < depth; ++i) {
-        text += "} ";
-    }
-    return text;
+    return open + "\"v\" \"1\" " + close;
 }
 
 TEST(KeyValuesBounds, DepthSizeAndPairCountAreBounded) {

@@ -92,13 +92,12 @@ TEST(SteamLibraries, SpecialFilesUnderSteamsNamesAreSkippedWithoutBlocking) {
     EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({game}));
 }
 
-struct LibraryRow {
-    const char* folder;
-    bool expected;
-};
-
 TEST(SteamLibraries, AFolderBelowCommonOfSteamappsIsInALibrary) {
-    const LibraryRow rows[] = {
+    const struct {
+        const char* folder;
+        bool expected;
+    } rows[] = {
+        // clang-format off
         {"/mnt/SteamLibrary/steamapps/common/Descent 3/", true},
         {"/mnt/SteamLibrary/steamapps/common/Descent 3", true},
         {"/old/SteamApps/Common/Descent 3/", true},
@@ -106,10 +105,10 @@ TEST(SteamLibraries, AFolderBelowCommonOfSteamappsIsInALibrary) {
         {"/mnt/steamapps/other/common/Descent 3/", false},
         {"/games/Descent 3/", false},
         {"", false},
+        // clang-format on
     };
-    for (const LibraryRow& row : rows) {
-        EXPECT_EQ(torv::platform::isInSteamLibrary(QString::fromUtf8(row.folder)), row.expected)
-            << row.folder;
+    for (const auto& row : rows) {
+        EXPECT_EQ(torv::platform::isInSteamLibrary(row.folder), row.expected) << row.folder;
     }
 }
 

@@ -23,17 +23,9 @@ public:
     QString driveC() const { return prefix() + QStringLiteral("/drive_c"); }
 
     // Body is the key sections; the header Wine writes in front of them is added here.
-    void writeSystemReg(const QString& body) const {
-        write(prefix() + QStringLiteral("/system.reg"),
-              QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
-                             "#arch=win64\n\n") +
-                  body);
-    }
+    void writeSystemReg(const QString& body) const { writeHive("system", "Machine", body); }
     void writeUserReg(const QString& body) const {
-        write(prefix() + QStringLiteral("/user.reg"),
-              QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to "
-                             "\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n\n") +
-                  body);
+        writeHive("user", "User\\\\S-1-5-21-0-0-0-1000", body);
     }
     void linkDrive(const QString& drive, const QString& target) const {
         QFile::link(target, prefix() + QStringLiteral("/dosdevices/") + drive);
@@ -57,6 +49,14 @@ public:
     }
 
 private:
+    void writeHive(const char* file, const char* root, const QString& body) const {
+        write(prefix() + QStringLiteral("/%1.reg").arg(file),
+              QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to \\\\%1\n\n"
+                             "#arch=win64\n\n")
+                      .arg(root) +
+                  body);
+    }
+
     QTemporaryDir m_dir;
 };
 
