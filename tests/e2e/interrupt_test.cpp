@@ -20,6 +20,9 @@ protected:
         stalling.fault = HttpReply::Fault::StallMidBody;
         m_server.route("/slow/btc.zip", stalling);
         m_server.route("/good/btc.zip", Reply(200, "OK", MissionArchive(200000)));
+        HttpReply silent = Reply(200, "OK", "");
+        silent.fault = HttpReply::Fault::NoStatus;
+        m_server.route("/silent/btc.zip", silent);
     }
 
     // Names in the missions folder that look like the temporary files of a download.
@@ -58,6 +61,23 @@ TEST_F(InterruptTest, SignalMidDownloadRemovesThePartialArchiveAndSaysSo) {
         EXPECT_EQ(partFiles(), QStringList());
         EXPECT_FALSE(QFile::exists(m_missions + "btc.zip"));
     }
+}
+
+// Before the body there is nothing to remove, and the line does not claim otherwise.
+TEST_F(InterruptTest, SignalBeforeTheBodyRemovesNothing) {
+    writeSettings(m_game, {site("/silent/")});
+    const auto torv = start({"-getmission", "btc"});
+    QString out;
+    const QDeadlineTimer deadline(20000);
+    while (!out.contains("Attempting to retrieve [") &&
+           torv->waitForReadyRead(deadline.remainingTime())) {
+        out += QString::fromUtf8(torv->readAllStandardOutput());
+    }
+    ASSERT_TRUE(out.contains("Attempting to retrieve [")) << out.toStdString();
+    ::kill(pid_t(torv->processId()), SIGINT);
+    const auto run = finish(*torv);
+    EXPECT_EQ(run.exitCode, 128 + SIGINT);
+    EXPECT_EQ(run.lines.value(run.lines.size() - 1), "ERROR: Interrupted by SIGINT.");
 }
 
 TEST_F(InterruptTest, NextRunSweepsWhatAKilledRunLeft) {
