@@ -83,15 +83,17 @@ ScanRun ScanToEnd(Scanner scan, std::FILE* file, qint64 length) {
     return run;
 }
 
-ScanRun ScanFile(FileScanner scanner, const std::string& content) {
+// Scans a file dropped under that name with the scanner its name calls for, if any.
+ScanRun ScanDropped(const char* path, const std::string& content) {
+    const FileScanner scanner = ScannerFor(QString::fromUtf8(path));
+    if (scanner == nullptr) {
+        return {};
+    }
     test::TempDir dir;
     const FilePtr file(std::fopen(dir.write("dropped", content).c_str(), "rb"));
     EXPECT_NE(file, nullptr);
     return ScanToEnd(scanner, file.get(), qint64(content.size()));
 }
-
-const FileScanner kText = &ScanTextFile;
-const FileScanner kMarked = &ScanMarkedFile;
 
 TEST(FileScan, FindsEachUrlAndLeavesTheFileBehindItsLine) {
     struct Hit {
@@ -99,7 +101,7 @@ TEST(FileScan, FindsEachUrlAndLeavesTheFileBehindItsLine) {
         std::string rest;  // what is left unread behind the line that held the URL
     };
     struct Case {
-        FileScanner scanner;
+        const char* path;  // its extension, in any case, chooses the scan
         std::string content;
         std::vector<Hit> hits;
     };
@@ -107,29 +109,32 @@ TEST(FileScan, FindsEachUrlAndLeavesTheFileBehindItsLine) {
     const std::string x1023(1023, 'x');
     // clang-format off
     const Case cases[] = {
-        {kText, "intro\nget http://a/b/ now\nx\ny\nmirror http://c/d/e.zip\nend\n", {{"http://a/b/", "x\ny\nmirror http://c/d/e.zip\nend\n"}, {"http://c/d/", "end\n"}}},
-        {kText, "x\nhttp://a/b/", {{"http://a/b/", ""}}},
-        {kText, x1023 + "http://b/c/\nz\n", {{"http://b/c/", "z\n"}}},  // a long line is read in pieces
-        {kText, std::string(1020, 'x') + "http://z/\n", {}},  // the piece limit splits the scheme
-        {kText, "abc\0 http://a/b/\n"s, {}},
-        {kText, "", {}},
-        {kMarked, "\x01\x02URL http://a/b/c.zip\n\x7f" "data", {{"http://a/b/", "\x7f" "data"}}},
-        {kMarked, "home url http://a/b/\n", {}},
-        {kMarked, "URL" + x1000 + "URL" + std::string(30, 'y') + " http://a/b/\n", {}},  // the second marker is in the line read
-        {kMarked, "URL none\nURL http://c/d/\n", {{"http://c/d/", ""}}},
-        {kMarked, "UURL http://a/b/\n", {}},
-        {kMarked, "UUURL http://a/b/\n", {{"http://a/b/", ""}}},
-        {kMarked, "data http://x/y/ URL", {}},
-        {kMarked, "URL http://a/b/", {{"http://a/b/", ""}}},
-        {kMarked, "URL" + x1000 + " http://a/b/\nz", {{"http://a/b/", "z"}}},
-        {kMarked, "URL" + x1023 + " http://a/b/\n", {}},  // beyond the 1023 bytes of a line read
-        {kMarked, "URL" + x1023 + "URL http://a/b/\n", {{"http://a/b/", ""}}},
-        {kMarked, "URL http://one/a/\n\x00\xffURL\thttp://two/b/c\r\n"s, {{"http://one/a/", "\x00\xffURL\thttp://two/b/c\r\n"s}, {"http://two/b/", ""}}},
+        {"/x/readme.TXT", "intro\nget http://a/b/ now\nx\ny\nmirror http://c/d/e.zip\nend\n", {{"http://a/b/", "x\ny\nmirror http://c/d/e.zip\nend\n"}, {"http://c/d/", "end\n"}}},
+        {"/x/level.msn", "x\nhttp://a/b/", {{"http://a/b/", ""}}},
+        {"/x/pack.mn3.txt", x1023 + "http://b/c/\nz\n", {{"http://b/c/", "z\n"}}},  // a long line is read in pieces
+        {"/x/a.txt", std::string(1020, 'x') + "http://z/\n", {}},  // the piece limit splits the scheme
+        {"/x/a.txt", "abc\0 http://a/b/\n"s, {}},
+        {"/x/a.txt", "", {}},
+        {"/x/pack.zip", "URL http://a/b/\n", {}},
+        {"/x/readme", "URL http://a/b/\n", {}},
+        {"/x/pack.mn3/readme", "URL http://a/b/\n", {}},
+        {"/x/a.mn3", "\x01\x02URL http://a/b/c.zip\n\x7f" "data", {{"http://a/b/", "\x7f" "data"}}},
+        {"/x/extra.Hog", "home url http://a/b/\nURL http://c/d/\n", {{"http://c/d/", ""}}},
+        {"/x/a.mn3", "URL" + x1000 + "URL" + std::string(30, 'y') + " http://a/b/\n", {}},  // the second marker is in the line read
+        {"/x/a.mn3", "URL none\nURL http://c/d/\n", {{"http://c/d/", ""}}},
+        {"/x/a.mn3", "UURL http://a/b/\n", {}},
+        {"/x/.hog", "UUURL http://a/b/\n", {{"http://a/b/", ""}}},
+        {"/x/a.mn3", "data http://x/y/ URL", {}},
+        {"/x/a.mn3", "URL http://a/b/", {{"http://a/b/", ""}}},
+        {"/x/a.mn3", "URL" + x1000 + " http://a/b/\nz", {{"http://a/b/", "z"}}},
+        {"/home/p/missions/pack.mn3", "URL" + x1023 + " http://a/b/\n", {}},  // beyond the 1023 bytes of a line read
+        {"/x/a.mn3", "URL" + x1023 + "URL http://a/b/\n", {{"http://a/b/", ""}}},
+        {"/x/a.mn3", "URL http://one/a/\n\x00\xffURL\thttp://two/b/c\r\n"s, {{"http://one/a/", "\x00\xffURL\thttp://two/b/c\r\n"s}, {"http://two/b/", ""}}},
     };
     // clang-format on
     for (const Case& row : cases) {
-        SCOPED_TRACE(row.content.substr(0, 40));
-        const ScanRun run = ScanFile(row.scanner, row.content);
+        SCOPED_TRACE(row.path + (" " + row.content.substr(0, 40)));
+        const ScanRun run = ScanDropped(row.path, row.content);
         ASSERT_EQ(run.urls.size(), row.hits.size());
         for (std::size_t i = 0; i < row.hits.size(); ++i) {
             EXPECT_EQ(run.urls[i], row.hits[i].url);
@@ -148,29 +153,29 @@ std::vector<int> Multiples(int from, int to, int step) {
 
 TEST(FileScan, ReportsProgressAtMultiplesOfAThreeHundredthOrPerLine) {
     struct Case {
-        FileScanner scanner;
+        const char* path;
         std::string content;
         std::vector<std::vector<int>> progress;  // per call, the last call being the one that ends
     };
     // clang-format off
     const Case cases[] = {
-        {kMarked, "abc", {{1, 2, 3, 4}}},  // every byte, and the read that meets the end
-        {kMarked, "", {{1}}},
-        {kMarked, std::string(600, 'a'), {Multiples(2, 600, 2)}},
-        {kMarked, "URL none\n" + std::string(2991, 'a'), {Multiples(1030, 4010, 10)}},  // a line read counts 1024
-        {kMarked, "URL http://a/b/\n" + std::string(290, 'a'), {{1, 2}, Multiples(17, 307, 1)}},
-        {kText, "x\nhttp://a/\ny\nhttp://b/\nz\n", {{1024, 2048}, {1024, 2048}, {1024}}},
+        {"a.mn3", "abc", {{1, 2, 3, 4}}},  // every byte, and the read that meets the end
+        {"a.mn3", "", {{1}}},
+        {"a.mn3", std::string(600, 'a'), {Multiples(2, 600, 2)}},
+        {"a.mn3", "URL none\n" + std::string(2991, 'a'), {Multiples(1030, 4010, 10)}},  // a line read counts 1024
+        {"a.mn3", "URL http://a/b/\n" + std::string(290, 'a'), {{1, 2}, Multiples(17, 307, 1)}},
+        {"a.txt", "x\nhttp://a/\ny\nhttp://b/\nz\n", {{1024, 2048}, {1024, 2048}, {1024}}},
     };
     // clang-format on
     for (const Case& row : cases) {
-        EXPECT_EQ(ScanFile(row.scanner, row.content).progress, row.progress) << row.content;
+        EXPECT_EQ(ScanDropped(row.path, row.content).progress, row.progress) << row.content;
     }
 }
 
 TEST(FileScan, ReadErrorEndsTheScanAfterTheUrlsBeforeIt) {
     const std::string content = "URL http://a/b/\n" + std::string(20000, 'x') + "URL http://c/d/\n";
     test::TempDir dir;
-    for (const FileScanner scanner : {kMarked, kText}) {
+    for (const FileScanner scanner : {&ScanMarkedFile, &ScanTextFile}) {
         FailingStream failing(content, 9000);
         EXPECT_EQ(ScanToEnd(scanner, failing.file.get(), qint64(content.size())).urls,
                   std::vector<QString>{"http://a/b/"});
@@ -178,29 +183,6 @@ TEST(FileScan, ReadErrorEndsTheScanAfterTheUrlsBeforeIt) {
         const FilePtr folder(std::fopen(dir.path().c_str(), "rb"));
         ASSERT_NE(folder, nullptr);
         EXPECT_TRUE(ScanToEnd(scanner, folder.get(), 4096).urls.empty());
-    }
-}
-
-TEST(FileScan, ScannerIsChosenByTheExtensionInAnyCase) {
-    struct Case {
-        const char* path;
-        FileScanner scanner;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"/home/p/missions/pack.mn3", kMarked},
-        {"/x/extra.Hog", kMarked},
-        {"/x/.hog", kMarked},
-        {"/x/readme.TXT", kText},
-        {"/x/level.msn", kText},
-        {"/x/pack.mn3.txt", kText},
-        {"/x/pack.zip", nullptr},
-        {"/x/readme", nullptr},
-        {"/x/pack.mn3/readme", nullptr},
-    };
-    // clang-format on
-    for (const Case& row : cases) {
-        EXPECT_EQ(ScannerFor(QString::fromUtf8(row.path)), row.scanner) << row.path;
     }
 }
 
