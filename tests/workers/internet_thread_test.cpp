@@ -62,20 +62,13 @@ std::atomic<int> g_liveRequests{0};
 
 class CountedRequest : public CSiteCheckRequest {
 public:
-    CountedRequest() { ++g_liveRequests; }
+    CountedRequest(const std::string& url, uint16_t id) {
+        m_strUrl = QString::fromStdString(url);
+        m_nId = id;
+        ++g_liveRequests;
+    }
     ~CountedRequest() override { --g_liveRequests; }
 };
-
-std::unique_ptr<CSiteCheckRequest> Request(const QString& url, uint16_t id) {
-    auto request = std::make_unique<CountedRequest>();
-    request->m_strUrl = url;
-    request->m_nId = id;
-    return request;
-}
-
-QString Url(const HttpServer& server, const std::string& path) {
-    return QString::fromStdString(server.url(path));
-}
 
 // A worker and the window it answers. At the end the worker is told to quit and must be gone,
 // with every request it was given freed.
@@ -92,7 +85,9 @@ struct Checks {
         EXPECT_TRUE(PumpUntil([this] { return worker.isNull(); }, 5000)) << "the thread stays";
         EXPECT_EQ(g_liveRequests, 0);
     }
-    void post(const QString& url, uint16_t id) { worker->PostCheckSite(&window, Request(url, id)); }
+    void post(const std::string& url, uint16_t id, QObject* to = nullptr) {
+        worker->PostCheckSite(to ? to : &window, std::make_unique<CountedRequest>(url, id));
+    }
 };
 
 TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
@@ -129,8 +124,7 @@ TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
             server.route(site, reply);
         }
         // The ids run over the whole range: 65535, 0, 1, ...
-        checks.post(site.starts_with('/') ? Url(server, site) : QString::fromStdString(site),
-                    uint16_t(65535 + i));
+        checks.post(site.starts_with('/') ? server.url(site) : site, uint16_t(65535 + i));
     }
     ASSERT_TRUE(checks.window.waitFor(2 * std::size(cases), 30000));
     for (size_t i = 0; i < std::size(cases); ++i) {
@@ -173,11 +167,11 @@ TEST(InternetThread, ReadsOnlyTheStatusAndGivesUpOnASilentSiteAtTheDataLimit) {
     server.route("/next/", HttpReply{});
     const SiteCheckLimits limits{6000, 3000};
     Checks checks(limits);
-    checks.post(Url(server, "/stalled/"), 1);
-    checks.post(QString("http://127.0.0.1:%1/missions/").arg(HttpServer::unusedPort()), 2);
-    checks.post(QString("https://127.0.0.1:%1/missions/").arg(listener.serverPort()), 3);
-    checks.post(Url(server, "/silent/"), 4);
-    checks.post(Url(server, "/next/"), 5);
+    checks.post(server.url("/stalled/"), 1);
+    checks.post("http://127.0.0.1:" + std::to_string(HttpServer::unusedPort()) + "/", 2);
+    checks.post("https://127.0.0.1:" + std::to_string(listener.serverPort()) + "/", 3);
+    checks.post(server.url("/silent/"), 4);
+    checks.post(server.url("/next/"), 5);
     ASSERT_TRUE(checks.window.waitFor(10, 15000)) << "the silent site held the queue";
     const std::vector<Answer> expected = {
         {SITESTATE_CHECKING, 1}, {SITESTATE_VALID, 1},    {SITESTATE_CHECKING, 2},
@@ -203,7 +197,7 @@ TEST(InternetThread, ChecksQueuedBeforeQuitRunWhenTheWindowHasGoneAndTheThreadEn
     Checks checks;
     auto window = std::make_unique<AnswerWindow>();
     for (uint16_t id = 0; id < 3; ++id) {
-        checks.worker->PostCheckSite(window.get(), Request(Url(server, "/slow/"), id));
+        checks.post(server.url("/slow/"), id, window.get());
     }
     window.reset();
     checks.worker->PostQuit();
@@ -217,7 +211,7 @@ TEST(InternetThread, AbandonAllCutsARunningCheckShortAndDropsTheQueue) {
     server.route("/silent/", silent);
     Checks checks(SiteCheckLimits{60000, 60000});
     for (uint16_t id = 0; id < 5; ++id) {
-        checks.post(Url(server, "/silent/"), id);
+        checks.post(server.url("/silent/"), id);
     }
     ASSERT_TRUE(server.waitForRequests(1, 5000));
     QElapsedTimer clock;
