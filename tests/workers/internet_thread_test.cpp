@@ -140,9 +140,9 @@ TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
     }
 }
 
-// No TLS server is at hand on loopback: a listener that hangs up shows that an https site is
-// tried with a TLS handshake and that its failure is an invalid site, found at once.
-TEST(InternetThread, ReadsOnlyTheStatusAndGivesUpOnASilentSiteAtTheDataLimit) {
+TEST(InternetThread, FailingSitesAreAnsweredAtOnceAndASilentOneAtTheDataLimit) {
+    // No TLS server is at hand on loopback: a listener that hangs up shows that an https site
+    // is tried with a TLS handshake.
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
     QByteArray firstBytes;
