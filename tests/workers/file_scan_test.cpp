@@ -1,129 +1,146 @@
 #include "workers/FileScanners.h"
 
 #include <gtest/gtest.h>
-#include <chrono>
-#include <ostream>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "workers/scan_test_util.h"
+#include "workers/MarkedFileScan.h"
+#include "workers/marked_scan_reference.h"
 
 namespace torv {
 namespace {
 
 using namespace std::string_literals;
-using test::OpenForScan;
-using test::ScanRun;
-using test::ScanToEnd;
 
-struct Hit {
-    QString url;
-    std::string rest;  // what is left unread behind the line that held the URL
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// A seekable stream over bytes whose reads fail with EIO once failAt bytes have been delivered.
+class FailingStream {
+public:
+    FailingStream(std::string bytes, std::size_t failAt)
+        : m_bytes(std::move(bytes)),
+          m_failAt(failAt),
+          file(fopencookie(this, "rb", cookie_io_functions_t{&Read, nullptr, &Seek, nullptr})) {}
+
+private:
+    static ssize_t Read(void* cookie, char* buffer, std::size_t size) {
+        auto* self = static_cast<FailingStream*>(cookie);
+        if (self->m_pos >= self->m_failAt && self->m_pos < self->m_bytes.size()) {
+            errno = EIO;
+            return -1;
+        }
+        const std::size_t limit = std::min(self->m_failAt, self->m_bytes.size());
+        const std::size_t count = std::min(size, limit - std::min(limit, self->m_pos));
+        std::copy_n(self->m_bytes.data() + self->m_pos, count, buffer);
+        self->m_pos += count;
+        return ssize_t(count);
+    }
+    // The scanners seek from the start and ask where they are; nothing else.
+    static int Seek(void* cookie, off64_t* offset, int whence) {
+        auto* self = static_cast<FailingStream*>(cookie);
+        self->m_pos = std::size_t((whence == SEEK_CUR ? off64_t(self->m_pos) : 0) + *offset);
+        *offset = off64_t(self->m_pos);
+        return 0;
+    }
+
+    std::string m_bytes;
+    std::size_t m_failAt;
+    std::size_t m_pos = 0;
+
+public:
+    const FilePtr file;
 };
 
-struct ScanCase {
-    const char* name;
-    std::string content;
-    std::vector<Hit> hits;
+struct ScanRun {
+    std::vector<QString> urls;
+    std::vector<long> offsets;               // ftell after each found URL
+    std::vector<std::vector<int>> progress;  // the positions reported during each call
 };
 
-void PrintTo(const ScanCase& row, std::ostream* out) {
-    *out << row.name;
+// Calls the scanner again after each URL, as the site list does, until it finds none.
+template <typename Scanner>
+ScanRun ScanToEnd(Scanner scan, std::FILE* file, qint64 length) {
+    ScanRun run;
+    for (int call = 0; call < 10000; ++call) {
+        run.progress.emplace_back();
+        QString url;
+        if (!scan(file, length, url, [&run](int at) { run.progress.back().push_back(at); })) {
+            return run;
+        }
+        run.urls.push_back(url);
+        run.offsets.push_back(std::ftell(file));
+    }
+    ADD_FAILURE() << "the scan does not end";
+    return run;
 }
 
-ScanRun ScanContent(FileScanner scanner, const std::string& content) {
+// Scans a file dropped under that name with the scanner its name calls for, if any.
+ScanRun ScanDropped(const char* path, const std::string& content) {
+    const FileScanner scanner = ScannerFor(QString::fromUtf8(path));
+    if (scanner == nullptr) {
+        return {};
+    }
     test::TempDir dir;
-    const std::string path = dir.write("dropped", content);
-    test::FilePtr file = OpenForScan(path);
+    const FilePtr file(std::fopen(dir.write("dropped", content).c_str(), "rb"));
     EXPECT_NE(file, nullptr);
     return ScanToEnd(scanner, file.get(), qint64(content.size()));
 }
 
-void ExpectHits(const ScanRun& run, const ScanCase& row) {
-    ASSERT_TRUE(run.finished);
-    ASSERT_EQ(run.urls.size(), row.hits.size());
-    for (std::size_t i = 0; i < row.hits.size(); ++i) {
-        EXPECT_EQ(run.urls[i], row.hits[i].url) << "hit " << i;
-        EXPECT_EQ(run.offsets[i], long(row.content.size() - row.hits[i].rest.size()))
-            << "hit " << i;
+TEST(FileScan, FindsEachUrlAndLeavesTheFileBehindItsLine) {
+    struct Hit {
+        QString url;
+        std::string rest;  // what is left unread behind the line that held the URL
+    };
+    struct Case {
+        const char* path;  // its extension, in any case, chooses the scan
+        std::string content;
+        std::vector<Hit> hits;
+    };
+    const std::string x1000(1000, 'x');
+    const std::string x1023(1023, 'x');
+    // clang-format off
+    const Case cases[] = {
+        {"/x/readme.TXT", "intro\nget http://a/b/ now\nx\ny\nmirror http://c/d/e.zip\nend\n", {{"http://a/b/", "x\ny\nmirror http://c/d/e.zip\nend\n"}, {"http://c/d/", "end\n"}}},
+        {"/x/level.msn", "x\nhttp://a/b/", {{"http://a/b/", ""}}},
+        {"/x/pack.mn3.txt", x1023 + "http://b/c/\nz\n", {{"http://b/c/", "z\n"}}},  // a long line is read in pieces
+        {"/x/a.txt", std::string(1020, 'x') + "http://z/\n", {}},  // the piece limit splits the scheme
+        {"/x/a.txt", "abc\0 http://a/b/\n"s, {}},
+        {"/x/a.txt", "", {}},
+        {"/x/pack.zip", "URL http://a/b/\n", {}},
+        {"/x/readme", "URL http://a/b/\n", {}},
+        {"/x/pack.mn3/readme", "URL http://a/b/\n", {}},
+        {"/x/a.mn3", "\x01\x02URL http://a/b/c.zip\n\x7f" "data", {{"http://a/b/", "\x7f" "data"}}},
+        {"/x/extra.Hog", "home url http://a/b/\nURL http://c/d/\n", {{"http://c/d/", ""}}},
+        {"/x/a.mn3", "URL" + x1000 + "URL" + std::string(30, 'y') + " http://a/b/\n", {}},  // the second marker is in the line read
+        {"/x/a.mn3", "URL none\nURL http://c/d/\n", {{"http://c/d/", ""}}},
+        {"/x/a.mn3", "UURL http://a/b/\n", {}},
+        {"/x/.hog", "UUURL http://a/b/\n", {{"http://a/b/", ""}}},
+        {"/x/a.mn3", "data http://x/y/ URL", {}},
+        {"/x/a.mn3", "URL http://a/b/", {{"http://a/b/", ""}}},
+        {"/x/a.mn3", "URL" + x1000 + " http://a/b/\nz", {{"http://a/b/", "z"}}},
+        {"/home/p/missions/pack.mn3", "URL" + x1023 + " http://a/b/\n", {}},  // beyond the 1023 bytes of a line read
+        {"/x/a.mn3", "URL" + x1023 + "URL http://a/b/\n", {{"http://a/b/", ""}}},
+        {"/x/a.mn3", "URL http://one/a/\n\x00\xffURL\thttp://two/b/c\r\n"s, {{"http://one/a/", "\x00\xffURL\thttp://two/b/c\r\n"s}, {"http://two/b/", ""}}},
+    };
+    // clang-format on
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.path + (" " + row.content.substr(0, 40)));
+        const ScanRun run = ScanDropped(row.path, row.content);
+        ASSERT_EQ(run.urls.size(), row.hits.size());
+        for (std::size_t i = 0; i < row.hits.size(); ++i) {
+            EXPECT_EQ(run.urls[i], row.hits[i].url);
+            EXPECT_EQ(run.offsets[i], long(row.content.size() - row.hits[i].rest.size()));
+        }
     }
-}
-
-std::string Repeat(char c, std::size_t count) {
-    return std::string(count, c);
-}
-
-class TextScanTest : public ::testing::TestWithParam<ScanCase> {};
-
-TEST_P(TextScanTest, FindsOneUrlPerLineInFileOrder) {
-    ExpectHits(ScanContent(&ScanTextFile, GetParam().content), GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, TextScanTest,
-    ::testing::Values(
-        ScanCase{
-            "UrlsOnLinesTwoAndFive",
-            "intro\nget http://a/b/ now\nx\ny\nmirror http://c/d/e.zip\nend\n",
-            {{"http://a/b/", "x\ny\nmirror http://c/d/e.zip\nend\n"}, {"http://c/d/", "end\n"}}},
-        ScanCase{"LastLineWithoutLineFeed", "x\nhttp://a/b/", {{"http://a/b/", ""}}},
-        ScanCase{"LongLineIsExaminedInPieces",
-                 Repeat('x', 1023) + "http://b/c/\nz\n",
-                 {{"http://b/c/", "z\n"}}},
-        ScanCase{"SchemeSplitByThePieceLimitIsNotSeen", Repeat('x', 1020) + "http://z/\n", {}},
-        ScanCase{"NulEndsTheLine", "abc\0 http://a/b/\n"s, {}}, ScanCase{"EmptyFile", "", {}}),
-    [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
-
-class MarkedScanTest : public ::testing::TestWithParam<ScanCase> {};
-
-TEST_P(MarkedScanTest, FindsTheUrlInTheLineBehindEachMarker) {
-    ExpectHits(ScanContent(&ScanMarkedFile, GetParam().content), GetParam());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, MarkedScanTest,
-    ::testing::Values(
-        ScanCase{"MarkerFollowedByUrl",
-                 "\x01\x02URL http://a/b/c.zip\n\x7f"
-                 "data",
-                 {{"http://a/b/",
-                   "\x7f"
-                   "data"}}},
-        ScanCase{"UrlWithoutMarkerIsNotSeen", "home http://a/b/\n", {}},
-        ScanCase{"LowerCaseMarkerIsNoMarker", "url http://a/b/\n", {}},
-        ScanCase{"MarkerInsideAConsumedLineIsNotSeen",
-                 "URL" + Repeat('x', 1000) + "URL" + Repeat('y', 30) + " http://a/b/\n",
-                 {}},
-        ScanCase{"NextLineIsScannedAgain", "URL none\nURL http://c/d/\n", {{"http://c/d/", ""}}},
-        ScanCase{"DoubledFirstLetterHidesTheMarker", "UURL http://a/b/\n", {}},
-        ScanCase{"RepeatedStartHidesTheMarker", "URURL http://a/b/\n", {}},
-        ScanCase{"ThirdLetterUStartsAfresh", "UUURL http://a/b/\n", {{"http://a/b/", ""}}},
-        ScanCase{"MarkerAsTheLastBytes", "data http://x/y/ URL", {}},
-        ScanCase{"MarkerAtTheEndAfterAHit", "URL http://a/b/\nURL", {{"http://a/b/", "URL"}}},
-        ScanCase{"UrlUpToTheEndOfFile", "URL http://a/b/", {{"http://a/b/", ""}}},
-        ScanCase{"UrlWithinTheFirst1023Bytes",
-                 "URL" + Repeat('x', 1000) + " http://a/b/\nz",
-                 {{"http://a/b/", "z"}}},
-        ScanCase{
-            "UrlBeyondTheFirst1023BytesIsLost", "URL" + Repeat('x', 1023) + " http://a/b/\n", {}},
-        ScanCase{"RestOfALongLineIsSearchedForMarkers",
-                 "URL" + Repeat('x', 1023) + "URL http://a/b/\n",
-                 {{"http://a/b/", ""}}},
-        ScanCase{"NulEndsTheLine", "URL \0http://a/b/\n"s, {}},
-        ScanCase{"TwoHitsInFileOrder",
-                 "URL http://one/a/\n\x00\xffURL\thttp://two/b/c\r\n"s,
-                 {{"http://one/a/", "\x00\xffURL\thttp://two/b/c\r\n"s}, {"http://two/b/", ""}}}),
-    [](const ::testing::TestParamInfo<ScanCase>& info) { return std::string(info.param.name); });
-
-struct ProgressCase {
-    const char* name;
-    std::string content;
-    std::vector<std::vector<int>> progress;  // per call, the last call being the one that ends
-};
-
-void PrintTo(const ProgressCase& row, std::ostream* out) {
-    *out << row.name;
 }
 
 std::vector<int> Multiples(int from, int to, int step) {
@@ -134,107 +151,88 @@ std::vector<int> Multiples(int from, int to, int step) {
     return values;
 }
 
-class MarkedProgressTest : public ::testing::TestWithParam<ProgressCase> {};
-
-TEST_P(MarkedProgressTest, ReportsAtMultiplesOfAThreeHundredthOfTheLength) {
-    const ScanRun run = ScanContent(&ScanMarkedFile, GetParam().content);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(run.progress, GetParam().progress);
+TEST(FileScan, ReportsProgressAtMultiplesOfAThreeHundredthOrPerLine) {
+    struct Case {
+        const char* path;
+        std::string content;
+        std::vector<std::vector<int>> progress;  // per call, the last call being the one that ends
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"a.mn3", "abc", {{1, 2, 3, 4}}},  // every byte, and the read that meets the end
+        {"a.mn3", "", {{1}}},
+        {"a.mn3", std::string(600, 'a'), {Multiples(2, 600, 2)}},
+        {"a.mn3", "URL none\n" + std::string(2991, 'a'), {Multiples(1030, 4010, 10)}},  // a line read counts 1024
+        {"a.mn3", "URL http://a/b/\n" + std::string(290, 'a'), {{1, 2}, Multiples(17, 307, 1)}},
+        {"a.txt", "x\nhttp://a/\ny\nhttp://b/\nz\n", {{1024, 2048}, {1024, 2048}, {1024}}},
+    };
+    // clang-format on
+    for (const Case& row : cases) {
+        EXPECT_EQ(ScanDropped(row.path, row.content).progress, row.progress) << row.content;
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, MarkedProgressTest,
-    ::testing::Values(
-        // Files shorter than 300 bytes report every byte, the read that meets the end included.
-        ProgressCase{"TinyFileReportsEveryByte", "abc", {{1, 2, 3, 4}}},
-        ProgressCase{"EmptyFileReportsTheEnd", "", {{1}}},
-        ProgressCase{
-            "SixHundredBytesReportEverySecondByte", Repeat('a', 600), {Multiples(2, 600, 2)}},
-        ProgressCase{"LineReadCountsAsAThousandAndTwentyFour",
-                     "URL none\n" + Repeat('a', 2991),
-                     {Multiples(1030, 4010, 10)}},
-        ProgressCase{"NextCallStartsFromTheFilesPosition",
-                     "URL http://a/b/\n" + Repeat('a', 290),
-                     {{1, 2}, Multiples(17, 307, 1)}}),
-    [](const ::testing::TestParamInfo<ProgressCase>& info) {
-        return std::string(info.param.name);
-    });
-
-TEST(TextProgressTest, RestartsAtZeroOnEachCall) {
-    const ScanRun run = ScanContent(&ScanTextFile, "x\nhttp://a/\ny\nhttp://b/\nz\n");
-    ASSERT_TRUE(run.finished);
-    const std::vector<std::vector<int>> expected{{1024, 2048}, {1024, 2048}, {1024}};
-    EXPECT_EQ(run.progress, expected);
-}
-
-struct ReadErrorCase {
-    const char* name;
-    FileScanner scanner;
-};
-
-void PrintTo(const ReadErrorCase& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class ReadErrorTest : public ::testing::TestWithParam<ReadErrorCase> {};
-
-TEST_P(ReadErrorTest, ErrorEndsTheScanAfterTheUrlsBeforeIt) {
-    const std::string content = "URL http://a/b/\n" + Repeat('x', 20000) + "URL http://c/d/\n";
-    test::FilePtr file = test::OpenFailingStream(content, 9000);
-    ASSERT_NE(file, nullptr);
-    const ScanRun run = ScanToEnd(GetParam().scanner, file.get(), qint64(content.size()), 10);
-    EXPECT_TRUE(run.finished);
-    EXPECT_EQ(run.urls, std::vector<QString>{"http://a/b/"});
-}
-
-TEST_P(ReadErrorTest, FolderOpenedAsAFileEndsTheScan) {
-    // fopen gives a stream for a folder on Linux whose reads fail and never reach an end.
+TEST(FileScan, ReadErrorEndsTheScanAfterTheUrlsBeforeIt) {
+    const std::string content = "URL http://a/b/\n" + std::string(20000, 'x') + "URL http://c/d/\n";
     test::TempDir dir;
-    test::FilePtr file = OpenForScan(dir.path());
-    ASSERT_NE(file, nullptr);
-    const ScanRun run = ScanToEnd(GetParam().scanner, file.get(), 4096, 10);
-    EXPECT_TRUE(run.finished);
-    EXPECT_TRUE(run.urls.empty());
+    for (const FileScanner scanner : {&ScanMarkedFile, &ScanTextFile}) {
+        FailingStream failing(content, 9000);
+        EXPECT_EQ(ScanToEnd(scanner, failing.file.get(), qint64(content.size())).urls,
+                  std::vector<QString>{"http://a/b/"});
+        // fopen gives a stream for a folder on Linux whose reads fail and never reach an end.
+        const FilePtr folder(std::fopen(dir.path().c_str(), "rb"));
+        ASSERT_NE(folder, nullptr);
+        EXPECT_TRUE(ScanToEnd(scanner, folder.get(), 4096).urls.empty());
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scanners, ReadErrorTest,
-                         ::testing::Values(ReadErrorCase{"Marked", &ScanMarkedFile},
-                                           ReadErrorCase{"Text", &ScanTextFile}),
-                         [](const ::testing::TestParamInfo<ReadErrorCase>& info) {
-                             return std::string(info.param.name);
-                         });
-
-struct ScannerForCase {
-    const char* name;
-    const char* path;
-    FileScanner scanner;
-};
-
-void PrintTo(const ScannerForCase& row, std::ostream* out) {
-    *out << row.name;
+// The block scan must be indistinguishable from reading byte by byte: the same URLs, the stream
+// left at the same offset after each, the same progress, the same end. Plain whole files are the
+// scan fuzz target's; these runs add what it does not make: a start inside the file, a length
+// that is not the file's, read errors, and blocks of every size.
+TEST(FileScan, MarkedBlockScanMatchesTheByteByByteRule) {
+    // clang-format off
+    const std::string pieces[] = {
+        "URL", "UURL", "URURL", "UUURL", "UR", "U", "R", "L", "h", ":", "/", " ", "x", "\xff",
+        "\n", "\r\n", "\0"s, "URL\n", "URLhttp://q\n", "http://z/", "HTTP://A/", "URL url http://\n",
+        "URL http://a/b/c.zip\n", "URL \tHTTP://X/ http://Site/Path/x\r\n", "URL\0http://n/\n"s,
+        "URL http://nul/\0/x/\n"s, "URL" + std::string(1023, 'y'), "URL http://e/" + std::string(1010, 'y'),
+    };
+    const std::size_t blocks[] = {1, 2, 3, 4, 7, 13, 64, 1023, 1024, 1025, 4096, detail::kMarkedScanBlock};
+    // clang-format on
+    std::mt19937 rng(20240611u);
+    for (int i = 0; i < 600; ++i) {
+        std::string content;
+        const std::size_t size = rng() % 6000;
+        while (content.size() < size) {
+            if (rng() % 50 == 0) {  // a line around the limit, the URL just inside or outside it
+                content += "URL" + std::string(1015 + rng() % 16, 'x') + " http://far/away/\n";
+            } else {
+                content += pieces[rng() % std::size(pieces)];
+            }
+        }
+        content.resize(size);
+        const int condition = i % 4;  // plain, start inside, other length, read error
+        const std::size_t failAt = condition == 3 ? rng() % (size + 10) : size;
+        const long start = condition == 1 ? long(rng() % (size + 1)) : 0;
+        const qint64 length = condition == 2 ? qint64(rng() % (3 * size + 900)) : qint64(size);
+        const std::size_t block = blocks[rng() % std::size(blocks)];
+        FailingStream byBytes(content, failAt);
+        FailingStream byBlocks(content, failAt);
+        std::fseek(byBytes.file.get(), start, SEEK_SET);
+        std::fseek(byBlocks.file.get(), start, SEEK_SET);
+        const ScanRun expected = ScanToEnd(&test::ScanMarkedByteByByte, byBytes.file.get(), length);
+        const ScanRun run = ScanToEnd(
+            [block](std::FILE* file, qint64 n, QString& url, const ScanProgress& progress) {
+                return detail::ScanMarkedBlocks(file, n, url, progress, block);
+            },
+            byBlocks.file.get(), length);
+        SCOPED_TRACE("file " + std::to_string(i) + ", block " + std::to_string(block));
+        EXPECT_EQ(run.urls, expected.urls);
+        EXPECT_EQ(run.offsets, expected.offsets);
+        ASSERT_EQ(run.progress, expected.progress);
+    }
 }
-
-class ScannerForTest : public ::testing::TestWithParam<ScannerForCase> {};
-
-TEST_P(ScannerForTest, ChoosesByExtensionInLowerCase) {
-    EXPECT_EQ(ScannerFor(QString::fromUtf8(GetParam().path)), GetParam().scanner);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Paths, ScannerForTest,
-    ::testing::Values(ScannerForCase{"MissionFile", "/home/p/missions/pack.mn3", &ScanMarkedFile},
-                      ScannerForCase{"HogArchive", "/x/extra.Hog", &ScanMarkedFile},
-                      ScannerForCase{"TextFile", "/x/readme.TXT", &ScanTextFile},
-                      ScannerForCase{"MissionScript", "/x/level.msn", &ScanTextFile},
-                      ScannerForCase{"OnlyTheLastDotCounts", "/x/pack.mn3.txt", &ScanTextFile},
-                      ScannerForCase{"ZipArchive", "/x/pack.zip", nullptr},
-                      ScannerForCase{"NoExtension", "/x/readme", nullptr},
-                      ScannerForCase{"DotInTheFolderOnly", "/x/pack.mn3/readme", nullptr},
-                      ScannerForCase{"ExtensionWithATrailingSpace", "/x/pack.mn3 ", nullptr},
-                      ScannerForCase{"NameThatIsOnlyAnExtension", "/x/.hog", &ScanMarkedFile}),
-    [](const ::testing::TestParamInfo<ScannerForCase>& info) {
-        return std::string(info.param.name);
-    });
 
 }  // namespace
 }  // namespace torv

@@ -8,8 +8,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/http_server.h"
@@ -20,36 +22,36 @@ namespace {
 using test::HttpReply;
 using test::HttpServer;
 
-struct Answer {
-    uint16_t state;
-    uint16_t id;
-    bool operator==(const Answer&) const = default;
-};
+using Answer = std::pair<uint16_t, uint16_t>;  // state, id
 
-std::ostream& operator<<(std::ostream& out, const Answer& answer) {
-    return out << "{state " << answer.state << ", id " << answer.id << "}";
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
 }
 
 // Stands in for the list window: records every WM_INET_SITESTATE it is sent.
 class AnswerWindow : public QObject {
 public:
     std::vector<Answer> answers;
+    std::vector<qint64> times;  // when each answer came, in ms from the window's start
+    QElapsedTimer clock;
 
-    // Pumps the events until n answers are in or the time runs out.
+    AnswerWindow() { clock.start(); }
+
     bool waitFor(size_t n, int timeoutMs) {
-        QElapsedTimer clock;
-        clock.start();
-        while (answers.size() < n && clock.elapsed() < timeoutMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return answers.size() >= n;
+        return PumpUntil([&] { return answers.size() >= n; }, timeoutMs);
     }
 
 protected:
     bool event(QEvent* event) override {
         if (event->type() == CSiteStateEvent::EventType()) {
             const uint32_t wParam = static_cast<CSiteStateEvent*>(event)->wParam();
-            answers.push_back({LowWord(wParam), HighWord(wParam)});
+            answers.emplace_back(LowWord(wParam), HighWord(wParam));
+            times.push_back(clock.elapsed());
             return true;
         }
         return QObject::event(event);
@@ -60,121 +62,87 @@ std::atomic<int> g_liveRequests{0};
 
 class CountedRequest : public CSiteCheckRequest {
 public:
-    CountedRequest() { ++g_liveRequests; }
+    CountedRequest(const std::string& url, uint16_t id) {
+        m_strUrl = QString::fromStdString(url);
+        m_nId = id;
+        ++g_liveRequests;
+    }
     ~CountedRequest() override { --g_liveRequests; }
 };
 
-std::unique_ptr<CSiteCheckRequest> Request(const QString& url, uint16_t id) {
-    auto request = std::make_unique<CountedRequest>();
-    request->m_strUrl = url;
-    request->m_nId = id;
-    return request;
-}
+// A worker and the window it answers. At the end the worker is told to quit and must be gone,
+// with every request it was given freed.
+struct Checks {
+    AnswerWindow window;
+    QPointer<CInternetThread> worker;
 
-QString Url(const HttpServer& server, const std::string& path) {
-    return QString::fromStdString(server.url(path));
-}
-
-// Quits the worker and pumps events until it has deleted itself.
-bool EndWorker(CInternetThread* worker, int timeoutMs) {
-    QPointer<CInternetThread> alive(worker);
-    worker->PostQuit();
-    QElapsedTimer clock;
-    clock.start();
-    while (alive && clock.elapsed() < timeoutMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    explicit Checks(const SiteCheckLimits& limits = {2000, 2000})
+        : worker(CInternetThread::Begin(limits)) {}
+    ~Checks() {
+        if (worker) {
+            worker->PostQuit();
+        }
+        EXPECT_TRUE(PumpUntil([this] { return worker.isNull(); }, 5000)) << "the thread stays";
+        EXPECT_EQ(g_liveRequests, 0);
     }
-    return alive.isNull();
-}
-
-const SiteCheckLimits kShortLimits{2000, 2000};
-
-struct StatusCase {
-    const char* name;
-    int status;
-    uint16_t expected;
+    void post(const std::string& url, uint16_t id, QObject* to = nullptr) {
+        worker->PostCheckSite(to ? to : &window, std::make_unique<CountedRequest>(url, id));
+    }
 };
 
-TEST(InternetThread, AnswersEachStatusWithCheckingThenItsVerdict) {
-    const StatusCase cases[] = {
-        {"ok 200", 200, SITESTATE_VALID},
-        {"last success 299", 299, SITESTATE_VALID},
-        {"forbidden 403 counts as a site", 403, SITESTATE_VALID},
-        {"informational 199", 199, SITESTATE_INVALID},
-        {"multiple choices 300", 300, SITESTATE_INVALID},
-        {"moved 301", 301, SITESTATE_INVALID},
-        {"unauthorized 401", 401, SITESTATE_INVALID},
-        {"not found 404", 404, SITESTATE_INVALID},
-        {"server error 500", 500, SITESTATE_INVALID},
-    };
+TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
     HttpServer server;
-    for (const StatusCase& row : cases) {
-        HttpReply reply;
-        reply.status = row.status;
-        reply.reason = "Scripted";
-        reply.body = "body that must not matter";
-        if (row.status == 301) {
-            reply.headers = {{"Location", server.url("/target/")}};
+    const std::string port = std::to_string(server.port());
+    struct Case {
+        std::string site;  // a path on the server, named after the status it answers, or a URL
+        uint16_t verdict;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"/200/", SITESTATE_VALID},
+        {"/299/", SITESTATE_VALID},
+        {"/403/", SITESTATE_VALID},  // a forbidden listing is still a site
+        {"/199/", SITESTATE_INVALID},
+        {"/300/", SITESTATE_INVALID},
+        {"/301/", SITESTATE_INVALID},
+        {"/404/", SITESTATE_INVALID},
+        {"localsite", SITESTATE_INVALID},
+        {"", SITESTATE_INVALID},
+        {"ftp://127.0.0.1:" + port + "/", SITESTATE_INVALID},
+    };
+    // clang-format on
+    Checks checks;
+    checks.worker->PostCheckSite(&checks.window, nullptr);  // ignored
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string& site = cases[i].site;
+        if (site.starts_with('/')) {
+            HttpReply reply = test::Reply(std::stoi(site.substr(1)), "Scripted", "not to be read");
+            reply.headers = {{"Location", server.url("/200/")}};
+            reply.delayBeforeHeadersMs = i == 0 ? 300 : 0;  // the first finishing last would show
+            server.route(site, reply);
         }
-        server.route("/" + std::to_string(row.status) + "/", reply);
+        // The ids run over the whole range: 65535, 0, 1, ...
+        checks.post(site.starts_with('/') ? server.url(site) : site, uint16_t(65535 + i));
     }
-    server.route("/target/", HttpReply{});
-
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
+    ASSERT_TRUE(checks.window.waitFor(2 * std::size(cases), 30000));
     for (size_t i = 0; i < std::size(cases); ++i) {
-        const std::string path = "/" + std::to_string(cases[i].status) + "/";
-        worker->PostCheckSite(&window, Request(Url(server, path), uint16_t(100 + i)));
+        SCOPED_TRACE(cases[i].site);
+        const uint16_t id = uint16_t(65535 + i);
+        EXPECT_EQ(checks.window.answers[2 * i], Answer(SITESTATE_CHECKING, id));
+        EXPECT_EQ(checks.window.answers[2 * i + 1], Answer(cases[i].verdict, id));
     }
-    ASSERT_TRUE(window.waitFor(2 * std::size(cases), 20000));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(cases[i].name);
-        const uint16_t id = uint16_t(100 + i);
-        EXPECT_EQ(window.answers[2 * i], (Answer{SITESTATE_CHECKING, id}));
-        EXPECT_EQ(window.answers[2 * i + 1], (Answer{cases[i].expected, id}));
-    }
+    // One request per status: no redirect followed, nothing else contacted.
+    EXPECT_EQ(server.requests().size(), 7u);
     for (const auto& request : server.requests()) {
-        EXPECT_NE(request.path, "/target/") << "a redirect was followed";
         EXPECT_EQ(request.method, "GET");
         EXPECT_NE(request.header("Cache-Control").find("no-cache"), std::string::npos)
             << "the check may be answered from a cache";
     }
-    EXPECT_TRUE(EndWorker(worker, 5000));
-    EXPECT_EQ(g_liveRequests, 0);
 }
 
-struct UrlCase {
-    const char* name;
-    QString url;
-};
-
-TEST(InternetThread, TextsThatAreNoHttpSiteAreInvalid) {
-    HttpServer server;
-    server.route("/", HttpReply{});
-    const QString port = QString::number(server.port());
-    const UrlCase cases[] = {
-        {"bare word", "localsite"},  {"empty text", ""},
-        {"bare scheme", "http://"},  {"ftp scheme", "ftp://127.0.0.1:" + port + "/"},
-        {"file scheme", "file:///"},
-    };
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        worker->PostCheckSite(&window, Request(cases[i].url, uint16_t(i)));
-    }
-    ASSERT_TRUE(window.waitFor(2 * std::size(cases), 15000));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(cases[i].name);
-        EXPECT_EQ(window.answers[2 * i], (Answer{SITESTATE_CHECKING, uint16_t(i)}));
-        EXPECT_EQ(window.answers[2 * i + 1], (Answer{SITESTATE_INVALID, uint16_t(i)}));
-    }
-    EXPECT_TRUE(server.requests().empty());
-    EXPECT_TRUE(EndWorker(worker, 5000));
-}
-
-// No TLS server is at hand on loopback: a listener that hangs up shows that an https site is
-// tried with a TLS handshake and that its failure is an invalid site, found at once.
-TEST(InternetThread, SecureSiteIsTriedOverTlsAndAFailedHandshakeIsInvalid) {
+TEST(InternetThread, FailingSitesAreAnsweredAtOnceAndASilentOneAtTheDataLimit) {
+    // No TLS server is at hand on loopback: a listener that hangs up shows that an https site
+    // is tried with a TLS handshake.
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
     QByteArray firstBytes;
@@ -186,137 +154,52 @@ TEST(InternetThread, SecureSiteIsTriedOverTlsAndAFailedHandshakeIsInvalid) {
             socket->deleteLater();
         }
     });
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
-    QElapsedTimer clock;
-    clock.start();
-    worker->PostCheckSite(
-        &window, Request(QString("https://127.0.0.1:%1/missions/").arg(listener.serverPort()), 5));
-    ASSERT_TRUE(window.waitFor(2, 10000));
-    EXPECT_EQ(window.answers[1], (Answer{SITESTATE_INVALID, 5}));
-    EXPECT_LT(clock.elapsed(), kShortLimits.connectMs) << "the hang-up ends the check, not a limit";
-    ASSERT_FALSE(firstBytes.isEmpty()) << "the site was contacted";
-    EXPECT_EQ(firstBytes.at(0), char(0x16)) << "a TLS handshake record, not plain HTTP";
-    EXPECT_TRUE(EndWorker(worker, 5000));
-}
-
-TEST(InternetThread, ThreeRequestsAreAnsweredInPostingOrderWithTheirOwnIds) {
-    HttpServer server;
-    HttpReply slow;
-    slow.delayBeforeHeadersMs = 300;  // the first one finishing last would show up
-    server.route("/slow/", slow);
-    HttpReply gone;
-    gone.status = 404;
-    gone.reason = "Not Found";
-    server.route("/gone/", gone);
-    server.route("/fast/", HttpReply{});
-
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
-    worker->PostCheckSite(&window, Request(Url(server, "/slow/"), 7));
-    worker->PostCheckSite(&window, Request(Url(server, "/gone/"), 65535));
-    worker->PostCheckSite(&window, Request(Url(server, "/fast/"), 0));
-    ASSERT_TRUE(window.waitFor(6, 10000));
-    const std::vector<Answer> expected = {
-        {SITESTATE_CHECKING, 7},    {SITESTATE_VALID, 7},    {SITESTATE_CHECKING, 65535},
-        {SITESTATE_INVALID, 65535}, {SITESTATE_CHECKING, 0}, {SITESTATE_VALID, 0},
-    };
-    EXPECT_EQ(window.answers, expected);
-    EXPECT_TRUE(EndWorker(worker, 5000));
-}
-
-TEST(InternetThread, NullRequestIsIgnored) {
-    HttpServer server;
-    server.route("/", HttpReply{});
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
-    worker->PostCheckSite(&window, nullptr);
-    worker->PostCheckSite(&window, Request(Url(server, "/"), 3));
-    ASSERT_TRUE(window.waitFor(2, 10000));
-    window.waitFor(3, 300);
-    const std::vector<Answer> expected = {{SITESTATE_CHECKING, 3}, {SITESTATE_VALID, 3}};
-    EXPECT_EQ(window.answers, expected);
-    EXPECT_TRUE(EndWorker(worker, 5000));
-}
-
-TEST(InternetThread, StatusIsReadWithoutWaitingForTheBody) {
     HttpServer server;
     HttpReply stalled;
     stalled.body = std::string(4096, 'x');
     stalled.fault = HttpReply::Fault::StallMidBody;
     server.route("/stalled/", stalled);
-
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(SiteCheckLimits{5000, 5000});
-    QElapsedTimer clock;
-    clock.start();
-    worker->PostCheckSite(&window, Request(Url(server, "/stalled/"), 1));
-    ASSERT_TRUE(window.waitFor(2, 10000));
-    EXPECT_EQ(window.answers[1], (Answer{SITESTATE_VALID, 1}));
-    EXPECT_LT(clock.elapsed(), 4000) << "the check waited for a body it should not read";
-    EXPECT_TRUE(EndWorker(worker, 5000));
-}
-
-TEST(InternetThread, UnreachablePortAnswersCheckingAtOnceAndInvalidWithinTheLimit) {
-    const uint16_t port = HttpServer::unusedPort();
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
-    QElapsedTimer clock;
-    clock.start();
-    worker->PostCheckSite(&window, Request(QString("http://127.0.0.1:%1/missions/").arg(port), 42));
-    ASSERT_TRUE(window.waitFor(1, 1000)) << "no CHECKING before the network is touched";
-    EXPECT_EQ(window.answers[0], (Answer{SITESTATE_CHECKING, 42}));
-    ASSERT_TRUE(window.waitFor(2, kShortLimits.connectMs + 1500));
-    EXPECT_EQ(window.answers[1], (Answer{SITESTATE_INVALID, 42}));
-    EXPECT_TRUE(EndWorker(worker, 5000));
-}
-
-TEST(InternetThread, SiteThatNeverAnswersHoldsTheQueueForTheDataLimitOnly) {
-    HttpServer server;
     HttpReply silent;
     silent.fault = HttpReply::Fault::NoStatus;
     server.route("/silent/", silent);
     server.route("/next/", HttpReply{});
-
-    const SiteCheckLimits limits{1000, 800};
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(limits);
-    QElapsedTimer clock;
-    clock.start();
-    worker->PostCheckSite(&window, Request(Url(server, "/silent/"), 1));
-    worker->PostCheckSite(&window, Request(Url(server, "/next/"), 2));
-    ASSERT_TRUE(window.waitFor(4, 6000)) << "the silent site held the queue";
-    const qint64 elapsed = clock.elapsed();
-    EXPECT_EQ(window.answers[1], (Answer{SITESTATE_INVALID, 1}));
-    EXPECT_EQ(window.answers[3], (Answer{SITESTATE_VALID, 2}));
-    EXPECT_GE(elapsed, limits.dataMs - 100) << "gave up before the limit";
-    EXPECT_LT(elapsed, limits.connectMs + limits.dataMs + 1500);
-    EXPECT_TRUE(EndWorker(worker, 5000));
+    const SiteCheckLimits limits{6000, 3000};
+    Checks checks(limits);
+    checks.post(server.url("/stalled/"), 1);
+    checks.post("http://127.0.0.1:" + std::to_string(HttpServer::unusedPort()) + "/", 2);
+    checks.post("https://127.0.0.1:" + std::to_string(listener.serverPort()) + "/", 3);
+    checks.post(server.url("/silent/"), 4);
+    checks.post(server.url("/next/"), 5);
+    ASSERT_TRUE(checks.window.waitFor(10, 15000)) << "the silent site held the queue";
+    const std::vector<Answer> expected = {
+        {SITESTATE_CHECKING, 1}, {SITESTATE_VALID, 1},    {SITESTATE_CHECKING, 2},
+        {SITESTATE_INVALID, 2},  {SITESTATE_CHECKING, 3}, {SITESTATE_INVALID, 3},
+        {SITESTATE_CHECKING, 4}, {SITESTATE_INVALID, 4},  {SITESTATE_CHECKING, 5},
+        {SITESTATE_VALID, 5},
+    };
+    EXPECT_EQ(checks.window.answers, expected);
+    const std::vector<qint64>& at = checks.window.times;
+    EXPECT_LT(at[5], 2000) << "waited for a body, a refused connection or a failed handshake";
+    ASSERT_FALSE(firstBytes.isEmpty()) << "the secure site was not contacted";
+    EXPECT_EQ(firstBytes.at(0), char(0x16)) << "a TLS handshake record, not plain HTTP";
+    // CHECKING comes before the site is contacted, the verdict at the data limit.
+    EXPECT_GE(at[7] - at[6], limits.dataMs - 100) << "gave up before the limit";
+    EXPECT_LT(at[7] - at[6], limits.connectMs) << "waited for the connect limit";
 }
 
-TEST(InternetThread, RequestsQueuedWhenTheWindowGoesStillRunAreFreedAndTheThreadEnds) {
+TEST(InternetThread, ChecksQueuedBeforeQuitRunWhenTheWindowHasGoneAndTheThreadEnds) {
     HttpServer server;
     HttpReply slow;
     slow.delayBeforeHeadersMs = 150;
     server.route("/slow/", slow);
-
+    Checks checks;
     auto window = std::make_unique<AnswerWindow>();
-    CInternetThread* worker = CInternetThread::Begin(kShortLimits);
-    QPointer<CInternetThread> alive(worker);
     for (uint16_t id = 0; id < 3; ++id) {
-        worker->PostCheckSite(window.get(), Request(Url(server, "/slow/"), id));
+        checks.post(server.url("/slow/"), id, window.get());
     }
     window.reset();
-    worker->PostQuit();
-
+    checks.worker->PostQuit();
     EXPECT_TRUE(server.waitForRequests(3, 10000)) << "queued checks were not carried out";
-    QElapsedTimer clock;
-    clock.start();
-    while ((alive || g_liveRequests > 0) && clock.elapsed() < 10000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    EXPECT_TRUE(alive.isNull()) << "the worker thread did not end";
-    EXPECT_EQ(g_liveRequests, 0);
 }
 
 TEST(InternetThread, AbandonAllCutsARunningCheckShortAndDropsTheQueue) {
@@ -324,24 +207,17 @@ TEST(InternetThread, AbandonAllCutsARunningCheckShortAndDropsTheQueue) {
     HttpReply silent;
     silent.fault = HttpReply::Fault::NoStatus;
     server.route("/silent/", silent);
-
-    AnswerWindow window;
-    CInternetThread* worker = CInternetThread::Begin(SiteCheckLimits{60000, 60000});
-    QPointer<CInternetThread> alive(worker);
+    Checks checks(SiteCheckLimits{60000, 60000});
     for (uint16_t id = 0; id < 5; ++id) {
-        worker->PostCheckSite(&window, Request(Url(server, "/silent/"), id));
+        checks.post(server.url("/silent/"), id);
     }
     ASSERT_TRUE(server.waitForRequests(1, 5000));
     QElapsedTimer clock;
     clock.start();
     CInternetThread::AbandonAll(5000);
     EXPECT_LT(clock.elapsed(), 3000);
-    EXPECT_TRUE(worker->isFinished());
-    while (alive && clock.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    EXPECT_TRUE(alive.isNull());
-    EXPECT_EQ(g_liveRequests, 0);
+    EXPECT_TRUE(checks.worker->isFinished());
+    EXPECT_TRUE(PumpUntil([&] { return checks.worker.isNull(); }, 5000));
     EXPECT_EQ(server.requests().size(), 1u) << "queued checks ran after the abandon";
 }
 
