@@ -76,13 +76,15 @@ TEST_F(ProfileTest, ValuesEnumerateInFileOrderAndIgnoreLetterCase) {
 TEST_F(ProfileTest, HandWrittenFilesAreReadAndOnlyWholeNumbersAreNumbers) {
     seed(
         "\xef\xbb\xbf[ settings ]\r\n  Keep Alive =  -1  \r\nD3 Executable Path=C:\\Games\\D3\\\r\n"
-        "word=7x\n");
+        "word=7x\nescaped=\\xAA\\u00FF\n");
     const Profile profile(iniPath());
     EXPECT_EQ(profile.getInt(kSettings, QStringLiteral("Keep Alive"), 7), -1);
     EXPECT_EQ(profile.getString(kSettings, QStringLiteral("D3 Executable Path")),
               QStringLiteral("C:\\Games\\D3\\"));
     EXPECT_EQ(profile.getInt(kSettings, QStringLiteral("word"), 7), 7);
     EXPECT_EQ(profile.getInt(kSettings, QStringLiteral("missing"), 7), 7);
+    EXPECT_EQ(profile.getString(kSettings, QStringLiteral("escaped")),
+              QString::fromUtf16(u"\u00aa\u00ff"));
 }
 
 TEST_F(ProfileTest, BatchAppliesInOrderKeepsWhatItDoesNotTouchAndReplacesTheFile) {
