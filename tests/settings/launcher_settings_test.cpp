@@ -65,31 +65,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
-TEST(LauncherSettings, SitesReadInFileOrderEachEndingInASlash) {
-    SettingsFixture sandbox;
-    sandbox.seedIni(
-        "[MissionSites]\nURL3=http://c.example/levels\nURL1=http://a.example/\nURL2=\n"
-        "URL4=  http://d.example/x  \n");
-    CLauncherSettings settings(sandbox.profile(), sandbox.registry());
-    ASSERT_EQ(settings.GetSiteCount(), 4);
-    EXPECT_EQ(settings.GetSite(0), "http://c.example/levels/");
-    EXPECT_EQ(settings.GetSite(1), "http://a.example/");
-    EXPECT_EQ(settings.GetSite(2), "/");
-    EXPECT_EQ(settings.GetSite(3), "http://d.example/x/");
-    EXPECT_EQ(settings.GetSite(4), QString());
-    EXPECT_EQ(settings.GetSite(-1), QString());
-}
-
-// A shorter list replaces a longer one whole; Keep Alive is read and saved as 0 or 1.
+// Sites are read in file order, each ending in a slash; a shorter list replaces a longer one
+// whole; Keep Alive is read and saved as 0 or 1.
 TEST(LauncherSettings, SaveWritesTheFileAUserExpects) {
     SettingsFixture sandbox;
     sandbox.seedIni(
-        "[settings]\nKeep Alive=5\n\n[MissionSites]\nURL1=http://old1.example/\n"
-        "URL2=http://old2.example/\nURL3=http://old3.example/\n\n[other]\nkept=yes\n");
+        "[settings]\nKeep Alive=5\n\n[MissionSites]\nURL3=http://c.example/levels\n"
+        "URL1=http://a.example/\nURL2=\nURL4=  http://d.example/x  \n\n[other]\nkept=yes\n");
     CLauncherSettings settings(sandbox.profile(), sandbox.registry());
     EXPECT_TRUE(settings.IsFirstRun());
     EXPECT_EQ(settings.GetKeepAlive(), 1);
-    ASSERT_EQ(settings.GetSiteCount(), 3);
+    ASSERT_EQ(settings.GetSiteCount(), 4);
+    const QString sites[] = {"http://c.example/levels/", "http://a.example/", "/",
+                             "http://d.example/x/", ""};
+    for (int i = -1; i < 5; ++i) {
+        EXPECT_EQ(settings.GetSite(i), sites[i < 0 ? 4 : i]) << i;
+    }
     settings.SetGameFolder("/games/descent3/");
     settings.ClearSites();
     settings.AddSite("http://one.example/missions/");
