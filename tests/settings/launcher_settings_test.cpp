@@ -22,48 +22,41 @@ struct FolderRow {
     bool expectDiscovered;  // else the stored text stays
 };
 
-class LauncherSettingsFolder : public ::testing::TestWithParam<FolderRow> {};
-
-TEST_P(LauncherSettingsFolder, StoredFolderStaysUnlessDiscoveryFindsABetterOne) {
-    SettingsFixture sandbox;
-    const FolderRow& row = GetParam();
-    QString discovered;
-    if (row.gameRegistered) {
-        discovered = sandbox.gameFolder(QStringLiteral("Games/Descent3"));
-        sandbox.prefix().writeSystemReg(
-            QStringLiteral("[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
-                           "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent3\"\n"));
-    }
-    const QString stored =
-        sandbox.gameFolder("Stored", row.stored == Stored::Valid ? "MAIN.EXE" : "");
-    const QString before =
-        row.stored == Stored::Nothing ? "" : "[settings]\nD3 Executable Path=" + stored + "\n";
-    if (row.stored != Stored::Nothing) {
-        sandbox.seedIni(before);
-    }
-
-    CLauncherSettings settings(sandbox.profile(), sandbox.registry());
-    if (row.expectDiscovered) {
-        EXPECT_EQ(settings.GetGameFolder(), discovered);
-        // Stored even though nothing was saved: a cancelled dialog does not lose it.
-        EXPECT_EQ(sandbox.iniText(), "[settings]\nD3 Executable Path=" + discovered + "\n");
-    } else {
-        EXPECT_EQ(settings.GetGameFolder(), row.stored == Stored::Nothing ? "" : stored);
-        EXPECT_EQ(sandbox.iniText(), before);
-        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), row.stored != Stored::Nothing);
+TEST(LauncherSettings, StoredFolderStaysUnlessDiscoveryFindsABetterOne) {
+    // clang-format off
+    const FolderRow rows[] = {
+        {"NothingAnywhereCreatesNoFile", Stored::Nothing, false, false},
+        {"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
+        {"ValidStoredFolderWins", Stored::Valid, true, false},
+        {"InvalidStoredFolderIsReplaced", Stored::Invalid, true, true},
+        {"InvalidStoredFolderStaysWithoutDiscovery", Stored::Invalid, false, false},
+    };
+    // clang-format on
+    for (const FolderRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        SettingsFixture sandbox;
+        QString discovered;
+        if (row.gameRegistered) {
+            discovered = sandbox.gameFolder(QStringLiteral("Games/Descent3"));
+            sandbox.prefix().writeSystemReg(
+                QStringLiteral("[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
+                               "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent3\"\n"));
+        }
+        const QString stored =
+            sandbox.gameFolder("Stored", row.stored == Stored::Valid ? "MAIN.EXE" : "");
+        if (row.stored != Stored::Nothing) {
+            sandbox.seedIni("[settings]\nD3 Executable Path=" + stored + "\n");
+        }
+        CLauncherSettings settings(sandbox.profile(), sandbox.registry());
+        // A discovered folder is stored at once: a cancelled dialog does not lose it.
+        const QString expected =
+            row.expectDiscovered ? discovered : (row.stored == Stored::Nothing ? "" : stored);
+        EXPECT_EQ(settings.GetGameFolder(), expected);
+        EXPECT_EQ(sandbox.iniText(),
+                  expected.isEmpty() ? "" : "[settings]\nD3 Executable Path=" + expected + "\n");
+        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), !expected.isEmpty());
     }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Load, LauncherSettingsFolder,
-    ::testing::Values(FolderRow{"NothingAnywhereCreatesNoFile", Stored::Nothing, false, false},
-                      FolderRow{"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
-                      FolderRow{"ValidStoredFolderWins", Stored::Valid, true, false},
-                      FolderRow{"InvalidStoredFolderIsReplaced", Stored::Invalid, true, true},
-                      FolderRow{"InvalidStoredFolderStaysWithoutDiscovery", Stored::Invalid, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
 
 // Sites are read in file order, each ending in a slash; a shorter list replaces a longer one
 // whole; Keep Alive is read and saved as 0 or 1.
