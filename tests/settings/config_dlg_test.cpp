@@ -61,14 +61,6 @@ protected:
     }
 
     QString Ini() const { return m_sandbox.iniText(); }
-    QByteArray UserReg() {
-        return WinePrefixFixture::read(m_sandbox.prefix().prefix() + "/user.reg");
-    }
-    QString Stored(const QString& key, const QString& name) {
-        return WineRegistry(m_sandbox.prefix().prefix())
-            .readString(WineRegistry::Hive::CurrentUser, key, name)
-            .value_or("<none>");
-    }
     void SeedValidSettings(const QString& sites = "URL1=http://one.example/\n") {
         m_sandbox.seedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game +
                           "\nKeep Alive=0\n\n[MissionSites]\n" + sites);
@@ -200,11 +192,12 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
                          "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
                          "URL2=http://two.example/d3/\n");
     EXPECT_TRUE(dialog->GetWriteWarnings().isEmpty());
-    EXPECT_EQ(Stored(CFrontEnds::kKquery4Key, "game_desc3"), "C:\\Games\\Descent3\\main.exe");
-    EXPECT_EQ(Stored(CFrontEnds::kKquery4Key, "game_desc3_params"), "-x");
-    EXPECT_EQ(Stored(kKali, "GameExe"), "C:\\Tools\\torv");
-    EXPECT_EQ(Stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
-    EXPECT_EQ(Stored(kKali + " Demo", "GameExe"), "C:\\Games\\Descent3\\main.exe");
+    EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3"),
+              "C:\\Games\\Descent3\\main.exe");
+    EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3_params"), "-x");
+    EXPECT_EQ(m_sandbox.stored(kKali, "GameExe"), "C:\\Tools\\torv");
+    EXPECT_EQ(m_sandbox.stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
+    EXPECT_EQ(m_sandbox.stored(kKali + " Demo", "GameExe"), "C:\\Games\\Descent3\\main.exe");
 
     // The next opening shows what was saved.
     auto again = Open();
@@ -280,7 +273,7 @@ TEST_P(ConfigDlgKeys, ReturnActsOnTheFocusedButtonElseOnOk) {
     const KeyRow& row = GetParam();
     SeedValidSettings();
     const QString before = Ini();
-    const QByteArray userReg = UserReg();
+    const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open();
     QApplication::setActiveWindow(dialog.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
@@ -299,7 +292,7 @@ TEST_P(ConfigDlgKeys, ReturnActsOnTheFocusedButtonElseOnOk) {
         EXPECT_TRUE(Ini().contains("Keep Alive=1")) << Ini().toStdString();
     } else {
         EXPECT_EQ(Ini(), before);
-        EXPECT_EQ(UserReg(), userReg);
+        EXPECT_EQ(m_sandbox.userReg(), userReg);
     }
 }
 
@@ -333,7 +326,7 @@ TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
         WinePrefixFixture::write(folder, QByteArray("a file"));
     }
     const QString iniBefore = Ini();
-    const QByteArray userReg = UserReg();
+    const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open();
     m_nextFile = m_game + "MAIN.EXE";
     QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
@@ -348,7 +341,8 @@ TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
     EXPECT_EQ(Ini(), iniBefore);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), fullDisk ? 1 : 0)
         << "no temporary file is left behind";
-    EXPECT_EQ(UserReg(), userReg) << "front ends are written only after a successful save";
+    EXPECT_EQ(m_sandbox.userReg(), userReg)
+        << "front ends are written only after a successful save";
     if (fullDisk) {
         ::umount2(mountPoint.constData(), MNT_DETACH);
     }
