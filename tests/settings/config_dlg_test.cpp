@@ -360,21 +360,21 @@ TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgra
         {"HomeWithoutPrefix", "/nowhere/", false, "@home"},
     };
     // clang-format on
-    for (const StartRow& row : rows) {
+    const QString other = m_sandbox.prefix().makeFolder("elsewhere/not-a-game");
+    const QString home = m_sandbox.prefix().makeFolder("home");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home));
+    const auto place = [&](QString text) {
+        return text.replace("@game", m_game)
+            .replace("@other", other + "/")
+            .replace("@driveC", m_sandbox.prefix().driveC())
+            .replace("@home", home);
+    };
+    for (const StartRow& row : rows) {  // the row without drive C: last, it keeps no prefix
         SCOPED_TRACE(row.name);
-        const QString other = m_sandbox.prefix().makeFolder("elsewhere/not-a-game");
-        const QString home = m_sandbox.prefix().makeFolder("home");
-        const QByteArray oldHome = qgetenv("HOME");
-        qputenv("HOME", QFile::encodeName(home));
         if (!row.driveC) {
             m_sandbox.registry() = WineRegistry(m_sandbox.prefix().root() + "/no-prefix");
         }
-        const auto place = [&](QString text) {
-            return text.replace("@game", m_game)
-                .replace("@other", other + "/")
-                .replace("@driveC", m_sandbox.prefix().driveC())
-                .replace("@home", home);
-        };
         m_sandbox.seedIni("[settings]\nD3 Executable Path=" + place(row.stored) + "\n");
         auto dialog = Open();
         dialog->SetFileChooser({});  // the real file dialog
@@ -391,12 +391,11 @@ TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgra
             files->reject();
         });
         QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
-        qputenv("HOME", oldHome);
-
         EXPECT_EQ(shownFolder, QDir(place(row.start)).canonicalPath());
         EXPECT_EQ(filters, QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
         EXPECT_TRUE(hidden) << "hidden folders such as ~/.wine are listed";
     }
+    qputenv("HOME", oldHome);
 }
 
 TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
