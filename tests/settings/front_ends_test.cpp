@@ -8,7 +8,6 @@
 namespace torv {
 namespace {
 
-using platform::WineRegistry;
 using test::WinePrefixFixture;
 using Result = CFrontEnds::WriteResult;
 
@@ -58,7 +57,6 @@ std::vector<FrontEndRow> Rows() {
     const QString expand = QString::number(platform::RegExpandSz) + ":";
     // clang-format off
     return {
-        {"Kquery4SwitchedToCheckedStartsThisToolWithItsPlaceholder", KqueryValues("C:\\\\Other\\\\Main.exe", "-foo -getmission abc -rund3 -bar"), "Kquery 4", 0, 1, kToolExe, "-foo -bar -getmission %map% -rund3", Result::Written},
         {"Kali95SwitchedToCheckedUsesItsOwnPlaceholder", Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-foo -getmission abc -rund3 -bar\""), "Kali 95 [Descent 3]", 0, 1, kToolExe, "-foo -bar -getmission {mapname} -rund3", Result::Written},
         {"OptionAfterGetmissionIsNoMissionName", KqueryValues("c:\\\\d3\\\\main.exe", "-getmission -bar"), "Kquery 4", 0, 1, kToolExe, "-bar -getmission %map% -rund3", Result::Written},
         {"OptionsInAnyLetterCaseAndWithASlashAreFound", KqueryValues("c:\\\\tools\\\\torv.exe", "/GetMission abc -RUND3 -x"), "Kquery 4", 1, 0, kGameExe, "-x", Result::Written},
