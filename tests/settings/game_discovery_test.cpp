@@ -36,44 +36,36 @@ struct DiscoveryRow {
     QString expected;            // folder under drive_c; null for "not found"
 };
 
-class DiscoverGameFolder : public ::testing::TestWithParam<DiscoveryRow> {};
-
-TEST_P(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
-    SettingsFixture sandbox;
-    for (const QString& game : GetParam().games) {
-        sandbox.gameFolder(game);
-    }
-    sandbox.prefix().writeSystemReg(GetParam().systemReg);
-
-    QString folder = QStringLiteral("earlier text");
-    const bool found = torv::DiscoverGameFolder(sandbox.registry(), folder);
-    if (GetParam().expected.isNull()) {
-        EXPECT_FALSE(found);
-        EXPECT_EQ(folder, QStringLiteral("earlier text"));
-    } else {
-        EXPECT_TRUE(found);
-        EXPECT_EQ(folder,
-                  QDir(sandbox.prefix().driveC()).canonicalPath() + "/" + GetParam().expected);
+TEST(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
+    // clang-format off
+    const DiscoveryRow rows[] = {
+        {"PathWithoutTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
+        {"PathWithTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, "Games/Descent3/"},
+        {"PathWithoutGameFallsToBaseDirectory", AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, "Outrage/D3/"},
+        {"OnlyBaseDirectory", Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, "Outrage/D3/"},
+        {"PathWinsOverBaseDirectory", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, "First/"},
+        {"ThirtyTwoBitViewFirst", AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, "ThirtyTwo/"},
+        {"LongestUsableValue", AppPaths("C:\\\\" + kLongName), {kLongName}, kLongName + "/"},
+        {"ValueTooLongToBeAPath", AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, "Outrage/"},
+        {"DriveWithoutLinkIsSkipped", AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
+        {"NeitherKey", "", {"Games/Descent3"}, QString()},
+        {"NoFolderHoldsTheGame", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, QString()},
+    };
+    // clang-format on
+    for (const DiscoveryRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        SettingsFixture sandbox;
+        for (const QString& game : row.games) {
+            sandbox.gameFolder(game);
+        }
+        sandbox.prefix().writeSystemReg(row.systemReg);
+        QString folder = QStringLiteral("earlier text");
+        EXPECT_EQ(torv::DiscoverGameFolder(sandbox.registry(), folder), !row.expected.isNull());
+        EXPECT_EQ(folder, row.expected.isNull() ? QStringLiteral("earlier text")
+                                                : QDir(sandbox.prefix().driveC()).canonicalPath() +
+                                                      "/" + row.expected);
     }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Registry, DiscoverGameFolder,
-    ::testing::Values(
-        DiscoveryRow{"PathWithoutTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"PathWithTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"PathWithoutGameFallsToBaseDirectory", AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, "Outrage/D3/"},
-        DiscoveryRow{"OnlyBaseDirectory", Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, "Outrage/D3/"},
-        DiscoveryRow{"PathWinsOverBaseDirectory", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, "First/"},
-        DiscoveryRow{"ThirtyTwoBitViewFirst", AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, "ThirtyTwo/"},
-        DiscoveryRow{"LongestUsableValue", AppPaths("C:\\\\" + kLongName), {kLongName}, kLongName + "/"},
-        DiscoveryRow{"ValueTooLongToBeAPath", AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, "Outrage/"},
-        DiscoveryRow{"DriveWithoutLinkIsSkipped", AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
-        DiscoveryRow{"NeitherKey", "", {"Games/Descent3"}, QString()},
-        DiscoveryRow{"NoFolderHoldsTheGame", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, QString()}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
 
 // Tried with and without the folder's trailing slash.
 TEST(IsValidGameFolder, NeedsAReadableGameExecutableInAnyLetterCase) {

@@ -22,74 +22,58 @@ struct FolderRow {
     bool expectDiscovered;  // else the stored text stays
 };
 
-class LauncherSettingsFolder : public ::testing::TestWithParam<FolderRow> {};
-
-TEST_P(LauncherSettingsFolder, StoredFolderStaysUnlessDiscoveryFindsABetterOne) {
-    SettingsFixture sandbox;
-    const FolderRow& row = GetParam();
-    QString discovered;
-    if (row.gameRegistered) {
-        discovered = sandbox.gameFolder(QStringLiteral("Games/Descent3"));
-        sandbox.prefix().writeSystemReg(
-            QStringLiteral("[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
-                           "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent3\"\n"));
-    }
-    const QString stored =
-        sandbox.gameFolder("Stored", row.stored == Stored::Valid ? "MAIN.EXE" : "");
-    const QString before =
-        row.stored == Stored::Nothing ? "" : "[settings]\nD3 Executable Path=" + stored + "\n";
-    if (row.stored != Stored::Nothing) {
-        sandbox.seedIni(before);
-    }
-
-    CLauncherSettings settings(sandbox.profile(), sandbox.registry());
-    if (row.expectDiscovered) {
-        EXPECT_EQ(settings.GetGameFolder(), discovered);
-        // Stored even though nothing was saved: a cancelled dialog does not lose it.
-        EXPECT_EQ(sandbox.iniText(), "[settings]\nD3 Executable Path=" + discovered + "\n");
-    } else {
-        EXPECT_EQ(settings.GetGameFolder(), row.stored == Stored::Nothing ? "" : stored);
-        EXPECT_EQ(sandbox.iniText(), before);
-        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), row.stored != Stored::Nothing);
+TEST(LauncherSettings, StoredFolderStaysUnlessDiscoveryFindsABetterOne) {
+    // clang-format off
+    const FolderRow rows[] = {
+        {"NothingAnywhereCreatesNoFile", Stored::Nothing, false, false},
+        {"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
+        {"ValidStoredFolderWins", Stored::Valid, true, false},
+        {"InvalidStoredFolderIsReplaced", Stored::Invalid, true, true},
+        {"InvalidStoredFolderStaysWithoutDiscovery", Stored::Invalid, false, false},
+    };
+    // clang-format on
+    for (const FolderRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        SettingsFixture sandbox;
+        QString discovered;
+        if (row.gameRegistered) {
+            discovered = sandbox.gameFolder(QStringLiteral("Games/Descent3"));
+            sandbox.prefix().writeSystemReg(
+                QStringLiteral("[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
+                               "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent3\"\n"));
+        }
+        const QString stored =
+            sandbox.gameFolder("Stored", row.stored == Stored::Valid ? "MAIN.EXE" : "");
+        if (row.stored != Stored::Nothing) {
+            sandbox.seedIni("[settings]\nD3 Executable Path=" + stored + "\n");
+        }
+        CLauncherSettings settings(sandbox.profile(), sandbox.registry());
+        // A discovered folder is stored at once: a cancelled dialog does not lose it.
+        const QString expected =
+            row.expectDiscovered ? discovered : (row.stored == Stored::Nothing ? "" : stored);
+        EXPECT_EQ(settings.GetGameFolder(), expected);
+        EXPECT_EQ(sandbox.iniText(),
+                  expected.isEmpty() ? "" : "[settings]\nD3 Executable Path=" + expected + "\n");
+        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), !expected.isEmpty());
     }
 }
 
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Load, LauncherSettingsFolder,
-    ::testing::Values(FolderRow{"NothingAnywhereCreatesNoFile", Stored::Nothing, false, false},
-                      FolderRow{"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
-                      FolderRow{"ValidStoredFolderWins", Stored::Valid, true, false},
-                      FolderRow{"InvalidStoredFolderIsReplaced", Stored::Invalid, true, true},
-                      FolderRow{"InvalidStoredFolderStaysWithoutDiscovery", Stored::Invalid, false, false}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
-
-TEST(LauncherSettings, SitesReadInFileOrderEachEndingInASlash) {
-    SettingsFixture sandbox;
-    sandbox.seedIni(
-        "[MissionSites]\nURL3=http://c.example/levels\nURL1=http://a.example/\nURL2=\n"
-        "URL4=  http://d.example/x  \n");
-    CLauncherSettings settings(sandbox.profile(), sandbox.registry());
-    ASSERT_EQ(settings.GetSiteCount(), 4);
-    EXPECT_EQ(settings.GetSite(0), "http://c.example/levels/");
-    EXPECT_EQ(settings.GetSite(1), "http://a.example/");
-    EXPECT_EQ(settings.GetSite(2), "/");
-    EXPECT_EQ(settings.GetSite(3), "http://d.example/x/");
-    EXPECT_EQ(settings.GetSite(4), QString());
-    EXPECT_EQ(settings.GetSite(-1), QString());
-}
-
-// A shorter list replaces a longer one whole; Keep Alive is read and saved as 0 or 1.
+// Sites are read in file order, each ending in a slash; a shorter list replaces a longer one
+// whole; Keep Alive is read and saved as 0 or 1.
 TEST(LauncherSettings, SaveWritesTheFileAUserExpects) {
     SettingsFixture sandbox;
     sandbox.seedIni(
-        "[settings]\nKeep Alive=5\n\n[MissionSites]\nURL1=http://old1.example/\n"
-        "URL2=http://old2.example/\nURL3=http://old3.example/\n\n[other]\nkept=yes\n");
+        "[settings]\nKeep Alive=5\n\n[MissionSites]\nURL3=http://c.example/levels\n"
+        "URL1=http://a.example/\nURL2=\nURL4=  http://d.example/x  \n\n[other]\nkept=yes\n");
     CLauncherSettings settings(sandbox.profile(), sandbox.registry());
     EXPECT_TRUE(settings.IsFirstRun());
     EXPECT_EQ(settings.GetKeepAlive(), 1);
-    ASSERT_EQ(settings.GetSiteCount(), 3);
+    ASSERT_EQ(settings.GetSiteCount(), 4);
+    const QString sites[] = {"http://c.example/levels/", "http://a.example/", "/",
+                             "http://d.example/x/", ""};
+    for (int i = -1; i < 5; ++i) {
+        EXPECT_EQ(settings.GetSite(i), sites[i < 0 ? 4 : i]) << i;
+    }
     settings.SetGameFolder("/games/descent3/");
     settings.ClearSites();
     settings.AddSite("http://one.example/missions/");

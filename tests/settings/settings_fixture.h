@@ -26,6 +26,20 @@ public:
     void seedIni(const QString& text) const {
         WinePrefixFixture::write(m_profile.filePath(), text);
     }
+    QByteArray userReg() const { return WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"); }
+    // What a fresh look at user.reg finds: the text of a REG_SZ, else "<type>:<text or hex>".
+    QString stored(const QString& key, const QString& name) const {
+        const auto value = platform::WineRegistry(m_prefix.prefix())
+                               .readValue(platform::WineRegistry::Hive::CurrentUser, key, name);
+        if (!value) {
+            return QStringLiteral("<none>");
+        }
+        if (value->isString() && value->type == platform::RegSz) {
+            return value->text();
+        }
+        return QString::number(value->type) + QLatin1Char(':') +
+               (value->isString() ? value->text() : QString::fromLatin1(value->data.toHex()));
+    }
 
     // A folder on drive C: holding an executable of that name (none when exeName is empty);
     // returns its Unix path ending in "/".

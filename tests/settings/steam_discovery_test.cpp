@@ -24,51 +24,50 @@ struct OrderRow {
     Found expected;
 };
 
-class SteamDiscoveryOrder : public ::testing::TestWithParam<OrderRow> {};
+TEST(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
+    // clang-format off
+    const OrderRow rows[] = {
+        {"WinePrefixFirst", true, true, {"main.exe"}, false, true, Found::Wine},
+        {"SteamInstall", false, false, {"main.exe"}, false, true, Found::Steam},
+        {"SteamInstallOfTheNativeEngine", false, false, {"Descent3"}, false, false, Found::Steam},
+        {"WinePrefixNamingNoGame", true, false, {"DESCENT3.EXE"}, false, false, Found::Steam},
+        {"FlatpakSteam", false, false, {"main.exe"}, true, false, Found::Steam},
+        {"ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, false, true, Found::Proton},
+        {"Nothing", true, false, {"readme.txt"}, false, false, Found::Nothing},
+    };
+    // clang-format on
+    for (const OrderRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        SettingsFixture sandbox;
+        SteamFixture steam;
+        const QString wineGame =
+            sandbox.gameFolder("Games/D3", row.wineHoldsGame ? "main.exe" : "");
+        if (row.wineRegistry) {
+            sandbox.prefix().writeSystemReg(
+                "[Software\\\\Outrage\\\\Descent3] 1700000000\n"
+                "\"BaseDirectory\"=\"C:\\\\Games\\\\D3\"\n\n");
+        }
+        // Several libraries, the game in the second.
+        const QString root = row.flatpak ? steam.flatpakRoot() : steam.nativeRoot();
+        const QString library = steam.path("Library Two");
+        SteamFixture::writeLibraries(root, {root, library, steam.path("Library Three")}, 1);
+        const QString steamGame = SteamFixture::installGame(library, "Descent 3", row.steamGame);
+        QDir().mkpath(steam.path("proton_c/ProtonD3"));
+        SteamFixture::write(steam.path("proton_c/ProtonD3/main.exe"), "MZ");
+        if (row.protonRegistry) {
+            SteamFixture::writeProtonPrefix(library, steam.path("proton_c"), "ProtonD3");
+        }
 
-TEST_P(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
-    const OrderRow& row = GetParam();
-    SettingsFixture sandbox;
-    SteamFixture steam;
-    const QString wineGame = sandbox.gameFolder("Games/D3", row.wineHoldsGame ? "main.exe" : "");
-    if (row.wineRegistry) {
-        sandbox.prefix().writeSystemReg(
-            "[Software\\\\Outrage\\\\Descent3] 1700000000\n"
-            "\"BaseDirectory\"=\"C:\\\\Games\\\\D3\"\n\n");
+        QString folder = "earlier";
+        const bool found = torv::DiscoverGameFolder(sandbox.registry(), folder);
+        const QString expected[] = {wineGame, steamGame, steam.path("proton_c/ProtonD3/"),
+                                    "earlier"};
+        EXPECT_EQ(found, row.expected != Found::Nothing);
+        EXPECT_TRUE(!found || folder.endsWith('/')) << folder.toStdString();
+        EXPECT_EQ(QDir(folder).canonicalPath(), QDir(expected[int(row.expected)]).canonicalPath())
+            << folder.toStdString();
     }
-    // Several libraries, the game in the second.
-    const QString root = row.flatpak ? steam.flatpakRoot() : steam.nativeRoot();
-    const QString library = steam.path("Library Two");
-    SteamFixture::writeLibraries(root, {root, library, steam.path("Library Three")}, 1);
-    const QString steamGame = SteamFixture::installGame(library, "Descent 3", row.steamGame);
-    QDir().mkpath(steam.path("proton_c/ProtonD3"));
-    SteamFixture::write(steam.path("proton_c/ProtonD3/main.exe"), "MZ");
-    if (row.protonRegistry) {
-        SteamFixture::writeProtonPrefix(library, steam.path("proton_c"), "ProtonD3");
-    }
-
-    QString folder = "earlier";
-    const bool found = torv::DiscoverGameFolder(sandbox.registry(), folder);
-    const QString expected[] = {wineGame, steamGame, steam.path("proton_c/ProtonD3/"), "earlier"};
-    EXPECT_EQ(found, row.expected != Found::Nothing);
-    EXPECT_TRUE(!found || folder.endsWith('/')) << folder.toStdString();
-    EXPECT_EQ(QDir(folder).canonicalPath(), QDir(expected[int(row.expected)]).canonicalPath())
-        << folder.toStdString();
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(
-    Sources, SteamDiscoveryOrder,
-    ::testing::Values(
-        OrderRow{"WinePrefixFirst", true, true, {"main.exe"}, false, true, Found::Wine},
-        OrderRow{"SteamInstall", false, false, {"main.exe"}, false, true, Found::Steam},
-        OrderRow{"SteamInstallOfTheNativeEngine", false, false, {"Descent3"}, false, false, Found::Steam},
-        OrderRow{"WinePrefixNamingNoGame", true, false, {"DESCENT3.EXE"}, false, false, Found::Steam},
-        OrderRow{"FlatpakSteam", false, false, {"main.exe"}, true, false, Found::Steam},
-        OrderRow{"ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, false, true, Found::Proton},
-        OrderRow{"Nothing", true, false, {"readme.txt"}, false, false, Found::Nothing}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
 
 TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
     SettingsFixture sandbox;
