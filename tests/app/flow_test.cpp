@@ -245,9 +245,7 @@ TEST_F(FlowTest, MissionsFolderIsFoundInAnyCaseAndNeverCreated) {
         QString reason;                   // empty: the mission is fetched into that folder
         const char* decoyFile = nullptr;  // a file that shares the folder's name in another case
     } cases[] = {
-        {"Capitalised", "Missions", false, {}},
-        {"Capitals", "MISSIONS", false, {}},
-        {"FileBesideTheFolder", "MISSIONS", false, {}, "missions"},
+        {"CapitalsBesideAFile", "MISSIONS", false, {}, "missions"},
         {"Missing", nullptr, false, "No such file or directory"},
         {"FileInItsPlace", "missions", true, "Not a directory"},
     };
