@@ -64,42 +64,6 @@ QString expand(QString line, const HttpServer& server, const QString& target) {
         .replace("$", q(server.url("/")));
 }
 
-struct ProgressCase {
-    const char* name;
-    size_t size;
-    QStringList progressCalls;  // the calls after "Mission found, ..."
-};
-
-class DownloadProgress : public ::testing::TestWithParam<ProgressCase> {};
-
-TEST_P(DownloadProgress, ShowsTotalsOnOneLineAndWritesWholeBody) {
-    const auto& c = GetParam();
-    HttpServer server;
-    const std::string body = bodyOf(c.size);
-    server.route("/btc.zip", {200, "OK", body, {}, 0, Fault::None});
-    TempDir dir;
-    const QString target = q(dir.file("btc.zip"));
-    const QString url = q(server.url("/btc.zip"));
-
-    RecordingLog log;
-    ASSERT_TRUE(DownloadMission(log, url, target, kQuick));
-
-    QStringList expected = {"Attempting to retrieve [" + url + "].",
-                            "Mission found, downloading to [" + target + "]...", "Bytes Copied: 0"};
-    EXPECT_EQ(log.calls, expected + c.progressCalls);
-    EXPECT_EQ(log.lines.size(), 3);
-    EXPECT_EQ(TempDir::read(dir.file("btc.zip")), body);
-    EXPECT_EQ(filesIn(dir), QStringList{"btc.zip"});
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Bodies, DownloadProgress, ::testing::Values(
-    // Two full chunks then an empty read: the second chunk is never shown.
-    ProgressCase{"ExactChunks", 4096, {"~Bytes copied: 2048"}},
-    ProgressCase{"EveryTenthChunk", 21 * 2048 + 5, {"~Bytes copied: 2048", "~Bytes copied: 22528", "~Bytes copied: 43008", "~Bytes copied: 43013"}}),
-    kByName);
-// clang-format on
-
 using Hops = std::vector<std::pair<std::string, std::string>>;
 
 struct SiteCase {
@@ -193,6 +157,9 @@ const HttpReply kArchive = Reply(200, "OK", "the archive");
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Sites, DownloadSite, ::testing::Values(
     SiteCase{"Informational199", "", Reply(199, "Early", "new body"), kQuick, {"Server returned 199 Early"}},
+    // Two full chunks then an empty read: the second chunk's total is never shown.
+    SiteCase{"ExactChunks", "", Reply(200, "OK", bodyOf(4096)), kQuick, {kFound, "Bytes copied: 2048"}},
+    SiteCase{"EveryTenthChunk", "", Reply(200, "OK", bodyOf(21 * 2048 + 5)), kQuick, {kFound, "Bytes copied: 43013"}},
     SiteCase{"NoContent204", "", Reply(204, "No Content"), kQuick, {kFound, "Bytes Copied: 0"}},
     SiteCase{"Edge299", "", Reply(299, "Fine", "new body"), kQuick, {kFound, "Bytes copied: 8"}},
     // Reported, not followed: the choice is a person's.

@@ -216,9 +216,7 @@ const QString kNotFound = "ERROR: Mission was not found on any configured sites.
 INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
     EarlyEnd{"GetMissionWithoutName", Setup::OneSite, {"-getmission"}, kUsage, FlowResult::Failed},
     EarlyEnd{"GetMissionFollowedByOption", Setup::OneSite, {"-getmission", "-rund3"}, kUsage, FlowResult::Failed},
-    // Names that reduce to nothing would fetch "<site>.zip" (the empty name: headless_test).
-    EarlyEnd{"DotName", Setup::OneSite, {"-getmission", "."}, kUsage, FlowResult::Failed},
-    EarlyEnd{"FolderOnly", Setup::OneSite, {"-getmission", "a/"}, kUsage, FlowResult::Failed},
+    // Names that reduce to nothing or "." would fetch "<site>.zip" or "<site>..zip".
     EarlyEnd{"ParentFolder", Setup::OneSite, {"-getmission", "a/.."}, kUsage, FlowResult::Failed},
     EarlyEnd{"ExtensionOnly", Setup::OneSite, {"-getmission", "C:\\.mn3"}, kUsage, FlowResult::Failed},
     EarlyEnd{"NoGetMissionStillLaunches", Setup::OneSite, {"-rund3", "-nointro"},
