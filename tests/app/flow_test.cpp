@@ -155,7 +155,6 @@ TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {
         std::string request;
     } cases[] = {
         {"btc.mn3", "/m/btc.zip"},
-        {"btc.zip", "/m/btc.zip"},
         {"C:\\Missions\\btc.mn3", "/m/btc.zip"},
         {"my level.mn3", "/m/my%20level.zip"},
         {"/home/p/Bl\u00e4h#1.mn3", "/m/Bl%C3%A4h%231.zip"},
