@@ -348,17 +348,5 @@ TEST(Download, UnwritableTargetFailsWithoutLineAfterStatus) {
     EXPECT_TRUE(filesIn(dir).isEmpty());
 }
 
-TEST(Download, EachCallUsesFreshConnection) {
-    HttpServer server;
-    server.route("/a.zip", Reply(404, "Not Found"));
-    server.route("/b.zip", Reply(200, "OK", "b"));
-    TempDir dir;
-    RecordingLog log;
-    EXPECT_FALSE(DownloadMission(log, q(server.url("/a.zip")), q(dir.file("x.zip")), kQuick));
-    EXPECT_TRUE(DownloadMission(log, q(server.url("/b.zip")), q(dir.file("x.zip")), kQuick));
-    EXPECT_EQ(TempDir::read(dir.file("x.zip")), "b");
-    EXPECT_EQ(server.requests().size(), 2u);
-}
-
 }  // namespace
 }  // namespace torv::test
