@@ -17,9 +17,7 @@ namespace torv::test {
 
 class RecordingLog : public MissionLog {
 public:
-    void log(const QString& line) override {
-        lines.push_back(line);
-    }
+    void log(const QString& line) override { lines.push_back(line); }
     void replaceLastLine(const QString& line) override {
         if (!lines.isEmpty()) {
             lines.removeLast();
