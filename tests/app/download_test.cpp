@@ -64,42 +64,6 @@ QString expand(QString line, const HttpServer& server, const QString& target) {
         .replace("$", q(server.url("/")));
 }
 
-struct ProgressCase {
-    const char* name;
-    size_t size;
-    QStringList progressCalls;  // the calls after "Mission found, ..."
-};
-
-class DownloadProgress : public ::testing::TestWithParam<ProgressCase> {};
-
-TEST_P(DownloadProgress, ShowsTotalsOnOneLineAndWritesWholeBody) {
-    const auto& c = GetParam();
-    HttpServer server;
-    const std::string body = bodyOf(c.size);
-    server.route("/btc.zip", {200, "OK", body, {}, 0, Fault::None});
-    TempDir dir;
-    const QString target = q(dir.file("btc.zip"));
-    const QString url = q(server.url("/btc.zip"));
-
-    RecordingLog log;
-    ASSERT_TRUE(DownloadMission(log, url, target, kQuick));
-
-    QStringList expected = {"Attempting to retrieve [" + url + "].",
-                            "Mission found, downloading to [" + target + "]...", "Bytes Copied: 0"};
-    EXPECT_EQ(log.calls, expected + c.progressCalls);
-    EXPECT_EQ(log.lines.size(), 3);
-    EXPECT_EQ(TempDir::read(dir.file("btc.zip")), body);
-    EXPECT_EQ(filesIn(dir), QStringList{"btc.zip"});
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Bodies, DownloadProgress, ::testing::Values(
-    // Two full chunks then an empty read: the second chunk is never shown.
-    ProgressCase{"ExactChunks", 4096, {"~Bytes copied: 2048"}},
-    ProgressCase{"EveryTenthChunk", 21 * 2048 + 5, {"~Bytes copied: 2048", "~Bytes copied: 22528", "~Bytes copied: 43008", "~Bytes copied: 43013"}}),
-    kByName);
-// clang-format on
-
 using Hops = std::vector<std::pair<std::string, std::string>>;
 
 struct SiteCase {
@@ -169,38 +133,53 @@ const QString kFailed = "ERROR: Download from [$HOST] failed: ";
 const QString kTooSlow = kFailed + "less than 1024 bytes per second over 0.3 seconds.";
 const QString kNoAnswer = "ERROR contacting server: [No answer from $HOST within 0.3 seconds].";
 
+Hops chain(int hops) {
+    Hops links;
+    for (int i = 0; i < hops; ++i) {
+        links.emplace_back("/r" + std::to_string(i),
+                           i + 1 == hops ? "/btc.zip" : "/r" + std::to_string(i + 1));
+    }
+    return links;
+}
+
+QStringList redirectedThrough(int hops) {
+    QStringList lines;
+    for (int i = 1; i < hops; ++i) {
+        lines << QString("Redirected to [$r%1].").arg(i);
+    }
+    return lines << "Redirected to [$btc.zip].";
+}
+
+const QStringList kFetched = {kFound, "Bytes copied: 11"};
+
+const HttpReply kArchive = Reply(200, "OK", "the archive");
+
 // clang-format off
-INSTANTIATE_TEST_SUITE_P(Statuses, DownloadSite, ::testing::Values(
+INSTANTIATE_TEST_SUITE_P(Sites, DownloadSite, ::testing::Values(
     SiteCase{"Informational199", "", Reply(199, "Early", "new body"), kQuick, {"Server returned 199 Early"}},
+    // Two full chunks then an empty read: the second chunk's total is never shown.
+    SiteCase{"ExactChunks", "", Reply(200, "OK", bodyOf(4096)), kQuick, {kFound, "Bytes copied: 2048"}},
+    SiteCase{"EveryTenthChunk", "", Reply(200, "OK", bodyOf(21 * 2048 + 5)), kQuick, {kFound, "Bytes copied: 43013"}},
     SiteCase{"NoContent204", "", Reply(204, "No Content"), kQuick, {kFound, "Bytes Copied: 0"}},
     SiteCase{"Edge299", "", Reply(299, "Fine", "new body"), kQuick, {kFound, "Bytes copied: 8"}},
     // Reported, not followed: the choice is a person's.
     SiteCase{"Choices300", "", {300, "Multiple Choices", "x", {{"Location", "/moved.zip"}}}, kQuick, {"Server returned 300 Multiple Choices"}},
     SiteCase{"NotFound404", "", Reply(404, "Not Found"), kQuick, {"Server returned 404 Not Found"}},
-    SiteCase{"RedirectWithoutLocation", "", Reply(302, "Found"), kQuick, {"Server returned 302 Found"}}),
-    kByName);
-
-INSTANTIATE_TEST_SUITE_P(BrokenBodies, DownloadSite, ::testing::Values(
+    SiteCase{"RedirectWithoutLocation", "", Reply(302, "Found"), kQuick, {"Server returned 302 Found"}},
     SiteCase{"DroppedAfterHeaders", "", {200, "OK", bodyOf(100'000), {}, 0, Fault::CloseAfterHeaders}, kShortStall, {kFound, "Bytes Copied: 0", kFailed + "*."}},
     // 50,000 of 100,000 bytes arrive: 24 full chunks, the progress shows chunk 20's total.
     SiteCase{"DroppedMidBody", "", {200, "OK", bodyOf(100'000), {}, 0, Fault::CloseMidBody}, kShortStall, {kFound, "Bytes copied: 43008", kFailed + "*."}},
     SiteCase{"ShorterThanAnnounced", "", {200, "OK", bodyOf(100'000), {}, 0, Fault::ShortBody}, kShortStall, {kFound, "Bytes copied: 83968", kFailed + "*."}},
     SiteCase{"StalledMidBody", "", {200, "OK", bodyOf(100'000), {}, 0, Fault::StallMidBody}, kShortStall, {kFound, "Bytes copied: 43008", kTooSlow}},
     // Every byte comes well within the window, yet far too slowly on average: 4 seconds in all.
-    SiteCase{"Trickling", "", {200, "OK", bodyOf(100), {}, 0, Fault::Trickle, 40}, kShortStall, {kFound, "Bytes Copied: 0", kTooSlow}}),
-    kByName);
-
-INSTANTIATE_TEST_SUITE_P(Contact, DownloadSite, ::testing::Values(
+    SiteCase{"Trickling", "", {200, "OK", bodyOf(100), {}, 0, Fault::Trickle, 40}, kShortStall, {kFound, "Bytes Copied: 0", kTooSlow}},
     SiteCase{"UnreachablePort", "http://127.0.0.1:$FREE/btc.zip", {}, kShortContact, {"ERROR contacting server: [Connection refused]."}},
     SiteCase{"NeverAnswers", "", {200, "OK", "x", {}, 0, Fault::NoStatus}, kShortContact, {kNoAnswer}},
     SiteCase{"AnswersTooLate", "", {200, "OK", "x", {}, 1'500}, kShortContact, {kNoAnswer}},
     SiteCase{"HttpsToPlainPort", "https://127.0.0.1:$PORT/btc.zip", {}, kShortContact, {"ERROR contacting server: [*]."}},
     SiteCase{"OtherScheme", "ftp://127.0.0.1:$PORT/btc.zip", {}, kShortContact, {"ERROR contacting server: [Unsupported protocol \"ftp\"]."}},
     SiteCase{"NoScheme", "sites/btc.zip", {}, kShortContact, {"ERROR contacting server: [The URL names no protocol (http:// or https://)]."}},
-    SiteCase{"NoHost", "http:///btc.zip", {}, kShortContact, {"ERROR contacting server: [The URL names no host]."}}),
-    kByName);
-
-INSTANTIATE_TEST_SUITE_P(Bounds, DownloadSite, ::testing::Values(
+    SiteCase{"NoHost", "http:///btc.zip", {}, kShortContact, {"ERROR contacting server: [The URL names no host]."}},
     SiteCase{"DeclaredAtLimit", "", Reply(200, "OK", bodyOf(5000)), limitsOf(2'000, 2'000, 5000), {kFound, "Bytes copied: 5000"}},
     SiteCase{"DeclaredOverLimit", "", Reply(200, "OK", bodyOf(5001)), limitsOf(2'000, 2'000, 5000),
              {"ERROR: Download from [$HOST] refused: the archive is 5001 bytes, more than the limit of 5000 bytes."}},
@@ -214,7 +193,19 @@ INSTANTIATE_TEST_SUITE_P(Bounds, DownloadSite, ::testing::Values(
              {"ERROR: Download from [$HOST] refused: the archive is 5000 bytes, more than the 4999 bytes free in [$DIR]."}},
     // Unset, the free space is the file system's own.
     SiteCase{"LargerThanTheRealFreeSpace", "", {200, "OK", "x", {{"Content-Length", std::to_string(uint64_t(1) << 50)}}}, limitsOf(2'000, 2'000, uint64_t(1) << 60),
-             {"ERROR: Download from [$HOST] refused: the archive is 1125899906842624 bytes, more than the * bytes free in [$DIR]."}}),
+             {"ERROR: Download from [$HOST] refused: the archive is 1125899906842624 bytes, more than the * bytes free in [$DIR]."}},
+    SiteCase{"Moved301", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 301},
+    SiteCase{"Found302", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 302},
+    SiteCase{"SeeOther303", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 303},
+    SiteCase{"Temporary307", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 307},
+    SiteCase{"Permanent308", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 308},
+    SiteCase{"RelativeToFolder", "", kArchive, kQuick, redirectedThrough(1) + kFetched, {{"/a/btc.zip", "rel:../btc.zip"}}},
+    SiteCase{"RelativeToRoot", "", kArchive, kQuick, redirectedThrough(1) + kFetched, {{"/a/btc.zip", "rel:/btc.zip"}}, 301},
+    SiteCase{"TenHops", "", kArchive, kQuick, redirectedThrough(10) + kFetched, chain(10)},
+    SiteCase{"EleventhHop", "", kArchive, kQuick, redirectedThrough(11).mid(0, 10) + QStringList{kFailed + "more than 10 redirects."}, chain(11)},
+    SiteCase{"Loop", "", kArchive, kQuick, {"Redirected to [$b].", kFailed + "the redirects lead in a loop back to [$a]."}, {{"/a", "/b"}, {"/b", "/a"}}, 307},
+    SiteCase{"ToOtherScheme", "", kArchive, kQuick,
+             {kFailed + "cannot follow the redirect to [ftp://127.0.0.1/btc.zip]: Unsupported protocol \"ftp\"."}, {{"/a", "rel:ftp://127.0.0.1/btc.zip"}}}),
     kByName);
 // clang-format on
 
@@ -242,44 +233,6 @@ TEST(Download, NameReachesServerEncodedOnce) {
         EXPECT_EQ(TempDir::read(dir.file("m.zip")), "archive");
     }
 }
-
-Hops chain(int hops) {
-    Hops links;
-    for (int i = 0; i < hops; ++i) {
-        links.emplace_back("/r" + std::to_string(i),
-                           i + 1 == hops ? "/btc.zip" : "/r" + std::to_string(i + 1));
-    }
-    return links;
-}
-
-QStringList redirectedThrough(int hops) {
-    QStringList lines;
-    for (int i = 1; i < hops; ++i) {
-        lines << QString("Redirected to [$r%1].").arg(i);
-    }
-    return lines << "Redirected to [$btc.zip].";
-}
-
-const QStringList kFetched = {kFound, "Bytes copied: 11"};
-
-// clang-format off
-const HttpReply kArchive = Reply(200, "OK", "the archive");
-
-INSTANTIATE_TEST_SUITE_P(Redirects, DownloadSite, ::testing::Values(
-    SiteCase{"Moved301", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 301},
-    SiteCase{"Found302", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 302},
-    SiteCase{"SeeOther303", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 303},
-    SiteCase{"Temporary307", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 307},
-    SiteCase{"Permanent308", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 308},
-    SiteCase{"RelativeToFolder", "", kArchive, kQuick, redirectedThrough(1) + kFetched, {{"/a/btc.zip", "rel:../btc.zip"}}},
-    SiteCase{"RelativeToRoot", "", kArchive, kQuick, redirectedThrough(1) + kFetched, {{"/a/btc.zip", "rel:/btc.zip"}}, 301},
-    SiteCase{"TenHops", "", kArchive, kQuick, redirectedThrough(10) + kFetched, chain(10)},
-    SiteCase{"EleventhHop", "", kArchive, kQuick, redirectedThrough(11).mid(0, 10) + QStringList{kFailed + "more than 10 redirects."}, chain(11)},
-    SiteCase{"Loop", "", kArchive, kQuick, {"Redirected to [$b].", kFailed + "the redirects lead in a loop back to [$a]."}, {{"/a", "/b"}, {"/b", "/a"}}, 307},
-    SiteCase{"ToOtherScheme", "", kArchive, kQuick,
-             {kFailed + "cannot follow the redirect to [ftp://127.0.0.1/btc.zip]: Unsupported protocol \"ftp\"."}, {{"/a", "rel:ftp://127.0.0.1/btc.zip"}}}),
-    kByName);
-// clang-format on
 
 // A self-signed certificate for 127.0.0.1, valid 2000 to 2100, trusted by this test process only.
 const char kLoopbackCertificate[] =
@@ -393,18 +346,6 @@ TEST(Download, UnwritableTargetFailsWithoutLineAfterStatus) {
     EXPECT_FALSE(DownloadMission(log, url, q(dir.file("missing-folder/btc.zip")), kQuick));
     EXPECT_EQ(log.lines, QStringList{"Attempting to retrieve [" + url + "]."});
     EXPECT_TRUE(filesIn(dir).isEmpty());
-}
-
-TEST(Download, EachCallUsesFreshConnection) {
-    HttpServer server;
-    server.route("/a.zip", Reply(404, "Not Found"));
-    server.route("/b.zip", Reply(200, "OK", "b"));
-    TempDir dir;
-    RecordingLog log;
-    EXPECT_FALSE(DownloadMission(log, q(server.url("/a.zip")), q(dir.file("x.zip")), kQuick));
-    EXPECT_TRUE(DownloadMission(log, q(server.url("/b.zip")), q(dir.file("x.zip")), kQuick));
-    EXPECT_EQ(TempDir::read(dir.file("x.zip")), "b");
-    EXPECT_EQ(server.requests().size(), 2u);
 }
 
 }  // namespace

@@ -155,7 +155,6 @@ TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {
         std::string request;
     } cases[] = {
         {"btc.mn3", "/m/btc.zip"},
-        {"btc.zip", "/m/btc.zip"},
         {"C:\\Missions\\btc.mn3", "/m/btc.zip"},
         {"my level.mn3", "/m/my%20level.zip"},
         {"/home/p/Bl\u00e4h#1.mn3", "/m/Bl%C3%A4h%231.zip"},
@@ -216,9 +215,7 @@ const QString kNotFound = "ERROR: Mission was not found on any configured sites.
 INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
     EarlyEnd{"GetMissionWithoutName", Setup::OneSite, {"-getmission"}, kUsage, FlowResult::Failed},
     EarlyEnd{"GetMissionFollowedByOption", Setup::OneSite, {"-getmission", "-rund3"}, kUsage, FlowResult::Failed},
-    // Names that reduce to nothing would fetch "<site>.zip" (the empty name: headless_test).
-    EarlyEnd{"DotName", Setup::OneSite, {"-getmission", "."}, kUsage, FlowResult::Failed},
-    EarlyEnd{"FolderOnly", Setup::OneSite, {"-getmission", "a/"}, kUsage, FlowResult::Failed},
+    // Names that reduce to nothing or "." would fetch "<site>.zip" or "<site>..zip".
     EarlyEnd{"ParentFolder", Setup::OneSite, {"-getmission", "a/.."}, kUsage, FlowResult::Failed},
     EarlyEnd{"ExtensionOnly", Setup::OneSite, {"-getmission", "C:\\.mn3"}, kUsage, FlowResult::Failed},
     EarlyEnd{"NoGetMissionStillLaunches", Setup::OneSite, {"-rund3", "-nointro"},
@@ -237,58 +234,42 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
     test::kByName);
 // clang-format on
 
-TEST_F(FlowTest, MissionsFolderIsFoundInAnyCaseAndNeverCreated) {
-    const struct {
-        const char* name;
-        const char* folder;  // what the game folder holds instead of "missions"
-        bool isFile;
-        QString reason;                   // empty: the mission is fetched into that folder
-        const char* decoyFile = nullptr;  // a file that shares the folder's name in another case
-    } cases[] = {
-        {"Capitalised", "Missions", false, {}},
-        {"Capitals", "MISSIONS", false, {}},
-        {"FileBesideTheFolder", "MISSIONS", false, {}, "missions"},
-        {"Missing", nullptr, false, "No such file or directory"},
-        {"FileInItsPlace", "missions", true, "Not a directory"},
-    };
+TEST_F(FlowTest, MissionsFolderIsFoundInAnyCase) {
     m_server.route("/s/btc.zip", Reply(200, "OK", mission("btc.mn3")));
     addSite(m_server.url("/s/"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    QDir(missions()).removeRecursively();
+    QDir().mkpath(m_gameFolder + "MISSIONS");
+    QFile(m_gameFolder + "missions").open(QIODevice::WriteOnly);  // a file is no missions folder
+    const QString folder = m_gameFolder + "MISSIONS/";
+
+    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
+    EXPECT_TRUE(m_log.lines.contains("Mission found, downloading to [" + folder + "btc.zip]..."));
+    EXPECT_EQ(QFile(folder + "btc.mn3").size(), 3000);
+    // A second run finds it there without asking a site.
+    m_log.lines.clear();
+    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
+    EXPECT_EQ(m_log.lines[2], "Mission file [btc.mn3] found in [" + folder + "].");
+    EXPECT_EQ(m_server.requests().size(), 1u);
+}
+
+TEST_F(FlowTest, UnusableMissionsFolderIsReportedAndNeverCreated) {
+    addSite(m_server.url("/s/"));
+    for (const bool fileInItsPlace : {false, true}) {
+        SCOPED_TRACE(fileInItsPlace ? "file in its place" : "missing");
         QDir(m_gameFolder).removeRecursively();
         QDir().mkpath(m_gameFolder);
-        if (c.folder != nullptr && c.isFile) {
-            QFile(m_gameFolder + c.folder).open(QIODevice::WriteOnly);
-        } else if (c.folder != nullptr) {
-            QDir().mkpath(m_gameFolder + c.folder);
-        }
-        if (c.decoyFile != nullptr) {
-            QFile(m_gameFolder + c.decoyFile).open(QIODevice::WriteOnly);
+        if (fileInItsPlace) {
+            QFile(m_gameFolder + "missions").open(QIODevice::WriteOnly);
         }
         m_log.lines.clear();
-        const size_t requestsBefore = m_server.requests().size();
-
-        const FlowResult result = run({kTool, "-getmission", "btc"});
-        if (c.reason.isEmpty()) {
-            EXPECT_EQ(result, FlowResult::Done);
-            EXPECT_TRUE(m_log.lines.contains("Mission found, downloading to [" + m_gameFolder +
-                                             c.folder + "/btc.zip]..."));
-            EXPECT_EQ(QFile(m_gameFolder + c.folder + "/btc.mn3").size(), 3000);
-            // A second run finds it there without asking a site.
-            m_log.lines.clear();
-            EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
-            EXPECT_EQ(m_log.lines[2], QStringLiteral("Mission file [btc.mn3] found in [") +
-                                          m_gameFolder + c.folder + "/].");
-            EXPECT_EQ(m_server.requests().size(), requestsBefore + 1);
-        } else {
-            EXPECT_EQ(result, FlowResult::Failed);
-            EXPECT_EQ(m_log.lines.mid(2),
-                      QStringList({"ERROR: Unable to use the missions folder [" + missions() +
-                                   "]: " + c.reason + "."}));
-            EXPECT_EQ(m_server.requests().size(), requestsBefore);
-            EXPECT_EQ(QDir(m_gameFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                      c.isFile ? QStringList{"missions"} : QStringList{});
-        }
+        EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Failed);
+        EXPECT_EQ(m_log.lines.mid(2),
+                  QStringList({"ERROR: Unable to use the missions folder [" + missions() + "]: " +
+                               (fileInItsPlace ? "Not a directory" : "No such file or directory") +
+                               "."}));
+        EXPECT_TRUE(m_server.requests().empty());
+        EXPECT_EQ(QDir(m_gameFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                  fileInItsPlace ? QStringList{"missions"} : QStringList{});
     }
 }
 

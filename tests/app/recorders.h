@@ -1,6 +1,5 @@
-// Stand-ins that record what the code under test did: a mission log that keeps every line and
-// every call (exact lines, their order, which replaced the one before), and a game starter that
-// records each start instead of starting anything.
+// Stand-ins that record what the code under test did: a mission log that keeps the lines it shows,
+// and a game starter that records each start instead of starting anything.
 #pragma once
 
 #include <QString>
@@ -18,20 +17,15 @@ namespace torv::test {
 
 class RecordingLog : public MissionLog {
 public:
-    void log(const QString& line) override {
-        lines.push_back(line);
-        calls.push_back(line);
-    }
+    void log(const QString& line) override { lines.push_back(line); }
     void replaceLastLine(const QString& line) override {
         if (!lines.isEmpty()) {
             lines.removeLast();
         }
         lines.push_back(line);
-        calls.push_back("~" + line);
     }
 
     QStringList lines;  // what the log shows
-    QStringList calls;  // every call in order; a replacement is marked with a leading "~"
 };
 
 class RecordingStarter : public GameStarter {
