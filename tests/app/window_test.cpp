@@ -110,7 +110,11 @@ TEST_F(WindowTest, EnterClosesTheWindowAsEscDoesOtherKeysDoNot) {
     }
 }
 
-TEST_F(WindowTest, BusyCursorShowsWhileTheDownloadConnectsOnly) {
+// While the site holds the request the cursor is busy, and a key that closes the window takes
+// effect only once the run has ended, so a download is never cut off.
+class WindowDuringRun : public WindowTest, public testing::WithParamInterface<Qt::Key> {};
+
+TEST_P(WindowDuringRun, CursorIsBusyWhileConnectingAndClosingWaitsForTheEnd) {
     test::HttpServer server;
     test::HttpReply slow = test::Reply(404, "Not Found");
     slow.delayBeforeHeadersMs = 400;
@@ -123,13 +127,15 @@ TEST_F(WindowTest, BusyCursorShowsWhileTheDownloadConnectsOnly) {
     const char* argv[] = {"torv", "-getmission", "btc"};
     m_args.Fill(3, argv);
 
-    // Looks at the cursor while the site holds the request.
     QList<Qt::CursorShape> whileConnecting;
+    bool openAfterKey = false;
     QTimer probe;
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (server.requests().size() == 1 && whileConnecting.isEmpty()) {
             const QCursor* cursor = QApplication::overrideCursor();
             whileConnecting << (cursor ? cursor->shape() : Qt::ArrowCursor);
+            QTest::keyClick(m_window.LogList(), GetParam());
+            openAfterKey = m_window.isVisible();
         }
     });
     probe.start(20);
@@ -137,7 +143,11 @@ TEST_F(WindowTest, BusyCursorShowsWhileTheDownloadConnectsOnly) {
     EXPECT_EQ(whileConnecting, QList<Qt::CursorShape>({Qt::WaitCursor}));
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(shownLines().contains("Server returned 404 Not Found"));
+    EXPECT_TRUE(openAfterKey);
+    EXPECT_FALSE(m_window.isVisible());
 }
+
+INSTANTIATE_TEST_SUITE_P(Keys, WindowDuringRun, testing::Values(Qt::Key_Escape, Qt::Key_Return));
 
 }  // namespace
 }  // namespace torv
