@@ -62,25 +62,32 @@ public:
         ADD_FAILURE() << "no request for " << name.toStdString();
     }
 
-    // One command on the list, as the menu, the keys or the worker give it: "up", "down",
-    // "delete invalid", "auto-order" on the current row, or "<site> <answer>" from the worker.
-    void Do(const QString& command) {
-        const int current = rows.GetCurSel();
-        if (command == "up") {
-            core.MoveSiteUp(current);
-        } else if (command == "down") {
-            core.MoveSiteDown(current);
-        } else if (command == "delete invalid") {
-            core.OnDeleteInvalidSites();
-        } else if (command == "auto-order") {
-            core.OnAutoOrderSites();
-        } else {
-            const QString answer = command.section(' ', 1);
-            const uint code = answer == "valid"      ? uint(SITESTATE_VALID)
-                              : answer == "invalid"  ? uint(SITESTATE_INVALID)
-                              : answer == "checking" ? uint(SITESTATE_CHECKING)
-                                                     : answer.toUInt();
-            Answer(command.section(' ', 0, 0), uint16_t(code));
+    // Commands on the list separated by "; ", as the menu, the keys or the worker give them:
+    // "up", "down", "delete invalid", "auto-order", "revalidate" on the current row,
+    // "append <url>", or "<site> <answer>" from the worker.
+    void Do(const QString& commands) {
+        for (const QString& command : commands.split("; ")) {
+            const int current = rows.GetCurSel();
+            const QString arg = command.section(' ', 1);
+            if (command == "up") {
+                core.MoveSiteUp(current);
+            } else if (command == "down") {
+                core.MoveSiteDown(current);
+            } else if (command == "delete invalid") {
+                core.OnDeleteInvalidSites();
+            } else if (command == "auto-order") {
+                core.OnAutoOrderSites();
+            } else if (command == "revalidate") {
+                core.OnRevalidateSite();
+            } else if (command.startsWith("append ")) {
+                core.AppendSite(arg);
+            } else {
+                const uint code = arg == "valid"      ? uint(SITESTATE_VALID)
+                                  : arg == "invalid"  ? uint(SITESTATE_INVALID)
+                                  : arg == "checking" ? uint(SITESTATE_CHECKING)
+                                                      : arg.toUInt();
+                Answer(command.section(' ', 0, 0), uint16_t(code));
+            }
         }
     }
 
@@ -130,6 +137,9 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"adjacent invalid sites all go", true, "aI bI cI dU", 4, "delete invalid", "dU", 1},
         {"deleting invalid sites with nothing selected selects the prompt line", true, "aI bU", -1, "delete invalid", "bU", 0},
         {"deleting the current invalid site selects one beginning with its text", true, "a/bV aI", 2, "delete invalid", "a/bV", 1},
+        {"revalidating does not reorder, its answer places the site", false, "aI bV cU", 3, "revalidate; c valid", "aI bV cV", 3},
+        {"revalidating turns auto-ordering on", false, "aI bV cU", 3, "revalidate; auto-order", "aI bV cU", 3},
+        {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -219,26 +229,6 @@ TEST(SiteChecks, CheckAllSitesSkipsSitesBeingCheckedOrEdited) {
     alone.core.CheckAllSites();
     EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
     EXPECT_EQ(alone.core.idMap().count(), 0);
-}
-
-TEST(SiteChecks, RevalidateSiteTurnsAutoOrderingOn) {
-    Harness h(false);
-    h.Rows("aI bV cU");
-    h.rows.SetCurSel(3);
-    h.core.OnRevalidateSite();
-    EXPECT_TRUE(h.core.IsAutoOrder());
-    h.Answer("c", SITESTATE_VALID);
-    EXPECT_EQ(h.Layout(), "aI bV cV") << "only its own result places it, below the valid one";
-}
-
-TEST(SiteList, AppendSitePlacesANewSiteAboveTheInvalidOnes) {
-    Harness h;
-    h.Rows("aV bI");
-    h.core.AppendSite("http://c/");
-    h.core.AppendSite("http://");
-    h.core.AppendSite("https://");
-    h.core.AppendSite("http://a/");
-    EXPECT_EQ(h.Layout(), "aV cU aU bI") << "bare schemes ignored, duplicates kept";
 }
 
 TEST(SiteEditing, AResultForTheEditedSiteWaitsForTheEditToEnd) {

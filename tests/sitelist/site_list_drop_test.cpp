@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "sitelist/SiteListBox.h"
@@ -120,74 +121,56 @@ protected:
     std::function<void()> onProgress;
 };
 
-TEST_F(DropTest, OnlyDragsOfLocalFilesAreTaken) {
+TEST_F(DropTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
+    using Files = std::vector<std::pair<std::string, std::string>>;  // name, contents
+    const std::string mn3 = "\x01\x02URL http://a.example/m/pack.zip\n\x03";
+    const std::string txt = "Home page:\r\nhttp://b.example/t/readme.txt\r\n";
+    const std::string mixed = "http://plain.example/x/\nURL http://marked.example/m/p.zip\n";
+    const QString web = "http://w.example/pack.mn3";
     struct Case {
         const char* name;
-        QStringList localFiles;  // names inside the temporary folder
-        QStringList webUrls;
+        QStringList before;
+        Files files;
+        QString webUrl;
         QString text;
-        QStringList sites;  // empty: the drag is refused
+        QStringList after;
     };
+    // Which extension takes which scanner is the scanner table's; one of each kind shows that
+    // the drop follows it.
     // clang-format off
     const Case cases[] = {
-        {"a local mission file", {"a.mn3"}, {}, "", {"http://a.example/m/"}},
-        {"plain text", {}, {}, "http://t.example/x/", {}},
-        {"a web address", {}, {"http://w.example/pack.mn3"}, "", {}},
-        {"a web address beside a local file: only the file is searched", {"b.txt"}, {"http://w.example/pack.mn3"}, "", {"http://b.example/t/"}},
-        {"several files, searched in the order dropped", {"b.txt", "a.mn3"}, {}, "", {"http://b.example/t/", "http://a.example/m/"}},
+        {"a local mission file", {}, {{"a.mn3", mn3}}, "", "", {"http://a.example/m/"}},
+        {"plain text is refused", {}, {}, "", "http://t.example/x/", {}},
+        {"a web address is refused", {}, {}, web, "", {}},
+        {"a web address beside a local file: only the file is searched", {}, {{"b.txt", txt}}, web, "", {"http://b.example/t/"}},
+        {"several files, searched in the order dropped", {}, {{"b.txt", txt}, {"a.mn3", mn3}}, "", "", {"http://b.example/t/", "http://a.example/m/"}},
+        {"LEVEL.MN3 is read as a marked file", {}, {{"LEVEL.MN3", mixed}}, "", "", {"http://marked.example/m/"}},
+        {"notes.TXT is read line by line", {}, {{"notes.TXT", mixed}}, "", "", {"http://plain.example/x/", "http://marked.example/m/"}},
+        {"a longer site already there keeps the shorter URL out", {"http://a/b/c/"}, {{"f.txt", "http://a/b/x.zip\n"}}, "", "", {"http://a/b/c/"}},
+        {"a shorter site already there does not keep the longer URL out", {"http://a/b/"}, {{"f.txt", "http://a/b/c/x.zip\n"}}, "", "", {"http://a/b/", "http://a/b/c/"}},
+        {"letter case does not matter in the comparison", {"HTTP://A.example/M/"}, {{"f.txt", "http://a.example/m/x.zip\n"}}, "", "", {"HTTP://A.example/M/"}},
+        {"the same URL twice in one file is added once", {}, {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, "", "", {"http://a/b/"}},
     };
     // clang-format on
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
-        File("a.mn3", std::string("\x01\x02URL http://a.example/m/pack.zip\n\x03", 35));
-        File("b.txt", "Home page:\r\nhttp://b.example/t/readme.txt\r\n");
-        QList<QUrl> urls;
-        for (const QString& name : row.localFiles) {
-            urls.append(QUrl::fromLocalFile(QString::fromStdString(dir.file(name.toStdString()))));
-        }
-        for (const QString& web : row.webUrls) {
-            urls.append(QUrl(web));
-        }
-        EXPECT_EQ(Drop(urls, row.text), !row.sites.isEmpty());
-        Settle();
-        EXPECT_EQ(list->Sites(), row.sites);
-        EXPECT_FALSE(list->IsSearching());
-        EXPECT_FALSE(list->progress()->isVisible());
-    }
-}
-
-TEST_F(DropTest, FoundSitesJoinTheListUnlessASiteBeginsWithThem) {
-    const std::string mixed = "http://plain.example/x/\nURL http://marked.example/m/p.zip\n";
-    // Which extension takes which scanner is the scanner table's; one of each kind shows that
-    // the drop follows it.
-    // clang-format off
-    const struct {
-        const char* name;
-        QStringList before;
-        std::string file;
-        std::string contents;
-        QStringList after;
-    } cases[] = {
-        {"LEVEL.MN3 is read as a marked file", {}, "LEVEL.MN3", mixed, {"http://marked.example/m/"}},
-        {"notes.TXT is read line by line", {}, "notes.TXT", mixed, {"http://plain.example/x/", "http://marked.example/m/"}},
-        {"a longer site already there keeps the shorter URL out", {"http://a/b/c/"}, "f.txt", "http://a/b/x.zip\n", {"http://a/b/c/"}},
-        {"a shorter site already there does not keep the longer URL out", {"http://a/b/"}, "f.txt", "http://a/b/c/x.zip\n", {"http://a/b/", "http://a/b/c/"}},
-        {"letter case does not matter in the comparison", {"HTTP://A.example/M/"}, "f.txt", "http://a.example/m/x.zip\n", {"HTTP://A.example/M/"}},
-        {"the same URL twice in one file is added once", {}, "f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n", {"http://a/b/"}},
-    };
-    // clang-format on
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.name);
-        SetUp();
         for (const QString& site : row.before) {
             list->AppendSite(site);
         }
-        DropFiles({File(row.file, row.contents)});
+        QList<QUrl> urls;
+        for (const auto& [name, contents] : row.files) {
+            urls.append(QUrl::fromLocalFile(File(name, contents)));
+        }
+        if (!row.webUrl.isEmpty()) {
+            urls.append(QUrl(row.webUrl));
+        }
+        EXPECT_EQ(Drop(urls, row.text), !row.files.empty());
         Settle();
         EXPECT_EQ(list->Sites(), row.after);
         EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
-        EXPECT_EQ(counter.shows, 1) << "the bar is shown for the file";
+        EXPECT_EQ(counter.shows, int(row.files.size())) << "the bar is shown for each file";
+        EXPECT_FALSE(list->IsSearching());
         EXPECT_FALSE(list->progress()->isVisible());
     }
 }
