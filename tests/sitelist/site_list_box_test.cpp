@@ -184,19 +184,7 @@ TEST_F(ListTest, KeysOnTheList) {
     }
 }
 
-class ScrollTest : public ListTest {
-protected:
-    void SetUp() override {
-        ListTest::SetUp();
-        for (int i = 0; i < 30; ++i) {
-            list->AppendSite(QString("http://site%1/").arg(i));
-        }
-        list->resize(320, 100);
-        QCoreApplication::processEvents();
-    }
-};
-
-TEST_F(ScrollTest, TheWheelScrollsOnlyWhenNotEditingAndTheBarCommitsTheEdit) {
+TEST_F(ListTest, TheWheelScrollsOnlyWhenNotEditingAndTheBarCommitsTheEdit) {
     enum Action { kWheelOverRows, kWheelOverBar, kClickOnBar };
     struct Case {
         const char* name;
@@ -213,6 +201,11 @@ TEST_F(ScrollTest, TheWheelScrollsOnlyWhenNotEditingAndTheBarCommitsTheEdit) {
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
+        for (int i = 0; i < 30; ++i) {
+            list->AppendSite(QString("http://site%1/").arg(i));
+        }
+        list->resize(320, 100);
+        QCoreApplication::processEvents();
         if (row.editing) {
             DoubleClick(1);
             Retype("http://edited/");
