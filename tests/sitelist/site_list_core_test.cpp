@@ -137,7 +137,8 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"adjacent invalid sites all go", true, "aI bI cI dU", 4, "delete invalid", "dU", 1},
         {"deleting invalid sites with nothing selected selects the prompt line", true, "aI bU", -1, "delete invalid", "bU", 0},
         {"deleting the current invalid site selects one beginning with its text", true, "a/bV aI", 2, "delete invalid", "a/bV", 1},
-        {"revalidating does not reorder, its answer places the site", false, "aI bV cU", 3, "revalidate; c valid", "aI bV cV", 3},
+        {"revalidating checks the site again, in place", false, "aI bV cI", 3, "revalidate", "aI bV cU", 3},
+        {"after revalidating only the answer places the site", false, "aI bV cU", 3, "revalidate; c valid", "aI bV cV", 3},
         {"revalidating turns auto-ordering on", false, "aI bV cU", 3, "revalidate; auto-order", "aI bV cU", 3},
         {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
