@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <cstdio>
 
 #include "sitelist/SiteEdit.h"
