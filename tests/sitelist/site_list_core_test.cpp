@@ -262,6 +262,19 @@ TEST(SiteEditing, AResultForTheEditedSiteWaitsForTheEditToEnd) {
     }
 }
 
+// The edited first row held its neighbour's answer in place; the answer is placed once the edit
+// ends.
+TEST(SiteEditing, ANeighbourAnsweredDuringTheEditIsPlacedWhenItEnds) {
+    Harness h;
+    h.Rows("aU bU");
+    h.rows.SetCurSel(1);
+    ASSERT_TRUE(h.core.BeginEdit(1));
+    h.Answer("b", SITESTATE_VALID);
+    EXPECT_EQ(h.Layout(), "aE bV");
+    h.core.EndEdit(true, "http://a/");
+    EXPECT_EQ(h.Layout(), "bV aU");
+}
+
 TEST(SiteEditing, OnlyOneIdleSiteAtATimeCanBeEdited) {
     Harness h;
     h.Rows("aC bU");
