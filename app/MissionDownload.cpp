@@ -190,17 +190,17 @@ QString progressLine(quint64 total) {
 
 bool DownloadMission(MissionLog& log, const QString& url, const QString& filePath,
                      const DownloadLimits& limits) {
-    log.log("Attempting to retrieve [" + url + "].");
+    log.Log("Attempting to retrieve [" + url + "].");
 
     QUrl target(url, QUrl::TolerantMode);
     const QString unusable = unusableUrlReason(target);
     if (!unusable.isEmpty()) {
-        log.log("ERROR contacting server: [" + unusable + "].");
+        log.Log("ERROR contacting server: [" + unusable + "].");
         return false;
     }
 
     const auto fail = [&](const QString& what) {
-        log.log("ERROR: Download from [" + hostOf(target) + "] failed: " + what + ".");
+        log.Log("ERROR: Download from [" + hostOf(target) + "] failed: " + what + ".");
         return false;
     };
 
@@ -228,13 +228,13 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         const QDeadlineTimer connectDeadline(limits.connectTimeoutMs);
         while (!statusArrived(*reply) && !reply->isFinished()) {
             if (!waitForReply(*reply, connectDeadline)) {
-                log.log("ERROR contacting server: [No answer from " + hostOf(target) + " within " +
+                log.Log("ERROR contacting server: [No answer from " + hostOf(target) + " within " +
                         seconds(limits.connectTimeoutMs) + " seconds].");
                 return false;
             }
         }
         if (!statusArrived(*reply)) {
-            log.log("ERROR contacting server: [" + reply->errorString() + "].");
+            log.Log("ERROR contacting server: [" + reply->errorString() + "].");
             return false;
         }
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -250,7 +250,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
             return fail(QStringLiteral("more than %1 redirects").arg(limits.maxRedirects));
         }
         if (target.scheme() == "https" && next.scheme() != "https") {
-            log.log("ERROR: Refusing the redirect from [" + shown(target) + "] to [" + shown(next) +
+            log.Log("ERROR: Refusing the redirect from [" + shown(target) + "] to [" + shown(next) +
                     "]: it would leave the encrypted connection.");
             return false;
         }
@@ -258,17 +258,17 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         if (!badNext.isEmpty()) {
             return fail("cannot follow the redirect to [" + shown(next) + "]: " + badNext);
         }
-        log.log("Redirected to [" + shown(next) + "].");
+        log.Log("Redirected to [" + shown(next) + "].");
         visited.insert(next);
         target = next;
     }
-    connecting.end();
+    connecting.End();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299) {
         const QString reason =
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        log.log(QStringLiteral("Server returned %1 %2").arg(QString::number(status), reason));
+        log.Log(QStringLiteral("Server returned %1 %2").arg(QString::number(status), reason));
         return false;
     }
 
@@ -278,7 +278,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     if (announced.isValid()) {
         const uint64_t size = announced.toULongLong();
         if (size > limits.maxArchiveBytes) {
-            log.log(QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
+            log.Log(QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
                                    "more than the limit of %3 bytes.")
                         .arg(hostOf(target), QString::number(size),
                              QString::number(limits.maxArchiveBytes)));
@@ -288,7 +288,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         const std::optional<uint64_t> room =
             limits.freeSpace ? limits.freeSpace(folder) : platform::freeBytes(folder);
         if (room && size > *room) {
-            log.log(
+            log.Log(
                 QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
                                "more than the %3 bytes free in [%4].")
                     .arg(hostOf(target), QString::number(size), QString::number(*room), folder));
@@ -302,11 +302,11 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     if (!file.isOpen()) {
         return false;
     }
-    log.log("Mission found, downloading to [" + filePath + "]...");
-    log.log(QStringLiteral("Bytes Copied: 0"));
+    log.Log("Mission found, downloading to [" + filePath + "]...");
+    log.Log(QStringLiteral("Bytes Copied: 0"));
 
     const auto writeFailed = [&] {
-        log.log("ERROR: Unable to write [" + filePath +
+        log.Log("ERROR: Unable to write [" + filePath +
                 "]: " + QString::fromStdString(file.errorText()) + ".");
         return false;
     };
@@ -318,7 +318,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     qint64 n = 0;
     ChunkReader body(*reply, limits);
     const auto overLimit = [&] {
-        log.log(QStringLiteral("ERROR: Download from [%1] stopped: the archive grew past %2 bytes, "
+        log.Log(QStringLiteral("ERROR: Download from [%1] stopped: the archive grew past %2 bytes, "
                                "the limit.")
                     .arg(hostOf(target), QString::number(limits.maxArchiveBytes)));
         return false;
@@ -342,7 +342,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
                 if (!writeRun(chunk)) {
                     return writeFailed();
                 }
-                log.replaceLastLine(progressLine(total));
+                log.ReplaceLastLine(progressLine(total));
             }
             ++chunks;
         }
@@ -362,7 +362,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
             return writeFailed();
         }
         total += quint64(n);
-        log.replaceLastLine(progressLine(total));
+        log.ReplaceLastLine(progressLine(total));
     }
 
     if (announced.isValid() && announced.toULongLong() != total) {

@@ -38,19 +38,19 @@ struct StartCall {
 
 class RecordingStarter : public GameStarter {
 public:
-    bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
+    bool RunAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
                     QString& error) override {
         calls.push_back({true, folder, executable, arguments});
         error = failWith;
         return failWith.isEmpty();
     }
-    bool startDetached(const QString& folder, const QString& executable,
+    bool StartDetached(const QString& folder, const QString& executable,
                        const QStringList& arguments, QString& error) override {
         calls.push_back({false, folder, executable, arguments});
         error = failWith;
         return failWith.isEmpty();
     }
-    bool replaceProcess(const QString& folder, const QString& executable,
+    bool ReplaceProcess(const QString& folder, const QString& executable,
                         const QStringList& arguments, QString& error) override {
         calls.push_back({false, folder, executable, arguments});
         error = failWith;

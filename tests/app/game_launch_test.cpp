@@ -23,15 +23,15 @@ enum class How { Wait, Replace, Detached };
 
 class RecordingStarter : public GameStarter {
 public:
-    bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
+    bool RunAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
                     QString&) override {
         return record(How::Wait, folder, executable, arguments);
     }
-    bool startDetached(const QString& folder, const QString& executable,
+    bool StartDetached(const QString& folder, const QString& executable,
                        const QStringList& arguments, QString&) override {
         return record(How::Detached, folder, executable, arguments);
     }
-    bool replaceProcess(const QString& folder, const QString& executable,
+    bool ReplaceProcess(const QString& folder, const QString& executable,
                         const QStringList& arguments, QString&) override {
         return record(How::Replace, folder, executable, arguments);
     }

@@ -13,11 +13,11 @@ namespace torv::test {
 
 class RecordingLog : public MissionLog {
 public:
-    void log(const QString& line) override {
+    void Log(const QString& line) override {
         lines.push_back(line);
         calls.push_back(line);
     }
-    void replaceLastLine(const QString& line) override {
+    void ReplaceLastLine(const QString& line) override {
         if (!lines.isEmpty()) {
             lines.removeLast();
         }

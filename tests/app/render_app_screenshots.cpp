@@ -16,13 +16,13 @@ namespace {
 
 class NoGame : public torv::GameStarter {
 public:
-    bool runAndWait(const QString&, const QString&, const QStringList&, QString&) override {
+    bool RunAndWait(const QString&, const QString&, const QStringList&, QString&) override {
         return true;
     }
-    bool startDetached(const QString&, const QString&, const QStringList&, QString&) override {
+    bool StartDetached(const QString&, const QString&, const QStringList&, QString&) override {
         return true;
     }
-    bool replaceProcess(const QString&, const QString&, const QStringList&, QString&) override {
+    bool ReplaceProcess(const QString&, const QString&, const QStringList&, QString&) override {
         return true;
     }
 };
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
           QStringLiteral("Unzipped File: [btc.txt]."), QStringLiteral("Deleting zip file..."),
           "D3 CMD LINE: [" + game + "main.exe -directip 192.168.0.100 -launched]",
           QStringLiteral("Launching D3...")}) {
-        window.log(line);
+        window.Log(line);
     }
     window.grab().save(out + "/main-window.png");
 

@@ -29,16 +29,16 @@ namespace {
 
 class NoGame : public GameStarter {
 public:
-    bool runAndWait(const QString&, const QString&, const QStringList&, QString& error) override {
+    bool RunAndWait(const QString&, const QString&, const QStringList&, QString& error) override {
         error = "not in this test";
         return false;
     }
-    bool startDetached(const QString&, const QString&, const QStringList&,
+    bool StartDetached(const QString&, const QString&, const QStringList&,
                        QString& error) override {
         error = "not in this test";
         return false;
     }
-    bool replaceProcess(const QString&, const QString&, const QStringList&,
+    bool ReplaceProcess(const QString&, const QString&, const QStringList&,
                         QString& error) override {
         error = "not in this test";
         return false;
@@ -72,9 +72,9 @@ protected:
 
 TEST_F(WindowTest, LogShowsCleanLinesAndReplacesWhateverIsLast) {
     m_window.show();
-    m_window.log("first\tline");
-    m_window.log("Deleting zip file...");
-    m_window.replaceLastLine("Bytes copied: 2048");
+    m_window.Log("first\tline");
+    m_window.Log("Deleting zip file...");
+    m_window.ReplaceLastLine("Bytes copied: 2048");
     EXPECT_EQ(shownLines(), QStringList({"firstline ", "Bytes copied: 2048"}));
 }
 
@@ -94,7 +94,7 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     EXPECT_EQ(version->text(), QStringLiteral("v") + res::kVersionText);
 
     // Choosing the command opens the box; closing it leaves the log as it was.
-    m_window.log("before");
+    m_window.Log("before");
     QTimer::singleShot(0, [] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<CAboutDlg*>(w); box && box->isVisible())

@@ -106,12 +106,12 @@ protected:
         return dialog.findChild<QPushButton*>(QStringLiteral("ctl%1").arg(id));
     }
     static int Row(CConfigDlg& dialog, const QString& text) {
-        const auto items = dialog.appList()->findItems(text, Qt::MatchExactly);
-        return items.isEmpty() ? -1 : dialog.appList()->row(items.first());
+        const auto items = dialog.AppList()->findItems(text, Qt::MatchExactly);
+        return items.isEmpty() ? -1 : dialog.AppList()->row(items.first());
     }
     // A click on the row's check box, where a user clicks.
     static void ClickCheck(CConfigDlg& dialog, int row) {
-        QListWidget* list = dialog.appList();
+        QListWidget* list = dialog.AppList();
         QStyleOptionViewItem option;
         option.initFrom(list);
         option.rect = list->visualItemRect(list->item(row));
@@ -121,7 +121,7 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
     }
     static bool RowEnabled(CConfigDlg& dialog, int row) {
-        return dialog.appList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
+        return dialog.AppList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
     }
 
     WinePrefixFixture m_prefix;
@@ -140,10 +140,10 @@ TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolderAndCancelWorks) {
     const QByteArray userReg = UserReg();
     auto dialog = Open();
     EXPECT_EQ(dialog->windowTitle(), "Torvane Configuration");
-    EXPECT_EQ(dialog->pathEdit()->text(), kInvalid);
-    EXPECT_TRUE(dialog->pathEdit()->isReadOnly());
-    EXPECT_FALSE(dialog->okButton()->isEnabled());
-    ASSERT_EQ(dialog->appList()->count(), 3);
+    EXPECT_EQ(dialog->PathEdit()->text(), kInvalid);
+    EXPECT_TRUE(dialog->PathEdit()->isReadOnly());
+    EXPECT_FALSE(dialog->OkButton()->isEnabled());
+    ASSERT_EQ(dialog->AppList()->count(), 3);
     const int kquery = Row(*dialog, "Kquery 4");
     for (int row = 0; row < 3; ++row) {
         EXPECT_FALSE(RowEnabled(*dialog, row)) << row;
@@ -180,11 +180,11 @@ TEST_P(ConfigDlgBrowse, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
     auto dialog = Open();
     const QString before = Ini();
     m_nextFile = QString(row.choice).replace("@", m_prefix.driveC());
-    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
     EXPECT_EQ(m_chooserCalls, 1);
-    EXPECT_EQ(dialog->pathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
-    EXPECT_EQ(dialog->okButton()->isEnabled(), row.valid);
-    for (int r = 0; r < dialog->appList()->count(); ++r) {
+    EXPECT_EQ(dialog->PathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
+    EXPECT_EQ(dialog->OkButton()->isEnabled(), row.valid);
+    for (int r = 0; r < dialog->AppList()->count(); ++r) {
         EXPECT_EQ(RowEnabled(*dialog, r), row.valid) << r;
     }
     // Nothing is stored before OK.
@@ -208,8 +208,8 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAUserExpectsAndWritesEveryRow) {
     auto dialog = Open(false);
     int result = 0;
     QTimer::singleShot(0, dialog.get(), [&] {
-        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
-        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
+        QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     });
     result = dialog->DoModal();
     EXPECT_EQ(result, res::IDOK);
@@ -243,11 +243,11 @@ TEST_F(ConfigDlgTest, CancelWritesNothingWhateverWasChanged) {
     const QByteArray userReg = UserReg();
     auto dialog = Open(false);
     QTimer::singleShot(0, dialog.get(), [&] {
-        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+        QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
         ClickCheck(*dialog, Row(*dialog, "Kquery 4"));
-        dialog->siteList()->AppendSite("http://new.example/");
+        dialog->SiteList()->AppendSite("http://new.example/");
         m_nextFile = m_game + "main.exe";
-        QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         QTest::mouseClick(Button(*dialog, res::IDCANCEL), Qt::LeftButton);
     });
     EXPECT_EQ(dialog->DoModal(), res::IDCANCEL);
@@ -268,16 +268,16 @@ TEST_P(ConfigDlgFirstRun, DefaultSiteIsAddedOnceAndChecked) {
     const FirstRunRow& row = GetParam();
     SeedIni(QString(row.ini).replace("@game", m_game));
     auto dialog = Open();
-    EXPECT_EQ(dialog->siteList()->Sites(), row.sitesShown);
+    EXPECT_EQ(dialog->SiteList()->Sites(), row.sitesShown);
     // Checked like any other site.
     EXPECT_EQ(m_checker.urls, row.sitesShown);
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     ASSERT_EQ(dialog->result(), QDialog::Accepted);
 
     // Saved like any other site, and not added again.
     m_checker.urls.clear();
     auto again = Open();
-    EXPECT_EQ(again->siteList()->Sites(), row.sitesShown);
+    EXPECT_EQ(again->SiteList()->Sites(), row.sitesShown);
 }
 
 // clang-format off
@@ -294,11 +294,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(ConfigDlgTest, OkWhileASiteIsBeingEditedKeepsTheEdit) {
     SeedValidSettings();
     auto dialog = Open();
-    dialog->siteList()->EditSite(1);
-    ASSERT_TRUE(dialog->siteList()->IsEditing());
-    dialog->siteList()->editor()->selectAll();
-    QTest::keyClicks(dialog->siteList()->editor(), "http://typed.example/");
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    dialog->SiteList()->EditSite(1);
+    ASSERT_TRUE(dialog->SiteList()->IsEditing());
+    dialog->SiteList()->Editor()->selectAll();
+    QTest::keyClicks(dialog->SiteList()->Editor(), "http://typed.example/");
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     ASSERT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_TRUE(Ini().contains("URL1=http://typed.example/\n")) << Ini().toStdString();
     EXPECT_FALSE(Ini().contains("one.example"));
@@ -325,11 +325,11 @@ TEST_P(ConfigDlgChecks, ClicksSwitchOnlyBetweenUncheckedAndChecked) {
         if (i % 2 == 0) {
             ClickCheck(*dialog, r);
         } else {
-            dialog->appList()->setCurrentRow(r);
-            QTest::keyClick(dialog->appList(), Qt::Key_Space);
+            dialog->AppList()->setCurrentRow(r);
+            QTest::keyClick(dialog->AppList(), Qt::Key_Space);
         }
         EXPECT_EQ(dialog->GetCheck(r), row.afterEachClick[i]) << "click " << i;
-        EXPECT_NE(dialog->appList()->item(r)->checkState(), Qt::PartiallyChecked);
+        EXPECT_NE(dialog->AppList()->item(r)->checkState(), Qt::PartiallyChecked);
     }
 }
 
@@ -345,7 +345,7 @@ TEST_F(ConfigDlgTest, RowsSwitchedByTheUserAreWrittenAtOk) {
     auto dialog = Open();
     ClickCheck(*dialog, Row(*dialog, "Kquery 4"));             // indeterminate -> unchecked
     ClickCheck(*dialog, Row(*dialog, "Kali 95 [Descent 3]"));  // unchecked -> checked
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     ASSERT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(Stored("Software\\coldstorage\\Kquery4", "game_desc3"),
               "C:\\Games\\Descent3\\main.exe");
@@ -367,7 +367,7 @@ TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
     ASSERT_TRUE(test::WriteFakeWine(m_prefix.root() + "/wine", m_prefix.root() + "/wine.log", 1));
     m_registry.setWineProgram(m_prefix.root() + "/wine");
     auto dialog = Open();
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     ASSERT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(
         dialog->GetWriteWarnings(),
@@ -381,9 +381,9 @@ TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
 TEST_F(ConfigDlgTest, KeepAliveShowsTheStoredFlag) {
     SeedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game + "\nKeep Alive=5\n");
     auto dialog = Open();
-    EXPECT_TRUE(dialog->keepAliveCheck()->isChecked());
-    EXPECT_EQ(dialog->pathEdit()->text(), m_game);
-    EXPECT_TRUE(dialog->okButton()->isEnabled());
+    EXPECT_TRUE(dialog->KeepAliveCheck()->isChecked());
+    EXPECT_EQ(dialog->PathEdit()->text(), m_game);
+    EXPECT_TRUE(dialog->OkButton()->isEnabled());
 }
 
 struct ReturnRow {
@@ -404,7 +404,7 @@ TEST_P(ConfigDlgKeys, ReturnActsOnTheFocusedButtonElseOnOk) {
     auto dialog = Open();
     QApplication::setActiveWindow(dialog.get());
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-    QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+    QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
     QWidget* focus = res::DialogControl(*dialog, row.focus);
     focus->setFocus(Qt::TabFocusReason);
     ASSERT_EQ(QApplication::focusWidget(), focus);
@@ -481,10 +481,10 @@ TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
     const QByteArray userReg = UserReg();
     auto dialog = Open();
     m_nextFile = m_game + "MAIN.EXE";
-    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
-    dialog->siteList()->AppendSite("http://three.example/");
-    QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
+    dialog->SiteList()->AppendSite("http://three.example/");
+    QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
 
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->GetSaveError(), "ERROR: Configuration could not be saved to [" +
@@ -537,7 +537,7 @@ TEST_P(ConfigDlgBrowseStart, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGam
         hidden = files->filter().testFlag(QDir::Hidden);
         files->reject();
     });
-    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
     qputenv("HOME", oldHome);
 
     QString expected = QString(row.start)
@@ -571,9 +571,9 @@ TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
         auto dialog = Open();
         if (browsed) {
             m_nextFile = deep + "main.exe";
-            QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+            QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         }
-        QLineEdit* box = dialog->pathEdit();
+        QLineEdit* box = dialog->PathEdit();
         ASSERT_EQ(box->text(), deep);
         ASSERT_GT(box->fontMetrics().horizontalAdvance(deep), box->width());
         // The text's end is inside the box, its start is scrolled out to the left.

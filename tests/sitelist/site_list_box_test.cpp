@@ -61,8 +61,8 @@ protected:
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, point);
     }
 
-    void Type(const QString& text) { QTest::keyClicks(list->editor(), text); }
-    void SelectAllInEditor() { list->editor()->selectAll(); }
+    void Type(const QString& text) { QTest::keyClicks(list->Editor(), text); }
+    void SelectAllInEditor() { list->Editor()->selectAll(); }
     void Key(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
         QTest::keyClick(target, key, modifiers);
     }
@@ -107,22 +107,22 @@ TEST_F(ListTest, DoubleClickOnThePromptLineAddsALineAndEditsIt) {
         SetUp();
         DoubleClick(0);
         ASSERT_TRUE(list->IsEditing());
-        ASSERT_TRUE(list->editor()->isVisible());
-        EXPECT_TRUE(list->editor()->hasFocus());
-        EXPECT_EQ(list->editor()->text(), "http://");
+        ASSERT_TRUE(list->Editor()->isVisible());
+        EXPECT_TRUE(list->Editor()->hasFocus());
+        EXPECT_EQ(list->Editor()->text(), "http://");
         EXPECT_EQ(list->GetCurSel(), 1);
         if (row.clearFirst) {
             SelectAllInEditor();
         }
         if (row.pasted) {
             QGuiApplication::clipboard()->setText(row.typed);
-            Key(list->editor(), Qt::Key_V, Qt::ControlModifier);
+            Key(list->Editor(), Qt::Key_V, Qt::ControlModifier);
         } else {
             Type(row.typed);
         }
-        Key(list->editor(), row.key);
+        Key(list->Editor(), row.key);
         EXPECT_FALSE(list->IsEditing());
-        EXPECT_FALSE(list->editor()->isVisible());
+        EXPECT_FALSE(list->Editor()->isVisible());
         EXPECT_TRUE(list->hasFocus()) << "the focus goes back to the list";
         EXPECT_EQ(Sites(), row.sites);
         EXPECT_EQ(checker.requests.size(), row.checks);
@@ -161,10 +161,10 @@ TEST_F(ListTest, EditingASiteInPlace) {
         DoubleClick(1);
         ASSERT_TRUE(list->IsEditing());
         EXPECT_EQ(list->GetSiteState(1), SITE_EDITING);
-        EXPECT_EQ(list->editor()->text(), "http://a/");
+        EXPECT_EQ(list->Editor()->text(), "http://a/");
         SelectAllInEditor();
         Type(row.replacement);
-        Key(list->editor(), row.key);
+        Key(list->Editor(), row.key);
         EXPECT_EQ(Sites(), row.sites);
         if (row.state >= 0) {
             EXPECT_EQ(list->GetSiteState(1), row.state);
@@ -254,7 +254,7 @@ TEST_F(ListTest, InsertAndEnterOpenANewLine) {
         ASSERT_TRUE(list->IsEditing());
         EXPECT_EQ(list->item(row.editedRow)->text(), "http://");
         EXPECT_EQ(list->GetCurSel(), row.editedRow);
-        Key(list->editor(), Qt::Key_Escape);
+        Key(list->Editor(), Qt::Key_Escape);
         EXPECT_EQ(list->count(), 4);
         TearDown();
     }
@@ -265,7 +265,7 @@ TEST_F(ListTest, EnterOnASiteEditsIt) {
     list->SetCurSel(1);
     Key(list.get(), Qt::Key_Return);
     EXPECT_TRUE(list->IsEditing());
-    EXPECT_EQ(list->editor()->text(), "http://a/");
+    EXPECT_EQ(list->Editor()->text(), "http://a/");
 }
 
 class ScrollTest : public ListTest {
@@ -314,7 +314,7 @@ TEST_F(ScrollTest, TheWheelScrollsOnlyWhenNotEditing) {
             EXPECT_GT(list->GetTopIndex(), top);
         }
         EXPECT_EQ(list->IsEditing(), row.editing);
-        EXPECT_EQ(list->editor()->isVisible(), row.editing);
+        EXPECT_EQ(list->Editor()->isVisible(), row.editing);
         TearDown();
     }
 }
@@ -479,9 +479,9 @@ TEST_F(ListTest, RightPressDuringAnEditLeavesItOpenWhileALeftPressEndsIt) {
         QTest::qWait(250);
         EXPECT_FALSE(menuShown);
         EXPECT_EQ(list->IsEditing(), row.editing);
-        EXPECT_EQ(list->editor()->hasFocus(), row.editing);
+        EXPECT_EQ(list->Editor()->hasFocus(), row.editing);
         if (row.editing) {
-            EXPECT_EQ(list->editor()->text(), "http://c/") << "what was typed stays in the editor";
+            EXPECT_EQ(list->Editor()->text(), "http://c/") << "what was typed stays in the editor";
             QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, point);
             EXPECT_FALSE(list->IsEditing()) << "a left click still ends the edit";
         }

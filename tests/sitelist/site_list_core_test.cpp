@@ -165,14 +165,14 @@ TEST(SiteChecks, ResultsFindTheirSiteByUrlPrefix) {
         for (const QString& text : row.texts) {
             h.rows.AddString(text);
         }
-        const uint16_t id = h.core.idMap().Add(row.url);
+        const uint16_t id = h.core.IdMap().Add(row.url);
         h.core.OnSiteState(MakeWParam(SITESTATE_VALID, id), 0);
         QString states;
         for (int i = 1; i < h.rows.GetCount(); ++i) {
             states += LetterOf(h.core.GetSiteState(i));
         }
         EXPECT_EQ(states, row.expected);
-        EXPECT_EQ(h.core.idMap().count(), 0) << "a final answer releases its id";
+        EXPECT_EQ(h.core.IdMap().count(), 0) << "a final answer releases its id";
     }
 }
 
@@ -186,14 +186,14 @@ TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswer) {
     EXPECT_EQ(h.posted[1]->m_strUrl, "http://b/");
 
     h.Answer("a", SITESTATE_CHECKING);
-    EXPECT_EQ(h.core.idMap().count(), 2);
+    EXPECT_EQ(h.core.IdMap().count(), 2);
     h.Answer("a", SITESTATE_VALID);
-    EXPECT_EQ(h.core.idMap().count(), 1);
+    EXPECT_EQ(h.core.IdMap().count(), 1);
     h.Answer("a", SITESTATE_INVALID);  // the id is gone: ignored
     EXPECT_EQ(h.Layout(), "aV bU");
     h.Answer("b", SITESTATE_INVALID);
-    EXPECT_EQ(h.core.idMap().count(), 0);
-    EXPECT_EQ(h.core.idMap().nextId(), 0) << "ids start again at 0 once none is in flight";
+    EXPECT_EQ(h.core.IdMap().count(), 0);
+    EXPECT_EQ(h.core.IdMap().nextId(), 0) << "ids start again at 0 once none is in flight";
 }
 
 TEST(SiteChecks, IdsWrapAroundAfter65535) {
@@ -233,7 +233,7 @@ TEST(SiteChecks, WithoutAWorkerSitesStayUnchecked) {
     h.core.CheckAllSites();
     EXPECT_TRUE(h.posted.empty());
     EXPECT_EQ(h.Layout(), "aU");
-    EXPECT_EQ(h.core.idMap().count(), 0);
+    EXPECT_EQ(h.core.IdMap().count(), 0);
 }
 
 TEST(SiteChecks, RevalidateSiteTurnsAutoOrderingOnWithoutReordering) {

@@ -64,9 +64,9 @@ protected:
         list->resize(320, 160);
         list->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
-        list->progress()->installEventFilter(&counter);
-        QObject::connect(list->progress(), &QProgressBar::valueChanged, &context, [this](int) {
-            CTextProgressCtrl* bar = list->progress();
+        list->Progress()->installEventFilter(&counter);
+        QObject::connect(list->Progress(), &QProgressBar::valueChanged, &context, [this](int) {
+            CTextProgressCtrl* bar = list->Progress();
             shots.push_back({bar->windowTitle(), bar->maximum(), bar->value(), bar->isVisible(),
                              bar->geometry()});
             if (onProgress) {
@@ -168,7 +168,7 @@ TEST_F(DropTest, OnlyDragsOfLocalFilesAreTaken) {
         Settle();
         EXPECT_EQ(list->Sites(), row.sites);
         EXPECT_FALSE(list->IsSearching());
-        EXPECT_FALSE(list->progress()->isVisible());
+        EXPECT_FALSE(list->Progress()->isVisible());
     }
 }
 
@@ -208,7 +208,7 @@ TEST_F(DropTest, FoundSitesJoinTheListUnlessASiteBeginsWithThem) {
         Settle();
         EXPECT_EQ(list->Sites(), row.after);
         EXPECT_EQ(counter.shows, 1) << "the bar is shown for the file";
-        EXPECT_FALSE(list->progress()->isVisible());
+        EXPECT_FALSE(list->Progress()->isVisible());
     }
 }
 
@@ -283,11 +283,11 @@ TEST_F(DropTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
             EXPECT_EQ(shot.geometry, list->visualItemRect(list->item(top)));
         }
         EXPECT_EQ(shots.back().value, length) << "the bar ends full";
-        EXPECT_EQ(CTextProgressCtrl::FormatText(row.caption, list->progress()->textMode(), 0,
+        EXPECT_EQ(CTextProgressCtrl::FormatText(row.caption, list->Progress()->TextMode(), 0,
                                                 length, shots.back().value),
                   row.caption + "  [100%]");
         EXPECT_EQ(list->Sites().last(), "http://a/b/");
-        EXPECT_FALSE(list->progress()->isVisible());
+        EXPECT_FALSE(list->Progress()->isVisible());
     }
 }
 
@@ -335,7 +335,7 @@ TEST_F(DropTest, ADropDuringASearchIsSearchedInsideItUnderTheOuterCaption) {
     QObject::connect(
         list->model(), &QAbstractItemModel::rowsInserted, &context,
         [&](const QModelIndex&, int first, int) {
-            added.push_back({list->item(first)->text(), list->progress()->isVisible()});
+            added.push_back({list->item(first)->text(), list->Progress()->isVisible()});
         });
     size_t innerFrom = 0;
     onProgress = [&] {
