@@ -15,13 +15,13 @@ void WriteConsoleLine(const QString& cleanLine, std::FILE* out) {
     }
 }
 
-void ConsoleLog::log(const QString& line) {
+void ConsoleLog::Log(const QString& line) {
     WriteConsoleLine(CleanLogLine(line), m_out);
     PumpMessages();
 }
 
-void ConsoleLog::replaceLastLine(const QString& line) {
-    log(line);
+void ConsoleLog::ReplaceLastLine(const QString& line) {
+    Log(line);
 }
 
 }  // namespace torv

@@ -15,9 +15,9 @@ class ConsoleLog : public MissionLog {
 public:
     explicit ConsoleLog(std::FILE* out = stdout) : m_out(out) {}
 
-    void log(const QString& line) override;
+    void Log(const QString& line) override;
     // Standard output cannot take a line back; the new line follows the old one.
-    void replaceLastLine(const QString& line) override;
+    void ReplaceLastLine(const QString& line) override;
 
 private:
     std::FILE* m_out;

@@ -43,13 +43,13 @@ LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMission
     QString commandLine = QStringLiteral("D3 CMD LINE: [") + executable;
     for (qsizetype i = 1; i < vector.size(); ++i)
         commandLine += QLatin1Char(' ') + vector[i];
-    log.log(commandLine + QLatin1Char(']'));
+    log.Log(commandLine + QLatin1Char(']'));
 
     if (args.Find("-rund3") == -1) {
-        log.log(QStringLiteral("The -rund3 paramter was not present. D3 will not be run."));
+        log.Log(QStringLiteral("The -rund3 paramter was not present. D3 will not be run."));
         return LaunchOutcome::NotRequested;
     }
-    log.log(QStringLiteral("Launching D3..."));
+    log.Log(QStringLiteral("Launching D3..."));
 
     // Steam keeps the install up to date and picks Proton or the native build itself.
     const QString steam =
@@ -59,27 +59,27 @@ LaunchOutcome LaunchGame(MissionLog& log, const CTokenList& args, int getMission
         QStringList steamVector = {steam, QStringLiteral("-applaunch"),
                                    QString::fromLatin1(platform::kDescent3AppId)};
         steamVector += vector.mid(1);
-        log.log(QStringLiteral("Steam starts D3: [") + steamVector.join(QLatin1Char(' ')) +
+        log.Log(QStringLiteral("Steam starts D3: [") + steamVector.join(QLatin1Char(' ')) +
                 QLatin1Char(']'));
         if (settings.GetKeepAlive() != 0) {
             // steam hands the launch to a running client and ends, or becomes the client
             // itself: neither ends with the game.
-            log.log(
+            log.Log(
                 QStringLiteral("WARNING: Keep Alive cannot wait for a game that Steam starts."));
-            if (starter.startDetached(folder, steam, steamVector, error)) {
+            if (starter.StartDetached(folder, steam, steamVector, error)) {
                 return LaunchOutcome::Started;
             }
-        } else if (starter.replaceProcess(folder, steam, steamVector, error)) {
+        } else if (starter.ReplaceProcess(folder, steam, steamVector, error)) {
             return LaunchOutcome::Started;
         }
     } else if (settings.GetKeepAlive() != 0) {
-        if (starter.runAndWait(folder, executable, vector, error)) {
+        if (starter.RunAndWait(folder, executable, vector, error)) {
             return LaunchOutcome::Started;
         }
-    } else if (starter.replaceProcess(folder, executable, vector, error)) {
+    } else if (starter.ReplaceProcess(folder, executable, vector, error)) {
         return LaunchOutcome::Started;
     }
-    log.log(QStringLiteral("ERROR: Unable to start D3: [") + error + QStringLiteral("]."));
+    log.Log(QStringLiteral("ERROR: Unable to start D3: [") + error + QStringLiteral("]."));
     return LaunchOutcome::Failed;
 }
 

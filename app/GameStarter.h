@@ -12,15 +12,15 @@ public:
     virtual ~GameStarter() = default;
     // Runs the executable in the folder and waits until it ends. False, with a reason, when it
     // could not be started.
-    virtual bool runAndWait(const QString& folder, const QString& executable,
+    virtual bool RunAndWait(const QString& folder, const QString& executable,
                             const QStringList& arguments, QString& error) = 0;
     // Starts the executable and goes on at once, without waiting for it. False, with a reason,
     // when it could not be started.
-    virtual bool startDetached(const QString& folder, const QString& executable,
+    virtual bool StartDetached(const QString& folder, const QString& executable,
                                const QStringList& arguments, QString& error) = 0;
     // Replaces this process by the executable. A real start returns only when that failed (false,
     // with a reason); a stand-in returns true for a process it pretends to have replaced.
-    virtual bool replaceProcess(const QString& folder, const QString& executable,
+    virtual bool ReplaceProcess(const QString& folder, const QString& executable,
                                 const QStringList& arguments, QString& error) = 0;
 };
 

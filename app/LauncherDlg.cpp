@@ -68,7 +68,7 @@ FlowResult CLauncherDlg::RunMissionFlow() {
     return result;
 }
 
-void CLauncherDlg::log(const QString& line) {
+void CLauncherDlg::Log(const QString& line) {
     const QString clean = CleanLogLine(line);
     m_log->addItem(clean);
     m_log->scrollToBottom();
@@ -76,11 +76,11 @@ void CLauncherDlg::log(const QString& line) {
     PumpMessages();
 }
 
-void CLauncherDlg::replaceLastLine(const QString& line) {
+void CLauncherDlg::ReplaceLastLine(const QString& line) {
     if (m_log->count() > 0) {
         const std::unique_ptr<QListWidgetItem> last(m_log->takeItem(m_log->count() - 1));
     }
-    log(line);
+    Log(line);
 }
 
 QMenu* CLauncherDlg::CreateCommandMenu(QWidget* parent) {
@@ -124,17 +124,17 @@ void CLauncherDlg::RunConfiguration() {
     CConfigDlg dialog(&m_settings, m_registry, this);
     const int result = dialog.DoModal();
     if (result == res::IDOK && !dialog.GetSaveError().isEmpty()) {
-        log(dialog.GetSaveError());
+        Log(dialog.GetSaveError());
     } else if (result == res::IDOK) {
         for (const QString& warning : dialog.GetWriteWarnings())
-            log(warning);
-        log(QStringLiteral("Configuration changes saved."));
+            Log(warning);
+        Log(QStringLiteral("Configuration changes saved."));
     } else if (result == res::IDCANCEL) {
-        log(QStringLiteral("Configuration changes discarded."));
+        Log(QStringLiteral("Configuration changes discarded."));
     }
 }
 
-void CLauncherDlg::setBusy(bool busy) {
+void CLauncherDlg::SetBusy(bool busy) {
     if (busy == m_busy) {
         return;
     }

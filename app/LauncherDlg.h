@@ -34,9 +34,9 @@ public:
     // Shows the window and runs the flow, without waiting for the user to close it.
     FlowResult RunMissionFlow();
 
-    void log(const QString& line) override;
-    void replaceLastLine(const QString& line) override;
-    void setBusy(bool busy) override;
+    void Log(const QString& line) override;
+    void ReplaceLastLine(const QString& line) override;
+    void SetBusy(bool busy) override;
 
     // The window's menu (the system menu's commands), built anew for each showing.
     QMenu* CreateCommandMenu(QWidget* parent);

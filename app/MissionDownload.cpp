@@ -18,7 +18,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 namespace torv {
@@ -92,9 +91,10 @@ bool waitForReply(QNetworkReply& reply, const QDeadlineTimer& deadline) {
     return !timedOut;
 }
 
-// Hands the body out in kChunk pieces, fewer only when the body has ended (0 when nothing is
-// left), so the copy loop sees the blocking reads it is written for. Qt's buffer is drained whole
-// each time: a bounded buffer that is emptied promptly keeps the network thread reading ahead.
+// Hands the body out in whole kChunk pieces, as many as have arrived, and fewer than kChunk bytes
+// only when the body has ended (0 when nothing is left), so the copy loop counts the same chunks
+// as blocking reads of kChunk would, without a copy per chunk. Qt's buffer is drained whole each
+// time: a bounded buffer that is emptied promptly keeps the network thread reading ahead.
 // The body must keep an average pace over each window of time: a byte now and then does not keep
 // a dead site alive.
 class ChunkReader {
@@ -106,8 +106,9 @@ public:
           m_bytesPerSecond(limits.lowSpeedBytesPerSecond),
           m_window(limits.lowSpeedWindowMs) {}
 
-    // -1 with failure set when the body cannot be completed.
-    qint64 read(char* buffer, QString& failure) {
+    // The byte count, with data pointing at the bytes until the next call; -1 with failure set
+    // when the body cannot be completed.
+    qint64 read(const char*& data, QString& failure) {
         while (pending() < kChunk) {
             if (m_reply.bytesAvailable() > 0) {
                 take();
@@ -129,8 +130,8 @@ public:
             }
             return -1;
         }
-        const qint64 n = std::min(pending(), kChunk);
-        std::memcpy(buffer, m_data.constData() + m_offset, size_t(n));
+        const qint64 n = pending() < kChunk ? pending() : pending() / kChunk * kChunk;
+        data = m_data.constData() + m_offset;
         m_offset += n;
         return n;
     }
@@ -138,13 +139,15 @@ public:
 private:
     qint64 pending() const { return m_data.size() - m_offset; }
     void take() {
-        if (m_offset > 0) {
-            m_data.remove(0, m_offset);
-            m_offset = 0;
-        }
-        const QByteArray piece = m_reply.readAll();
+        QByteArray piece = m_reply.readAll();
         m_received += piece.size();
-        m_data.append(piece);
+        if (pending() == 0) {
+            m_data = std::move(piece);
+        } else {
+            m_data.remove(0, m_offset);
+            m_data.append(piece);
+        }
+        m_offset = 0;
     }
     // False once a whole window has passed with too few bytes; a window that met the floor
     // starts the next one.
@@ -187,17 +190,17 @@ QString progressLine(quint64 total) {
 
 bool DownloadMission(MissionLog& log, const QString& url, const QString& filePath,
                      const DownloadLimits& limits) {
-    log.log("Attempting to retrieve [" + url + "].");
+    log.Log("Attempting to retrieve [" + url + "].");
 
     QUrl target(url, QUrl::TolerantMode);
     const QString unusable = unusableUrlReason(target);
     if (!unusable.isEmpty()) {
-        log.log("ERROR contacting server: [" + unusable + "].");
+        log.Log("ERROR contacting server: [" + unusable + "].");
         return false;
     }
 
     const auto fail = [&](const QString& what) {
-        log.log("ERROR: Download from [" + hostOf(target) + "] failed: " + what + ".");
+        log.Log("ERROR: Download from [" + hostOf(target) + "] failed: " + what + ".");
         return false;
     };
 
@@ -225,13 +228,13 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         const QDeadlineTimer connectDeadline(limits.connectTimeoutMs);
         while (!statusArrived(*reply) && !reply->isFinished()) {
             if (!waitForReply(*reply, connectDeadline)) {
-                log.log("ERROR contacting server: [No answer from " + hostOf(target) + " within " +
+                log.Log("ERROR contacting server: [No answer from " + hostOf(target) + " within " +
                         seconds(limits.connectTimeoutMs) + " seconds].");
                 return false;
             }
         }
         if (!statusArrived(*reply)) {
-            log.log("ERROR contacting server: [" + reply->errorString() + "].");
+            log.Log("ERROR contacting server: [" + reply->errorString() + "].");
             return false;
         }
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -247,7 +250,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
             return fail(QStringLiteral("more than %1 redirects").arg(limits.maxRedirects));
         }
         if (target.scheme() == "https" && next.scheme() != "https") {
-            log.log("ERROR: Refusing the redirect from [" + shown(target) + "] to [" + shown(next) +
+            log.Log("ERROR: Refusing the redirect from [" + shown(target) + "] to [" + shown(next) +
                     "]: it would leave the encrypted connection.");
             return false;
         }
@@ -255,17 +258,17 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         if (!badNext.isEmpty()) {
             return fail("cannot follow the redirect to [" + shown(next) + "]: " + badNext);
         }
-        log.log("Redirected to [" + shown(next) + "].");
+        log.Log("Redirected to [" + shown(next) + "].");
         visited.insert(next);
         target = next;
     }
-    connecting.end();
+    connecting.End();
 
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299) {
         const QString reason =
             reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        log.log(QStringLiteral("Server returned %1 %2").arg(QString::number(status), reason));
+        log.Log(QStringLiteral("Server returned %1 %2").arg(QString::number(status), reason));
         return false;
     }
 
@@ -275,7 +278,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     if (announced.isValid()) {
         const uint64_t size = announced.toULongLong();
         if (size > limits.maxArchiveBytes) {
-            log.log(QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
+            log.Log(QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
                                    "more than the limit of %3 bytes.")
                         .arg(hostOf(target), QString::number(size),
                              QString::number(limits.maxArchiveBytes)));
@@ -285,7 +288,7 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         const std::optional<uint64_t> room =
             limits.freeSpace ? limits.freeSpace(folder) : platform::freeBytes(folder);
         if (room && size > *room) {
-            log.log(
+            log.Log(
                 QStringLiteral("ERROR: Download from [%1] refused: the archive is %2 bytes, "
                                "more than the %3 bytes free in [%4].")
                     .arg(hostOf(target), QString::number(size), QString::number(*room), folder));
@@ -299,40 +302,53 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
     if (!file.isOpen()) {
         return false;
     }
-    log.log("Mission found, downloading to [" + filePath + "]...");
-    log.log(QStringLiteral("Bytes Copied: 0"));
+    log.Log("Mission found, downloading to [" + filePath + "]...");
+    log.Log(QStringLiteral("Bytes Copied: 0"));
 
     const auto writeFailed = [&] {
-        log.log("ERROR: Unable to write [" + filePath +
+        log.Log("ERROR: Unable to write [" + filePath +
                 "]: " + QString::fromStdString(file.errorText()) + ".");
         return false;
     };
 
-    char buffer[kChunk];
     quint64 total = 0;
     quint32 chunks = 0;
     QString failure;
+    const char* piece = nullptr;
     qint64 n = 0;
     ChunkReader body(*reply, limits);
     const auto overLimit = [&] {
-        log.log(QStringLiteral("ERROR: Download from [%1] stopped: the archive grew past %2 bytes, "
+        log.Log(QStringLiteral("ERROR: Download from [%1] stopped: the archive grew past %2 bytes, "
                                "the limit.")
                     .arg(hostOf(target), QString::number(limits.maxArchiveBytes)));
         return false;
     };
-    while ((n = body.read(buffer, failure)) == kChunk) {
-        total += kChunk;
-        if (total > limits.maxArchiveBytes) {
-            return overLimit();
+    // Counted chunk by chunk but written in runs between two progress lines, so the log is what
+    // one write per chunk would give.
+    const char* unwritten = nullptr;
+    const auto writeRun = [&](const char* end) {
+        file.write(reinterpret_cast<const uint8_t*>(unwritten), size_t(end - unwritten));
+        unwritten = end;
+        return !file.failed();
+    };
+    while ((n = body.read(piece, failure)) >= kChunk) {
+        unwritten = piece;
+        for (const char* chunk = piece; chunk < piece + n; chunk += kChunk) {
+            total += kChunk;
+            if (total > limits.maxArchiveBytes) {
+                return writeRun(chunk) ? overLimit() : writeFailed();
+            }
+            if (chunks % 10 == 0) {
+                if (!writeRun(chunk)) {
+                    return writeFailed();
+                }
+                log.ReplaceLastLine(progressLine(total));
+            }
+            ++chunks;
         }
-        if (chunks % 10 == 0) {
-            log.replaceLastLine(progressLine(total));
-        }
-        file.write(reinterpret_cast<const uint8_t*>(buffer), kChunk);
-        if (file.failed()) {
+        if (!writeRun(piece + n)) {
             return writeFailed();
         }
-        ++chunks;
     }
     if (n < 0) {
         return fail(failure);
@@ -341,12 +357,12 @@ bool DownloadMission(MissionLog& log, const QString& url, const QString& filePat
         if (total + quint64(n) > limits.maxArchiveBytes) {
             return overLimit();
         }
-        file.write(reinterpret_cast<const uint8_t*>(buffer), size_t(n));
+        file.write(reinterpret_cast<const uint8_t*>(piece), size_t(n));
         if (file.failed()) {
             return writeFailed();
         }
         total += quint64(n);
-        log.replaceLastLine(progressLine(total));
+        log.ReplaceLastLine(progressLine(total));
     }
 
     if (announced.isValid() && announced.toULongLong() != total) {

@@ -197,12 +197,12 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
 
     // Checked before anything is written, so a refused archive leaves no trace.
     if (entriesOverlap(archive.get(), count)) {
-        log.log("ERROR: Archive [" + archivePath +
+        log.Log("ERROR: Archive [" + archivePath +
                 "] has entries that share their data; nothing was unzipped.");
         return true;
     }
     if (declaredTotal(archive.get(), count) > kMaxUnpackedBytes) {
-        log.log("ERROR: Archive [" + archivePath +
+        log.Log("ERROR: Archive [" + archivePath +
                 "] would unpack to more than 2 GiB; nothing was unzipped.");
         return true;
     }
@@ -230,11 +230,11 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
         const QString stored = QFile::decodeName(info.name);
         const EntryName name = CheckEntryName(info.name);
         if (name.kind == EntryNameKind::Unsafe) {
-            log.log("WARNING: Skipped unsafe file name [" + stored + "].");
+            log.Log("WARNING: Skipped unsafe file name [" + stored + "].");
             continue;
         }
         const auto skipped = [&](const QString& why) {
-            log.log((name.kind == EntryNameKind::Folder ? "WARNING: Folder [" : "WARNING: File [") +
+            log.Log((name.kind == EntryNameKind::Folder ? "WARNING: Folder [" : "WARNING: File [") +
                     stored + "] was not unzipped: " + why + ".");
         };
         if (!root.isOpen()) {
@@ -273,14 +273,14 @@ bool ExtractMission(MissionLog& log, const QString& archivePath, const QString& 
         }
         const bool intact = writeEntry(archive.get(), pool, i, out);
         if (!intact) {
-            log.log("WARNING: File [" + stored + "] is damaged and was not unzipped.");
+            log.Log("WARNING: File [" + stored + "] is damaged and was not unzipped.");
             continue;
         }
         if (!out.commit()) {
             skipped("it could not be written (" + QString::fromStdString(out.errorText()) + ")");
             continue;
         }
-        log.log("Unzipped File: [" + stored + "].");
+        log.Log("Unzipped File: [" + stored + "].");
     }
     return true;
 }

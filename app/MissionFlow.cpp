@@ -26,9 +26,9 @@ namespace {
 constexpr int kLockRetryMs = 100;
 
 void LogUsage(MissionLog& log) {
-    log.log(QStringLiteral("ERROR: -getmission must be followed by a mission name."));
-    log.log(QStringLiteral("Usage: TORV -getmission <mission> [-rund3] [<d3 args>]"));
-    log.log(
+    log.Log(QStringLiteral("ERROR: -getmission must be followed by a mission name."));
+    log.Log(QStringLiteral("Usage: TORV -getmission <mission> [-rund3] [<d3 args>]"));
+    log.Log(
         QStringLiteral("Example: TORV -getmission btc.mn3 -rund3 -directip "
                        "192.168.0.100 -nointro -launched"));
 }
@@ -53,7 +53,7 @@ bool MissionFlow::LockMissionsFolder(platform::FolderLock& lock) {
         return false;
     }
     if (!lock.tryLock()) {
-        m_log.log("Another torv is fetching into [" + folder + "]; waiting for it to finish...");
+        m_log.Log("Another torv is fetching into [" + folder + "]; waiting for it to finish...");
         // Polled rather than blocked on, so the window stays alive while it waits.
         while (!lock.tryLock()) {
             QThread::msleep(kLockRetryMs);
@@ -76,30 +76,30 @@ FlowResult MissionFlow::Launch() {
 }
 
 FlowResult MissionFlow::Run() {
-    m_log.log(QStringLiteral("Torvane Auto-download Tool by Quillfen."));
+    m_log.Log(QStringLiteral("Torvane Auto-download Tool by Quillfen."));
     if (m_args.WasTruncated()) {
-        m_log.log(QStringLiteral(
+        m_log.Log(QStringLiteral(
             "WARNING: The command line is too long; arguments past the 32nd or characters past "
             "the 127th of an argument were dropped."));
     }
 
     if (m_args.GetCount() < 2) {
-        m_log.log(QStringLiteral("Entering configuration mode..."));
+        m_log.Log(QStringLiteral("Entering configuration mode..."));
         return m_steps.RunConfiguration() ? FlowResult::Configuration : FlowResult::Failed;
     }
 
     const QString gameFolder = m_settings.GetGameFolder();
     if (gameFolder.isEmpty()) {
-        m_log.log(QStringLiteral("ERROR: Unable to find path to D3 Executable!"));
+        m_log.Log(QStringLiteral("ERROR: Unable to find path to D3 Executable!"));
         return FlowResult::Failed;
     }
-    m_log.log(QStringLiteral("D3 Path is [") + gameFolder + QStringLiteral("]."));
+    m_log.Log(QStringLiteral("D3 Path is [") + gameFolder + QStringLiteral("]."));
 
     bool haveMission = false;
     QString missionName;
     m_getMissionIndex = m_args.Find("-getmission");
     if (m_getMissionIndex == -1) {
-        m_log.log(QStringLiteral("WARNING: -getmission arg not found, no mission downloaded..."));
+        m_log.Log(QStringLiteral("WARNING: -getmission arg not found, no mission downloaded..."));
         haveMission = true;
     } else {
         const char* argument = m_args.GetAt(m_getMissionIndex + 1);
@@ -120,7 +120,7 @@ FlowResult MissionFlow::Run() {
     platform::FolderLock lock;
     const bool locked = m_getMissionIndex != -1 && !haveMission && LockMissionsFolder(lock);
     if (m_getMissionIndex != -1 && HasMissionFile(missionName)) {
-        m_log.log(QStringLiteral("Mission file [") + missionName +
+        m_log.Log(QStringLiteral("Mission file [") + missionName +
                   QStringLiteral(".mn3] found in [") + GetMissionsFolder() + QStringLiteral("]."));
         haveMission = true;
     }
@@ -129,7 +129,7 @@ FlowResult MissionFlow::Run() {
         return Launch();
     }
     if (!locked) {
-        m_log.log("ERROR: Unable to use the missions folder [" + GetMissionsFolder() +
+        m_log.Log("ERROR: Unable to use the missions folder [" + GetMissionsFolder() +
                   "]: " + m_lockError + ".");
         return FlowResult::Failed;
     }
@@ -147,18 +147,18 @@ FlowResult MissionFlow::Run() {
         if (!m_steps.ExtractMission(archivePath)) {
             continue;
         }
-        m_log.log(QStringLiteral("Deleting zip file..."));
+        m_log.Log(QStringLiteral("Deleting zip file..."));
         QFile::remove(archivePath);
         if (HasMissionFile(missionName)) {
             fetched = true;
         } else {
-            m_log.log(QStringLiteral("Zip file didn't contain the .mn3 for the mission."));
+            m_log.Log(QStringLiteral("Zip file didn't contain the .mn3 for the mission."));
         }
     }
 
     lock.release();
     if (!fetched) {
-        m_log.log(QStringLiteral("ERROR: Mission was not found on any configured sites."));
+        m_log.Log(QStringLiteral("ERROR: Mission was not found on any configured sites."));
         return FlowResult::Failed;
     }
     return Launch();

@@ -22,7 +22,7 @@ bool MissionFlowSteps::DownloadMission(const QString& url, const QString& archiv
         const QString folder = JoinPath(QFileInfo(archivePath).path(), QString());
         const int removed = SweepStagedFiles(QFile::encodeName(folder).toStdString());
         if (removed > 0) {
-            m_log.log(QStringLiteral("Removed %1 temporary %2 left in [%3] by an interrupted run.")
+            m_log.Log(QStringLiteral("Removed %1 temporary %2 left in [%3] by an interrupted run.")
                           .arg(removed)
                           .arg(removed == 1 ? "file" : "files", folder));
         }

@@ -10,24 +10,24 @@ class MissionLog {
 public:
     virtual ~MissionLog() = default;
     // Appends one line (control characters are replaced by the sink's line rules).
-    virtual void log(const QString& line) = 0;
+    virtual void Log(const QString& line) = 0;
     // Removes the last line, whatever it is, then appends this one.
-    virtual void replaceLastLine(const QString& line) = 0;
+    virtual void ReplaceLastLine(const QString& line) = 0;
     // Shows or hides that the run waits for something outside (the busy cursor of a window).
-    virtual void setBusy(bool busy) { (void)busy; }
+    virtual void SetBusy(bool busy) { (void)busy; }
 };
 
-// The log is busy while this lives, or until end().
+// The log is busy while this lives, or until End().
 class BusyWhile {
 public:
-    explicit BusyWhile(MissionLog& log) : m_log(&log) { log.setBusy(true); }
-    ~BusyWhile() { end(); }
+    explicit BusyWhile(MissionLog& log) : m_log(&log) { log.SetBusy(true); }
+    ~BusyWhile() { End(); }
     BusyWhile(const BusyWhile&) = delete;
     BusyWhile& operator=(const BusyWhile&) = delete;
 
-    void end() {
+    void End() {
         if (m_log != nullptr) {
-            m_log->setBusy(false);
+            m_log->SetBusy(false);
             m_log = nullptr;
         }
     }

@@ -7,11 +7,11 @@ namespace torv {
 
 class PlatformGameStarter : public GameStarter {
 public:
-    bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
+    bool RunAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
                     QString& error) override;
-    bool startDetached(const QString& folder, const QString& executable,
+    bool StartDetached(const QString& folder, const QString& executable,
                        const QStringList& arguments, QString& error) override;
-    bool replaceProcess(const QString& folder, const QString& executable,
+    bool ReplaceProcess(const QString& folder, const QString& executable,
                         const QStringList& arguments, QString& error) override;
 };
 

@@ -39,14 +39,14 @@ int RunTorv(const CTokenList& args, const QString& appName, bool withWindow) {
 
     if (!withWindow) {
         ConsoleLog log;
-        profile.setProblemReporter([&log](const QString& line) { log.log(line); });
+        profile.setProblemReporter([&log](const QString& line) { log.Log(line); });
         MissionFlowSteps steps(log, settings, args, starter);
         steps.SetConfiguration([&] { return ReportConfigurationWithoutDisplay(log, settings); });
         MissionFlow flow(log, settings, args, steps);
         return exitStatus(flow.Run());
     }
     CLauncherDlg window(settings, registry, args, starter);
-    profile.setProblemReporter([&window](const QString& line) { window.log(line); });
+    profile.setProblemReporter([&window](const QString& line) { window.Log(line); });
     return exitStatus(window.Run());
 }
 

@@ -64,14 +64,13 @@ public:
     void SetCheck(int row, int state);
     // The entry a row shows.
     int GetEntryIndex(int row) const;
-    const CFrontEnds& frontEnds() const { return m_frontEnds; }
 
-    CSiteListBox* siteList() const { return m_siteList; }
-    QListWidget* appList() const { return m_appList; }
-    QLineEdit* pathEdit() const { return m_pathEdit; }
-    QCheckBox* keepAliveCheck() const { return m_keepAliveCheck; }
-    QPushButton* okButton() const { return m_okButton; }
-    QPushButton* browseButton() const { return m_browseButton; }
+    CSiteListBox* SiteList() const { return m_siteList; }
+    QListWidget* AppList() const { return m_appList; }
+    QLineEdit* PathEdit() const { return m_pathEdit; }
+    QCheckBox* KeepAliveCheck() const { return m_keepAliveCheck; }
+    QPushButton* OkButton() const { return m_okButton; }
+    QPushButton* BrowseButton() const { return m_browseButton; }
 
     void setVisible(bool visible) override;
 

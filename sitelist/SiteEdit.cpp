@@ -53,7 +53,7 @@ void CSiteEdit::focusOutEvent(QFocusEvent* event) {
     if (event->reason() == Qt::PopupFocusReason || event->reason() == Qt::ActiveWindowFocusReason) {
         return;
     }
-    emit killFocus();
+    emit KillFocus();
 }
 
 }  // namespace torv

@@ -19,7 +19,7 @@ public:
     bool m_bCancel = false;
 
 signals:
-    void killFocus();
+    void KillFocus();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

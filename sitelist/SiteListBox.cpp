@@ -62,7 +62,7 @@ public:
     }
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
-        return QSize(1, m_list->itemHeight());
+        return QSize(1, m_list->ItemHeight());
     }
 
 private:
@@ -100,7 +100,7 @@ void CSiteListBox::Initialize(ISiteChecker* checker) {
 
     m_edit = new CSiteEdit(this, viewport());
     m_edit->setGeometry(0, 0, 100, 10);
-    connect(m_edit, &CSiteEdit::killFocus, this, [this] { EndEdit(true); });
+    connect(m_edit, &CSiteEdit::KillFocus, this, [this] { EndEdit(true); });
 
     m_progress = new CTextProgressCtrl(viewport());
     m_progress->hide();

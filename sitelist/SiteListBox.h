@@ -72,9 +72,9 @@ public:
     bool IsSearching() const { return m_bSearching; }
     bool PumpMessages() override;
 
-    CSiteEdit* editor() const { return m_edit; }
-    CTextProgressCtrl* progress() const { return m_progress; }
-    int itemHeight() const { return m_itemHeight; }
+    CSiteEdit* Editor() const { return m_edit; }
+    CTextProgressCtrl* Progress() const { return m_progress; }
+    int ItemHeight() const { return m_itemHeight; }
 
     // One row, as the list paints it.
     void DrawItem(QPainter* painter, const QStyleOptionViewItem& option, int index);

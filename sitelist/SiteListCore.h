@@ -37,9 +37,8 @@ public:
 
     void SetCheckPoster(PostCheck post) { m_post = std::move(post); }
 
-    IListBoxItems& items() { return m_items; }
-    const CSiteIdMap& idMap() const { return m_idMap; }
-    CSiteIdMap& idMap() { return m_idMap; }
+    const CSiteIdMap& IdMap() const { return m_idMap; }
+    CSiteIdMap& IdMap() { return m_idMap; }
 
     void AddPromptLine();
     int GetSiteState(int index) const;

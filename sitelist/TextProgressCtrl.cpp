@@ -63,7 +63,7 @@ void CTextProgressCtrl::paintEvent(QPaintEvent* event) {
     const QRect paintArea = event->rect().translated(-1, -1).intersected(client);
 
     CMemDC mem(&target, &paintArea);
-    QPainter& dc = mem.painter();
+    QPainter& dc = mem.Painter();
     dc.setBackgroundMode(Qt::TransparentMode);
 
     const int lower = minimum();

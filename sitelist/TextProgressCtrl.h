@@ -16,7 +16,7 @@ public:
 
     // The text is the caption followed by "  [n%]" from now on.
     void ShowPercent() { m_nTextMode = 1; }
-    int textMode() const { return m_nTextMode; }
+    int TextMode() const { return m_nTextMode; }
 
     // Start colour: the palette's highlight (the active caption of old). End colour: the
     // gradient caption colour when the platform has one, else a quarter of the start colour.

@@ -1,18 +1,9 @@
 #include "workers/InternetThread.h"
 
 #include <QCoreApplication>
-#include <QMutex>
-#include <QSet>
 #include <deque>
 
 namespace torv {
-
-namespace {
-
-QMutex g_runningLock;
-QSet<CInternetThread*> g_running;  // guarded by g_runningLock
-
-}  // namespace
 
 // Owns the queue. A check runs a local event loop, which also delivers the next queued calls;
 // they join the queue instead of starting a second check, so checks never overlap.
@@ -98,43 +89,36 @@ CInternetThread* CInternetThread::Begin(const SiteCheckLimits& limits) {
     }();
     (void)hooked;
 
-    auto* thread = new CInternetThread(limits);
+    // The application object owns the thread until it deletes itself after PostQuit, so every
+    // running check can be found and ended before the application goes.
+    auto* thread = new CInternetThread(limits, QCoreApplication::instance());
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    {
-        QMutexLocker lock(&g_runningLock);
-        g_running.insert(thread);
-    }
     thread->start();
     return thread;
 }
 
-CInternetThread::CInternetThread(const SiteCheckLimits& limits)
-    : m_worker(new Worker(limits, this)) {
+CInternetThread::CInternetThread(const SiteCheckLimits& limits, QObject* owner)
+    : QThread(owner), m_worker(new Worker(limits, this)) {
     setObjectName("CInternetThread");
     m_worker->moveToThread(this);
     connect(this, &QThread::finished, m_worker, &QObject::deleteLater);
 }
 
-void CInternetThread::AtExit() {
-    AbandonAll(3000);
-    // Their deferred deletes would never run now; every list is gone by this time.
-    QList<CInternetThread*> ended;
-    {
-        QMutexLocker lock(&g_runningLock);
-        for (CInternetThread* thread : std::as_const(g_running)) {
-            if (thread->isFinished()) {
-                ended.append(thread);
-            }
-        }
-    }
-    for (CInternetThread* thread : ended) {
-        delete thread;
-    }
+QList<CInternetThread*> CInternetThread::Running() {
+    QCoreApplication* app = QCoreApplication::instance();
+    return app ? app->findChildren<CInternetThread*>(Qt::FindDirectChildrenOnly)
+               : QList<CInternetThread*>{};
 }
 
-CInternetThread::~CInternetThread() {
-    QMutexLocker lock(&g_runningLock);
-    g_running.remove(this);
+void CInternetThread::AtExit() {
+    AbandonAll(3000);
+    // The application object deletes the ended threads with its children. One whose check would
+    // not end in time is let go instead: destroying a running thread would abort the process.
+    for (CInternetThread* thread : Running()) {
+        if (!thread->isFinished()) {
+            thread->setParent(nullptr);
+        }
+    }
 }
 
 void CInternetThread::PostCheckSite(QObject* window, std::unique_ptr<CSiteCheckRequest> request) {
@@ -153,11 +137,7 @@ void CInternetThread::PostQuit() {
 }
 
 void CInternetThread::AbandonAll(int waitMs) {
-    QList<CInternetThread*> threads;
-    {
-        QMutexLocker lock(&g_runningLock);
-        threads = g_running.values();
-    }
+    const QList<CInternetThread*> threads = Running();
     // Ending the thread's loops also ends a running check's local loop; the jobs left are dropped.
     for (CInternetThread* thread : threads) {
         thread->requestInterruption();

@@ -14,7 +14,8 @@ namespace torv {
 class CInternetThread final : public QThread, public ISiteChecker {
     Q_OBJECT
 public:
-    // Starts at once. The object deletes itself once its loop has ended after PostQuit.
+    // Starts at once, owned by the application object until it deletes itself once its loop has
+    // ended after PostQuit.
     static CInternetThread* Begin(const SiteCheckLimits& limits = {});
 
     void PostCheckSite(QObject* window, std::unique_ptr<CSiteCheckRequest> request) override;
@@ -28,10 +29,10 @@ public:
 private:
     class Worker;
 
+    static QList<CInternetThread*> Running();
     static void AtExit();
 
-    explicit CInternetThread(const SiteCheckLimits& limits);
-    ~CInternetThread() override;
+    CInternetThread(const SiteCheckLimits& limits, QObject* owner);
 
     Worker* m_worker;  // lives on the thread and is deleted there when the loop ends
 };

@@ -19,8 +19,8 @@ public:
     CMemDC& operator=(const CMemDC&) = delete;
 
     // The painter to draw with.
-    QPainter& painter() { return m_memPainter; }
-    QPainter* operator->() { return &painter(); }
+    QPainter& Painter() { return m_memPainter; }
+    QPainter* operator->() { return &Painter(); }
 
     const QRect& rect() const { return m_rect; }
 

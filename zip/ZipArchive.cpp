@@ -11,6 +11,8 @@
 #include "zip/ZipLocalData.h"
 #include "zip/ZipRecords.h"
 
+using namespace zip_detail;
+
 int ZipArchiveLastError = 0;
 
 namespace {

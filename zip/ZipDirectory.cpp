@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace zip_detail {
+
 namespace {
 
 constexpr int64_t kSearchWindow = 32768;
@@ -86,3 +88,5 @@ bool ZipReadCentralDirectory(ZipFile& file, int64_t length, ZipEndRecord& end,
     }
     return true;
 }
+
+}  // namespace zip_detail

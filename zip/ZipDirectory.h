@@ -7,6 +7,8 @@
 #include "zip/ZipFile.h"
 #include "zip/ZipRecords.h"
 
+namespace zip_detail {
+
 // Offset of the end-record signature nearest the end of the file within the last 65557 bytes,
 // or -1 when there is none or the tail cannot be read.
 int64_t ZipFindEndRecord(ZipFile& file, int64_t length);
@@ -15,3 +17,5 @@ int64_t ZipFindEndRecord(ZipFile& file, int64_t length);
 // caller reports a bad directory.
 bool ZipReadCentralDirectory(ZipFile& file, int64_t length, ZipEndRecord& end,
                              std::vector<ZipEntry>& entries);
+
+}  // namespace zip_detail

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace zip_detail {
+
 namespace {
 
 constexpr uint32_t kIoBufferSize = 1024;
@@ -168,3 +170,5 @@ int ZipEntryStream::readDeflated(uint8_t* buffer, uint32_t space) {
     }
     return int(delivered);
 }
+
+}  // namespace zip_detail

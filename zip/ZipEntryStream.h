@@ -11,6 +11,8 @@
 #include "zip/ZipInflater.h"
 #include "zip/ZipRecords.h"
 
+namespace zip_detail {
+
 // Where the entry's data comes from: the archive's stream at its current position, or memory.
 class ZipEntryInput {
 public:
@@ -60,3 +62,5 @@ private:
     uint32_t m_windowEnd = 0;
     InflateState m_inflateState = InflateState::Running;
 };
+
+}  // namespace zip_detail

@@ -10,6 +10,8 @@
 #include <unistd.h>
 #endif
 
+namespace zip_detail {
+
 namespace {
 
 // Entry data is read in 1024-byte calls; a large stdio buffer turns them into few system calls.
@@ -102,3 +104,5 @@ bool ZipFile::truncate(int64_t length) {
     return ftruncate(fileno(m_file.get()), off_t(length)) == 0;
 #endif
 }
+
+}  // namespace zip_detail

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace zip_detail {
+
 class ZipFile {
 public:
     ZipFile() = default;
@@ -36,3 +38,5 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::unique_ptr<FILE, Closer> m_file;
 };
+
+}  // namespace zip_detail

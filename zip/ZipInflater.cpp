@@ -1,5 +1,7 @@
 #include "zip/ZipInflater.h"
 
+namespace zip_detail {
+
 bool ZipInflater::start() {
     end();
     m_stream = z_stream{};
@@ -14,3 +16,5 @@ void ZipInflater::end() {
     }
     m_stream = z_stream{};
 }
+
+}  // namespace zip_detail

@@ -3,6 +3,8 @@
 
 #include <zlib.h>
 
+namespace zip_detail {
+
 class ZipInflater {
 public:
     ZipInflater() = default;
@@ -12,10 +14,11 @@ public:
 
     bool start();
     void end();
-    bool active() const { return m_active; }
     z_stream& stream() { return m_stream; }
 
 private:
     z_stream m_stream{};
     bool m_active = false;
 };
+
+}  // namespace zip_detail

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace zip_detail {
+
 namespace {
 
 constexpr uint16_t kMethodStored = 0;
@@ -30,3 +32,5 @@ int64_t ZipDataOffset(const ZipEntry& entry, const ZipLocalHeader& header) {
     return int64_t(entry.localHeaderOffset) + kLocalHeaderSize + header.nameLength +
            header.extraLength;
 }
+
+}  // namespace zip_detail

@@ -7,6 +7,8 @@
 #include "zip/ZipFile.h"
 #include "zip/ZipRecords.h"
 
+namespace zip_detail {
+
 // Reads the entry's local header at its offset; false when it cannot be read whole or its
 // signature is wrong. Moves the file position.
 bool ZipReadLocalHeader(ZipFile& file, const ZipEntry& entry, ZipLocalHeader& header);
@@ -17,3 +19,5 @@ bool ZipReadLocalHeader(ZipFile& file, const ZipEntry& entry, ZipLocalHeader& he
 bool ZipLocalHeaderAgrees(const ZipEntry& entry, const ZipLocalHeader& header);
 
 int64_t ZipDataOffset(const ZipEntry& entry, const ZipLocalHeader& header);
+
+}  // namespace zip_detail

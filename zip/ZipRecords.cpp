@@ -1,5 +1,7 @@
 #include "zip/ZipRecords.h"
 
+namespace zip_detail {
+
 namespace {
 
 void writeLe16(uint8_t* p, uint16_t v) {
@@ -69,3 +71,5 @@ ZipLocalHeader ZipLocalHeader::parse(const uint8_t* p) {
     h.extraLength = readLe16(p + 28);
     return h;
 }
+
+}  // namespace zip_detail

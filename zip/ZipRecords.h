@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace zip_detail {
+
 constexpr uint32_t kEndRecordSignature = 0x06054B50;
 constexpr uint32_t kCentralRecordSignature = 0x02014B50;
 constexpr uint32_t kLocalHeaderSignature = 0x04034B50;
@@ -67,3 +69,5 @@ struct ZipLocalHeader {
 
     static ZipLocalHeader parse(const uint8_t* p);
 };
+
+}  // namespace zip_detail

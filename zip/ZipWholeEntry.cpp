@@ -10,6 +10,8 @@
 #include "zip/ZipEntryStream.h"
 #include "zip/ZipRecords.h"
 
+using namespace zip_detail;
+
 namespace {
 
 constexpr uint16_t kMethodDeflated = 8;

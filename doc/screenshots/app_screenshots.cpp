@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
           QStringLiteral("Unzipped File: [btc.txt]."), QStringLiteral("Deleting zip file..."),
           "D3 CMD LINE: [" + game + "main.exe -directip 192.168.0.100 -launched]",
           QStringLiteral("Launching D3...")}) {
-        window.log(line);
+        window.Log(line);
     }
     window.grab().save(out + "/main-window.png");
 

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
 
     list.SetCurSel(3);
     list.EditSite(3);
-    list.editor()->setText("http://unchecked.example/missions/new/");
+    list.Editor()->setText("http://unchecked.example/missions/new/");
     QApplication::processEvents();
     ok &= Save(list, folder, "sitelist-editing.png");
     list.EndEdit(false);
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         ok &= Save(list, folder, QString("sitelist-progress-%1.png").arg(percent));
         // The bar's small text, three times as large.
         const QString zoomed = folder.filePath(QString("progress-bar-%1-x3.png").arg(percent));
-        const QImage bar = list.progress()->grab().toImage();
+        const QImage bar = list.Progress()->grab().toImage();
         const bool saved = bar.scaled(bar.size() * 3).save(zoomed);
         std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(zoomed));
         ok &= saved;
@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
     }
     file.close();
     bool caught = false;
-    QObject::connect(list.progress(), &QProgressBar::valueChanged, &list, [&](int value) {
-        if (!caught && value >= list.progress()->maximum() * 45 / 100) {
+    QObject::connect(list.Progress(), &QProgressBar::valueChanged, &list, [&](int value) {
+        if (!caught && value >= list.Progress()->maximum() * 45 / 100) {
             caught = true;
             ok &= Save(list, folder, "sitelist-drop-searching.png");
         }

@@ -119,11 +119,11 @@ protected:
 
 TEST_F(ConfigurationRunTest, OkSavesTheSettingsAndPointsTheFrontEndAtTheTool) {
     const QStringList log = runWithoutArguments([](CConfigDlg& dialog) {
-        ASSERT_EQ(dialog.appList()->count(), 1);
+        ASSERT_EQ(dialog.AppList()->count(), 1);
         EXPECT_EQ(dialog.GetCheck(0), 0) << "the front end starts the game";
         dialog.SetOwnExecutable("/usr/local/bin/torv");
         dialog.SetCheck(0, 1);
-        dialog.okButton()->click();
+        dialog.OkButton()->click();
     });
     EXPECT_EQ(log, QStringList({"Torvane Auto-download Tool by Quillfen.",
                                 "Entering configuration mode...", "Configuration changes saved."}));
@@ -147,7 +147,7 @@ TEST_F(ConfigurationRunTest, FailedSaveIsLogged) {
         ASSERT_TRUE(QDir(m_config + "/Quillfen").removeRecursively());
         test::WinePrefixFixture::write(m_config + "/Quillfen", QByteArray("not a folder"));
         dialog.SetCheck(0, 1);
-        dialog.okButton()->click();
+        dialog.OkButton()->click();
     });
     EXPECT_EQ(log.mid(2), QStringList({"ERROR: Configuration could not be saved to [" + m_config +
                                        "/Quillfen/torv.ini]: Not a directory."}));

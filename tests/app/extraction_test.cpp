@@ -266,7 +266,7 @@ TEST(ExtractionFullFolder, EveryEntryThatDoesNotFitIsNamed) {
 // Interrupted as soon as the first entry is in place.
 class InterruptingLog : public RecordingLog {
 public:
-    void log(const QString& line) override {
+    void Log(const QString& line) override {
         if (line.startsWith("Unzipped File")) {
             std::raise(SIGTERM);
         }

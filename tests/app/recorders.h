@@ -17,8 +17,8 @@ namespace torv::test {
 
 class RecordingLog : public MissionLog {
 public:
-    void log(const QString& line) override { lines.push_back(line); }
-    void replaceLastLine(const QString& line) override {
+    void Log(const QString& line) override { lines.push_back(line); }
+    void ReplaceLastLine(const QString& line) override {
         if (!lines.isEmpty()) {
             lines.removeLast();
         }
@@ -38,15 +38,15 @@ public:
         QStringList arguments;
     };
 
-    bool runAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
+    bool RunAndWait(const QString& folder, const QString& executable, const QStringList& arguments,
                     QString& error) override {
         return record({How::Wait, folder, executable, arguments}, error);
     }
-    bool startDetached(const QString& folder, const QString& executable,
+    bool StartDetached(const QString& folder, const QString& executable,
                        const QStringList& arguments, QString& error) override {
         return record({How::Detached, folder, executable, arguments}, error);
     }
-    bool replaceProcess(const QString& folder, const QString& executable,
+    bool ReplaceProcess(const QString& folder, const QString& executable,
                         const QStringList& arguments, QString& error) override {
         return record({How::Replace, folder, executable, arguments}, error);
     }

@@ -54,9 +54,9 @@ protected:
 
 TEST_F(WindowTest, LogShowsCleanLinesAndReplacesWhateverIsLast) {
     m_window.show();
-    m_window.log("first\tline");
-    m_window.log("Deleting zip file...");
-    m_window.replaceLastLine("Bytes copied: 2048");
+    m_window.Log("first\tline");
+    m_window.Log("Deleting zip file...");
+    m_window.ReplaceLastLine("Bytes copied: 2048");
     EXPECT_EQ(shownLines(), QStringList({"firstline ", "Bytes copied: 2048"}));
 }
 
@@ -76,7 +76,7 @@ TEST_F(WindowTest, CommandMenuOffersTheAboutBoxWhichShowsTheVersion) {
     EXPECT_EQ(version->text(), QStringLiteral("v") + res::kVersionText);
 
     // Choosing the command opens the box; closing it leaves the log as it was.
-    m_window.log("before");
+    m_window.Log("before");
     bool opened = false;
     QTimer::singleShot(0, [&opened] {
         for (QWidget* w : QApplication::topLevelWidgets()) {

@@ -85,12 +85,12 @@ protected:
     }
 
     static int Row(CConfigDlg& dialog, const QString& text) {
-        const auto items = dialog.appList()->findItems(text, Qt::MatchExactly);
-        return items.isEmpty() ? -1 : dialog.appList()->row(items.first());
+        const auto items = dialog.AppList()->findItems(text, Qt::MatchExactly);
+        return items.isEmpty() ? -1 : dialog.AppList()->row(items.first());
     }
     // A click on the row's check box, where a user clicks.
     static void ClickCheck(CConfigDlg& dialog, int row) {
-        QListWidget* list = dialog.appList();
+        QListWidget* list = dialog.AppList();
         QStyleOptionViewItem option;
         option.initFrom(list);
         option.rect = list->visualItemRect(list->item(row));
@@ -102,11 +102,11 @@ protected:
     // OK is enabled, and every front-end row with it.
     static bool Usable(CConfigDlg& dialog) {
         bool rows = true;
-        for (int row = 0; row < dialog.appList()->count(); ++row) {
-            rows = rows && dialog.appList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
+        for (int row = 0; row < dialog.AppList()->count(); ++row) {
+            rows = rows && dialog.AppList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
         }
-        EXPECT_EQ(rows, dialog.okButton()->isEnabled());
-        return dialog.okButton()->isEnabled();
+        EXPECT_EQ(rows, dialog.OkButton()->isEnabled());
+        return dialog.OkButton()->isEnabled();
     }
 
     test::SettingsFixture m_sandbox;
@@ -121,9 +121,9 @@ TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolder) {
     QFile::remove(m_game + "MAIN.EXE");
     auto dialog = Open();
     EXPECT_EQ(dialog->windowTitle(), "Torvane Configuration");
-    EXPECT_EQ(dialog->pathEdit()->text(), kInvalid);
-    EXPECT_TRUE(dialog->pathEdit()->isReadOnly());
-    ASSERT_EQ(dialog->appList()->count(), 3);
+    EXPECT_EQ(dialog->PathEdit()->text(), kInvalid);
+    EXPECT_TRUE(dialog->PathEdit()->isReadOnly());
+    ASSERT_EQ(dialog->AppList()->count(), 3);
     EXPECT_FALSE(Usable(*dialog));
     // A disabled row ignores clicks; Enter does not save past the disabled OK.
     const int kquery = Row(*dialog, "Kquery 4");
@@ -160,9 +160,9 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
         const QString before = Ini();
         m_nextFile =
             QString(row.choice).replace("@", QDir(m_sandbox.prefix().driveC()).canonicalPath());
-        QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         EXPECT_EQ(m_chooserCalls, 1);
-        EXPECT_EQ(dialog->pathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
+        EXPECT_EQ(dialog->PathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
         EXPECT_EQ(Usable(*dialog), row.valid);
         EXPECT_EQ(Ini(), before) << "nothing is stored before OK";
     }
@@ -173,16 +173,16 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
     SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
     auto dialog = Open(false);
     QTimer::singleShot(0, dialog.get(), [&] {
-        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+        QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
         for (const char* row : {"Kquery 4", "Kali 95 [Descent 3]", "Kali 95 [Descent 3 Demo]"}) {
             ClickCheck(*dialog, Row(*dialog, row));
-            EXPECT_NE(dialog->appList()->item(Row(*dialog, row))->checkState(),
+            EXPECT_NE(dialog->AppList()->item(Row(*dialog, row))->checkState(),
                       Qt::PartiallyChecked);
         }
-        dialog->siteList()->EditSite(1);
-        dialog->siteList()->editor()->selectAll();
-        QTest::keyClicks(dialog->siteList()->editor(), "http://typed.example/");
-        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        dialog->SiteList()->EditSite(1);
+        dialog->SiteList()->Editor()->selectAll();
+        QTest::keyClicks(dialog->SiteList()->Editor(), "http://typed.example/");
+        QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     });
     EXPECT_EQ(dialog->DoModal(), res::IDOK);
     EXPECT_EQ(Ini(), "[settings]\nVersion=" + QString(res::kVersionText) +
@@ -223,12 +223,12 @@ TEST_F(ConfigDlgTest, DefaultSiteIsAddedOnceAndChecked) {
         m_checker.urls.clear();
         m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + row.ini);
         auto dialog = Open();
-        EXPECT_EQ(dialog->siteList()->Sites(), row.sitesShown);
+        EXPECT_EQ(dialog->SiteList()->Sites(), row.sitesShown);
         EXPECT_EQ(m_checker.urls, row.sitesShown) << "checked like any other site";
-        QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
         ASSERT_EQ(dialog->result(), QDialog::Accepted);
         // Saved like any other site, and not added again.
-        EXPECT_EQ(Open()->siteList()->Sites(), row.sitesShown);
+        EXPECT_EQ(Open()->SiteList()->Sites(), row.sitesShown);
     }
 }
 
@@ -241,7 +241,7 @@ TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
     ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 1));
     m_sandbox.registry().setWineProgram(wine);
     auto dialog = Open();
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     ASSERT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(
         dialog->GetWriteWarnings(),
@@ -279,7 +279,7 @@ TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
         auto dialog = Open();
         QApplication::setActiveWindow(dialog.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
-        QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
+        QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
         ClickCheck(*dialog, Row(*dialog, "Kquery 4"));
         QWidget* focus = res::DialogControl(*dialog, row.focus);
         focus->setFocus(Qt::TabFocusReason);
@@ -317,10 +317,10 @@ TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
     const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open();
     m_nextFile = m_game + "MAIN.EXE";
-    QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
-    dialog->siteList()->AppendSite("http://three.example/");
-    QTest::mouseClick(dialog->keepAliveCheck(), Qt::LeftButton);
-    QTest::mouseClick(dialog->okButton(), Qt::LeftButton);
+    QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
+    dialog->SiteList()->AppendSite("http://three.example/");
+    QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
+    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
 
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->GetSaveError(),
@@ -386,7 +386,7 @@ TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgra
             hidden = files->filter().testFlag(QDir::Hidden);
             files->reject();
         });
-        QTest::mouseClick(dialog->browseButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         EXPECT_EQ(shownFolder, QDir(place(row.start)).canonicalPath());
         EXPECT_EQ(filters, QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
         EXPECT_TRUE(hidden) << "hidden folders such as ~/.wine are listed";
@@ -399,7 +399,7 @@ TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
         m_sandbox.gameFolder(QString("very-long-folder-name/").repeated(6) + "Descent3 Final");
     m_sandbox.seedIni("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + deep + "\n");
     auto dialog = Open();
-    QLineEdit* box = dialog->pathEdit();
+    QLineEdit* box = dialog->PathEdit();
     ASSERT_EQ(box->text(), deep);
     ASSERT_GT(box->fontMetrics().horizontalAdvance(deep), box->width());
     // The text's end is inside the box, its start is scrolled out to the left.

@@ -61,8 +61,8 @@ protected:
     }
 
     void Retype(const QString& text) {
-        list->editor()->selectAll();
-        QTest::keyClicks(list->editor(), text);
+        list->Editor()->selectAll();
+        QTest::keyClicks(list->Editor(), text);
     }
 
     FakeChecker checker;
@@ -108,20 +108,20 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
         }
         DoubleClick(row.onSite ? 1 : 0);
         ASSERT_TRUE(list->IsEditing());
-        EXPECT_TRUE(list->editor()->hasFocus());
-        EXPECT_EQ(list->editor()->text(), row.onSite ? "http://a/" : "http://");
+        EXPECT_TRUE(list->Editor()->hasFocus());
+        EXPECT_EQ(list->Editor()->text(), row.onSite ? "http://a/" : "http://");
         EXPECT_EQ(list->GetCurSel(), 1);
         if (row.input == kPaste) {
             QGuiApplication::clipboard()->setText(row.text);
-            QTest::keyClick(list->editor(), Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(list->Editor(), Qt::Key_V, Qt::ControlModifier);
         } else if (row.input == kRetype) {
             Retype(row.text);
         } else {
-            QTest::keyClicks(list->editor(), row.text);
+            QTest::keyClicks(list->Editor(), row.text);
         }
-        QTest::keyClick(list->editor(), row.key);
+        QTest::keyClick(list->Editor(), row.key);
         EXPECT_FALSE(list->IsEditing());
-        EXPECT_FALSE(list->editor()->isVisible());
+        EXPECT_FALSE(list->Editor()->isVisible());
         EXPECT_TRUE(list->hasFocus()) << "the focus goes back to the list";
         EXPECT_EQ(list->Sites(), row.sites);
         EXPECT_EQ(checker.requests.size(), row.checks);
@@ -179,7 +179,7 @@ TEST_F(ListTest, KeysOnTheList) {
         const bool edits = row.key == Qt::Key_Insert || row.key == Qt::Key_Return;
         ASSERT_EQ(list->IsEditing(), edits);
         if (edits) {
-            EXPECT_EQ(list->editor()->text(), list->item(row.selected)->text());
+            EXPECT_EQ(list->Editor()->text(), list->item(row.selected)->text());
         }
     }
 }
@@ -225,7 +225,7 @@ TEST_F(ListTest, TheWheelScrollsOnlyWhenNotEditingAndTheBarCommitsTheEdit) {
         EXPECT_EQ(list->GetTopIndex() > top, row.scrolls);
         const bool stillEditing = row.editing && row.action != kClickOnBar;
         EXPECT_EQ(list->IsEditing(), stillEditing);
-        EXPECT_EQ(list->editor()->isVisible(), stillEditing);
+        EXPECT_EQ(list->Editor()->isVisible(), stillEditing);
         if (row.editing) {
             EXPECT_EQ(list->Sites().first(), stillEditing ? "http://site0/" : "http://edited/");
         }
@@ -324,9 +324,9 @@ TEST_F(ListTest, RightPressDuringAnEditLeavesItOpenWhileALeftPressEndsIt) {
         QTest::qWait(250);
         EXPECT_FALSE(menuShown);
         EXPECT_EQ(list->IsEditing(), right);
-        EXPECT_EQ(list->editor()->hasFocus(), right);
+        EXPECT_EQ(list->Editor()->hasFocus(), right);
         if (right) {
-            EXPECT_EQ(list->editor()->text(), "http://c/") << "what was typed stays in the editor";
+            EXPECT_EQ(list->Editor()->text(), "http://c/") << "what was typed stays in the editor";
             QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, point);
             EXPECT_FALSE(list->IsEditing()) << "a left click still ends the edit";
         }

@@ -175,9 +175,9 @@ TEST(SiteChecks, ResultsFindTheirSiteByUrlPrefix) {
         for (const QString& text : row.texts) {
             h.rows.AddString(text);
         }
-        h.core.OnSiteState(MakeWParam(SITESTATE_VALID, h.core.idMap().Add(row.url)), 0);
+        h.core.OnSiteState(MakeWParam(SITESTATE_VALID, h.core.IdMap().Add(row.url)), 0);
         EXPECT_EQ(h.Layout(), row.after);
-        EXPECT_EQ(h.core.idMap().count(), 0) << "a final answer releases its id";
+        EXPECT_EQ(h.core.IdMap().count(), 0) << "a final answer releases its id";
     }
 }
 
@@ -189,13 +189,13 @@ TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswer) {
     EXPECT_EQ(h.posted[1]->m_nId, 1);
     EXPECT_EQ(h.posted[1]->m_strUrl, "http://b/");
     h.Answer("a", SITESTATE_CHECKING);
-    EXPECT_EQ(h.core.idMap().count(), 2);
+    EXPECT_EQ(h.core.IdMap().count(), 2);
     h.Answer("a", SITESTATE_VALID);
     h.Answer("a", SITESTATE_INVALID);  // the id is gone: ignored
     EXPECT_EQ(h.Layout(), "aV bU");
     h.Answer("b", SITESTATE_INVALID);
-    EXPECT_EQ(h.core.idMap().count(), 0);
-    EXPECT_EQ(h.core.idMap().nextId(), 0) << "ids start again at 0 once none is in flight";
+    EXPECT_EQ(h.core.IdMap().count(), 0);
+    EXPECT_EQ(h.core.IdMap().nextId(), 0) << "ids start again at 0 once none is in flight";
 }
 
 TEST(SiteChecks, IdsWrapAroundAfter65535) {
@@ -229,7 +229,7 @@ TEST(SiteChecks, CheckAllSitesSkipsSitesBeingCheckedOrEdited) {
     alone.core.AppendSite("http://a/");
     alone.core.CheckAllSites();
     EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
-    EXPECT_EQ(alone.core.idMap().count(), 0);
+    EXPECT_EQ(alone.core.IdMap().count(), 0);
 }
 
 TEST(SiteEditing, AResultForTheEditedSiteWaitsForTheEditToEnd) {

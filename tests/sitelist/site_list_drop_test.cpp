@@ -58,9 +58,9 @@ protected:
         list->resize(320, 160);
         list->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
-        list->progress()->installEventFilter(&counter);
-        QObject::connect(list->progress(), &QProgressBar::valueChanged, &context, [this](int) {
-            const CTextProgressCtrl* bar = list->progress();
+        list->Progress()->installEventFilter(&counter);
+        QObject::connect(list->Progress(), &QProgressBar::valueChanged, &context, [this](int) {
+            const CTextProgressCtrl* bar = list->Progress();
             shots.push_back({bar->windowTitle(), bar->maximum(), bar->value(), bar->isVisible(),
                              bar->geometry()});
             if (onProgress) {
@@ -171,7 +171,7 @@ TEST_F(DropTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
         EXPECT_EQ(counter.shows, int(row.files.size())) << "the bar is shown for each file";
         EXPECT_FALSE(list->IsSearching());
-        EXPECT_FALSE(list->progress()->isVisible());
+        EXPECT_FALSE(list->Progress()->isVisible());
     }
 }
 
@@ -239,11 +239,11 @@ TEST_F(DropTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
             EXPECT_EQ(shot.geometry, top);
         }
         EXPECT_EQ(shots.back().value, length) << "the bar ends full";
-        EXPECT_EQ(CTextProgressCtrl::FormatText(row.caption, list->progress()->textMode(), 0,
+        EXPECT_EQ(CTextProgressCtrl::FormatText(row.caption, list->Progress()->TextMode(), 0,
                                                 length, shots.back().value),
                   row.caption + "  [100%]");
         EXPECT_EQ(list->Sites().last(), "http://a/b/");
-        EXPECT_FALSE(list->progress()->isVisible());
+        EXPECT_FALSE(list->Progress()->isVisible());
     }
 }
 
@@ -258,7 +258,7 @@ TEST_F(DropTest, ADropDuringASearchIsSearchedInsideItUnderTheOuterCaption) {
         File("inner.mn3", "xxURL http://inner.example/a/p.zip\nyyURL http://inner.example/b/q\n");
     std::vector<bool> barWhenAdded;
     QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, &context,
-                     [&] { barWhenAdded.push_back(list->progress()->isVisible()); });
+                     [&] { barWhenAdded.push_back(list->Progress()->isVisible()); });
     size_t innerFrom = 0;
     onProgress = [&] {
         if (innerFrom == 0) {
