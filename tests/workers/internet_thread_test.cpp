@@ -106,7 +106,6 @@ TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
         {"/301/", SITESTATE_INVALID},
         {"/404/", SITESTATE_INVALID},
         {"localsite", SITESTATE_INVALID},
-        {"", SITESTATE_INVALID},
         {"ftp://127.0.0.1:" + port + "/", SITESTATE_INVALID},
     };
     // clang-format on
