@@ -1,5 +1,4 @@
-// The fuzz input opened as an archive the way the tool opens a downloaded one (from a file), and
-// its entries read the way the extraction step reads them.
+// The fuzz input opened from a file as the tool opens a download, and read as extraction reads.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +11,7 @@
 
 #include "zip/ZipArchive.h"
 
-// The name is removed as soon as the archive is open: its stream keeps the data, and nothing is
-// left behind even when the run ends by a signal or a crash. Never null: the file existed.
+// The name goes as soon as the archive is open, so a crash leaves nothing behind. Never null.
 inline ZipArchive* OpenInputAsArchive(const uint8_t* data, size_t size, const char* tag) {
     static const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
     static const std::string path = std::string(folder != nullptr ? folder : "/tmp") +

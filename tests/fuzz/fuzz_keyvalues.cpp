@@ -28,8 +28,7 @@ std::string quoted(const std::string& text) {
     return out + "\"";
 }
 
-// The written form holds every key, value and nesting, so two trees are the same exactly when
-// they write the same text.
+// Two trees are the same exactly when they write the same text.
 std::string written(const KeyValue& block) {
     std::string out;
     for (const KeyValue& pair : block.children) {

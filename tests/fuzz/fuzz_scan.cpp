@@ -1,7 +1,5 @@
-// Runs both dropped-file scanners over the input as a file's contents, and the URL cut over each of
-// its lines, checking what the site list relies on: every URL is a lower-case "http://.../" or
-// "https://.../", the scans end, the positions stay in their bounds, and the block scan matches
-// the byte-by-byte rule.
+// Runs both dropped-file scanners over the input as a file, and the URL cut over each line: every
+// URL is a lower-case "http(s)://.../", scans end, positions stay in bounds, blocks match bytes.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -37,11 +35,11 @@ struct Run {
     std::vector<std::vector<int>> progress;
 };
 
+// Every reported position lies in (0, limit] and is a multiple of step.
 template <typename ScanFn>
-Run scanToEnd(ScanFn scan, std::string& contents, qint64 length) {
+Run scanToEnd(ScanFn scan, std::string& contents, qint64 limit, int step = 1) {
     Run run;
     const std::size_t size = contents.size();
-    // A stream over memory keeps the run fast; the tests scan real files.
     std::FILE* file = fmemopen(contents.data(), size, "rb");
     check(file != nullptr);
     // Every URL consumes at least one byte, so more calls than bytes means the scan loops.
@@ -49,11 +47,11 @@ Run scanToEnd(ScanFn scan, std::string& contents, qint64 length) {
         check(call <= size + 1);
         std::vector<int> positions;
         QString url;
-        const bool found =
-            scan(file, length, url, [&positions](int position) { positions.push_back(position); });
-        for (std::size_t i = 1; i < positions.size(); ++i) {
-            check(positions[i] > positions[i - 1]);
-        }
+        const bool found = scan(file, qint64(size), url, [&](int position) {
+            check(position > 0 && position <= limit && position % step == 0);
+            check(positions.empty() || position > positions.back());
+            positions.push_back(position);
+        });
         run.progress.push_back(std::move(positions));
         if (!found) {
             break;
@@ -74,36 +72,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const qint64 length = qint64(size);
     const std::size_t lines = std::count(data, data + size, uint8_t('\n')) + 1;
 
-    // Marked scan: product against the plain rule, with the product's block and a tiny one.
-    const Run reference = scanToEnd(&torv::test::ScanMarkedByteByByte, contents, length);
-    const Run product = scanToEnd(&torv::ScanMarkedFile, contents, length);
+    // Marked scan: product against the plain rule, with the product's block and a tiny one. One
+    // position per byte, 1024 per line behind a marker, one for the read that meets the end.
+    const qint64 markedLimit = length + 1 + 1024 * (length / 3 + 1);
+    const Run reference = scanToEnd(&torv::test::ScanMarkedByteByByte, contents, markedLimit);
+    const Run product = scanToEnd(&torv::ScanMarkedFile, contents, markedLimit);
     const std::size_t tinyBlock = size > 0 ? 1 + data[0] % 7 : 1;
     const Run tiny = scanToEnd(
         [tinyBlock](std::FILE* f, qint64 n, QString& url, const torv::ScanProgress& p) {
             return torv::detail::ScanMarkedBlocks(f, n, url, p, tinyBlock);
         },
-        contents, length);
+        contents, markedLimit);
     for (const Run* run : {&product, &tiny}) {
         check(run->urls == reference.urls);
         check(run->offsets == reference.offsets);
         check(run->progress == reference.progress);
     }
-    // One byte per byte, 1024 per line behind a marker, one for the read that meets the end.
-    const qint64 markedLimit = length + 1 + 1024 * (length / 3 + 1);
-    for (const auto& call : product.progress) {
-        for (const int position : call) {
-            check(position > 0 && position <= markedLimit);
-        }
-    }
 
     // Line scan: at most one URL per piece of a line, positions in whole lines.
-    const Run text = scanToEnd(&torv::ScanTextFile, contents, length);
+    const Run text = scanToEnd(&torv::ScanTextFile, contents, 1024 * (length + 1), 1024);
     check(text.urls.size() <= lines + size / 1023);
-    for (const auto& call : text.progress) {
-        for (const int position : call) {
-            check(position > 0 && position % 1024 == 0 && position <= 1024 * (length + 1));
-        }
-    }
 
     // The cut alone, line by line: a URL exactly when the line (to its first NUL) names one.
     const char* begin = reinterpret_cast<const char*>(data);

@@ -1,6 +1,5 @@
-// Stand-ins for a running Wine: a process holding the server lock of a prefix, as a running
-// wineserver does, and a `wine` script that records how it was called and answers with a chosen
-// exit status.
+// Stand-ins for a running Wine: a process holding a prefix's wineserver lock, and a `wine` script
+// that records how it was called.
 #pragma once
 
 #include <fcntl.h>

@@ -28,7 +28,6 @@ protected:
     }
     void TearDown() override { qputenv("PATH", m_path); }
 
-    // The record appears whole, after shell text before and before shell text after.
     QString writeScript(const QString& path, const QString& before, const QString& after) const {
         WinePrefixFixture::write(path, QStringLiteral("#!/bin/sh\n%2\npwd > '%1.tmp'\n"
                                                       "for a in \"$@\"; do printf '%s\\n' \"$a\" "
@@ -55,37 +54,36 @@ protected:
     QString m_record;
 };
 
+// The last row is a Windows game, run through the wine found on PATH.
 TEST_F(ProcessStartTest, WaitingRunsTheGameInItsFolderAndReturnsHowItEnded) {
+    const QString bin = m_dir.path() + QStringLiteral("/bin");
+    const QString windowsGame = m_game + QStringLiteral("/win.exe");
+    WinePrefixFixture::write(windowsGame, QByteArray("MZ\x90\x00 a Windows program", 22));
+    qputenv("PATH", QFile::encodeName(bin + QStringLiteral(":/usr/bin:/bin")));
     const QString before = QDir::currentPath();
     const struct {
+        QString script;  // what runs and records
+        QString program;
         const char* ending;
         int expected;
-    } rows[] = {{"exit 0", 0}, {"exit 3", 3}, {"kill -9 $$", 137}};
+        QStringList front;  // arguments the record starts with
+    } rows[] = {
+        {m_game + "/main.exe", "main.exe", "exit 0", 0, {}},
+        {m_game + "/main.exe", "main.exe", "exit 3", 3, {}},
+        {m_game + "/main.exe", "main.exe", "kill -9 $$", 137, {}},
+        {bin + "/wine", windowsGame, "exit 4", 4, {windowsGame}},
+    };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.ending);
         QFile::remove(m_record);
-        writeScript(m_game + QStringLiteral("/main.exe"), {}, row.ending);
-        const ProcessResult result =
-            torv::platform::startAndWait(m_game, QStringLiteral("main.exe"), kArguments);
-        EXPECT_TRUE(result.started) << row.ending;
-        EXPECT_EQ(result.exitStatus, row.expected) << row.ending;
+        writeScript(row.script, {}, row.ending);
+        const ProcessResult result = torv::platform::startAndWait(m_game, row.program, kArguments);
+        EXPECT_TRUE(result.started);
+        EXPECT_EQ(result.exitStatus, row.expected);
         EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
-        EXPECT_EQ(recorded(), expected());
+        EXPECT_EQ(recorded(), expected(row.front));
         EXPECT_EQ(QDir::currentPath(), before);
     }
-}
-
-TEST_F(ProcessStartTest, WindowsGameRunsThroughWine) {
-    const QString bin = m_dir.path() + QStringLiteral("/bin");
-    QDir().mkpath(bin);
-    writeScript(bin + QStringLiteral("/wine"), {}, QStringLiteral("exit 4"));
-    const QString game = m_game + QStringLiteral("/main.exe");
-    WinePrefixFixture::write(game, QByteArray("MZ\x90\x00 a Windows program", 22));
-
-    qputenv("PATH", QFile::encodeName(bin + QStringLiteral(":/usr/bin:/bin")));
-    const ProcessResult result = torv::platform::startAndWait(m_game, game, kArguments);
-    EXPECT_TRUE(result.started);
-    EXPECT_EQ(result.exitStatus, 4);
-    EXPECT_EQ(recorded(), expected({game}));
 }
 
 QString waitingStart(const QString& folder, const QString& program, const QStringList& args) {
@@ -138,8 +136,7 @@ TEST_F(ProcessStartTest, ReplacingBecomesTheGameInItsFolder) {
 }
 
 TEST_F(ProcessStartTest, DetachedStartRunsTheProgramWithoutWaitingForIt) {
-    // The program records only once a file exists that the test writes after the start returned;
-    // a start that waited for it would find nothing recorded.
+    // It records only once `go` exists, written after the start returned: a wait records nothing.
     const QString go = m_dir.path() + QStringLiteral("/go");
     const QString game = writeScript(
         m_game + QStringLiteral("/main.exe"),

@@ -41,28 +41,21 @@ TEST(SteamLibraries, TheLibraryListingTheAppComesFirstThenAnyWithItsManifest) {
     EXPECT_EQ(installs[0].protonPrefix, second + "/steamapps/compatdata/273590/pfx");
 }
 
+// The Flatpak root's listing is in the older form of bare paths.
 TEST(SteamLibraries, EveryRootIsReadAndALinkedRootCountsOnce) {
     SteamFixture steam;
     SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot()}, 0);
     const QString native = SteamFixture::installGame(steam.nativeRoot(), "Descent 3", {"main.exe"});
     QDir().mkpath(steam.home() + "/.steam");
     ASSERT_TRUE(QFile::link(steam.nativeRoot(), steam.home() + "/.steam/steam"));
-    SteamFixture::writeLibraries(steam.flatpakRoot(), {steam.flatpakRoot()}, 0);
-    const QString flatpak =
-        SteamFixture::installGame(steam.flatpakRoot(), "Descent 3", {"Descent3"});
-
-    EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({native, flatpak}));
-}
-
-TEST(SteamLibraries, OlderListingsOfBarePathsAreRead) {
-    SteamFixture steam;
     const QString library = steam.path("lib");
-    SteamFixture::write(steam.nativeRoot() + "/steamapps/libraryfolders.vdf",
+    SteamFixture::write(steam.flatpakRoot() + "/steamapps/libraryfolders.vdf",
                         "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1700000000\"\n"
                         "\t\"1\"\t\t\"" +
                             library + "\"\n}\n");
-    const QString game = SteamFixture::installGame(library, "Descent 3", {"main.exe"});
-    EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({game}));
+    const QString flatpak = SteamFixture::installGame(library, "Descent 3", {"Descent3"});
+
+    EXPECT_EQ(gameFolders(findSteamInstalls(kApp)), QStringList({native, flatpak}));
 }
 
 TEST(SteamLibraries, AnInstallFolderOutsideCommonIsNoInstall) {
@@ -99,11 +92,9 @@ TEST(SteamLibraries, AFolderBelowCommonOfSteamappsIsInALibrary) {
     } rows[] = {
         // clang-format off
         {"/mnt/SteamLibrary/steamapps/common/Descent 3/", true},
-        {"/mnt/SteamLibrary/steamapps/common/Descent 3", true},
         {"/old/SteamApps/Common/Descent 3/", true},
         {"/mnt/SteamLibrary/steamapps/common/", false},
         {"/mnt/steamapps/other/common/Descent 3/", false},
-        {"/games/Descent 3/", false},
         {"", false},
         // clang-format on
     };

@@ -30,7 +30,6 @@ public:
     void linkDrive(const QString& drive, const QString& target) const {
         QFile::link(target, prefix() + QStringLiteral("/dosdevices/") + drive);
     }
-    // Creates the folder (relative to the fixture root) and returns its full path.
     QString makeFolder(const QString& relative) const {
         QDir(root()).mkpath(relative);
         return root() + QLatin1Char('/') + relative;

@@ -11,13 +11,10 @@
 
 namespace torv::test {
 
-struct ArchiveCloser {
-    void operator()(ZipArchive* a) const { ZipArchiveClose(a); }
-};
-using ArchivePtr = std::unique_ptr<ZipArchive, ArchiveCloser>;
+using ArchivePtr = std::unique_ptr<ZipArchive, int (*)(ZipArchive*)>;
 
 inline ArchivePtr openArchive(const std::string& path, int mode = 0) {
-    return ArchivePtr(ZipArchiveOpen(path.c_str(), mode));
+    return ArchivePtr(ZipArchiveOpen(path.c_str(), mode), ZipArchiveClose);
 }
 
 struct EntryRead {
@@ -27,8 +24,7 @@ struct EntryRead {
     int close = 0;
 };
 
-// Reads an entry the way the extraction step does: chunk by chunk until a read returns
-// anything but a full chunk. Bounded, so a reader that never stops fails instead of hanging.
+// Reads chunk by chunk until a read returns anything but a full chunk, as extraction does; bounded.
 inline EntryRead readEntry(ZipArchive* archive, int index, uint32_t chunk = 1024) {
     EntryRead result;
     result.open = ZipArchiveOpenEntry(archive, index);
