@@ -27,10 +27,10 @@ ExtractionPool::ExtractionPool(ZipArchive* archive, std::vector<int> wanted,
         if (ZipArchiveGetEntrySizes(archive, job.index, &sizes) != 0) {
             continue;
         }
-        // A stored entry is checked where it was read; a deflated one needs room for both.
-        job.cost = sizes.method == 0 ? std::min(sizes.compressedSize, sizes.uncompressedSize)
-                                     : uint64_t(sizes.compressedSize) + sizes.uncompressedSize;
-        job.pooled = job.cost <= m_tuning.memoryBound;
+        // A stored entry has nothing to decode: it streams in large blocks, which keeps its bytes
+        // in the cache between reading, checking and writing.
+        job.cost = uint64_t(sizes.compressedSize) + sizes.uncompressedSize;
+        job.pooled = sizes.method != 0 && job.cost <= m_tuning.memoryBound;
     }
     const unsigned threads = m_tuning.threads != 0
                                  ? m_tuning.threads
@@ -80,7 +80,7 @@ void ExtractionPool::takeAhead() {
         bool taken = false;
         try {
             taken = ZipArchiveTakeEntry(m_archive, job.index, &job.raw) == 0;
-            if (taken && job.raw.method != 0) {
+            if (taken) {
                 job.out = std::make_unique_for_overwrite<uint8_t[]>(
                     std::max<size_t>(1, job.raw.uncompressedSize));
             }
@@ -105,9 +105,7 @@ void ExtractionPool::takeAhead() {
 }
 
 void ExtractionPool::decode(Job& job) {
-    uint8_t* out = job.out ? job.out.get() : job.raw.data.get();
-    const uint64_t room = job.out ? job.raw.uncompressedSize : job.raw.size;
-    const bool whole = m_tuning.decode(job.raw, out, room) == 0;
+    const bool whole = m_tuning.decode(job.raw, job.out.get(), job.raw.uncompressedSize) == 0;
     {
         std::lock_guard lock(m_mutex);
         job.whole = whole;
@@ -156,8 +154,7 @@ std::optional<ExtractionPool::Decoded> ExtractionPool::wait(int index) {
         lock.lock();
     }
     m_done.wait(lock, [job] { return job->state == State::Done; });
-    const uint8_t* data = job->out ? job->out.get() : job->raw.data.get();
-    return Decoded{job->whole, data, job->whole ? job->raw.uncompressedSize : 0};
+    return Decoded{job->whole, job->out.get(), job->whole ? job->raw.uncompressedSize : 0};
 }
 
 void ExtractionPool::release(int index) {

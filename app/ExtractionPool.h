@@ -1,7 +1,8 @@
 // Decodes whole archive entries on worker threads, one per core, while the thread that owns the
 // archive takes the next entries from it and writes finished ones out in archive order. The
 // bytes in flight (raw data plus decoded output of every entry taken and not yet released) stay
-// under a bound; an entry that alone would pass it is not for the pool and streams instead.
+// under a bound; an entry that alone would pass it, or a stored one, is not for the pool and
+// streams instead.
 #pragma once
 
 #include <condition_variable>

@@ -22,6 +22,7 @@ namespace torv {
 namespace {
 
 constexpr uint32_t kCopyStep = 1024;
+constexpr uint32_t kStoredStep = 256 * 1024;
 
 struct ArchiveCloser {
     void operator()(ZipArchive* archive) const { ZipArchiveClose(archive); }
@@ -133,24 +134,30 @@ QString targetProblem(const platform::FolderHandle& folder, const std::string& n
     return QStringLiteral("a special file has that name");
 }
 
-// Copies the open entry through the 1024-byte steps; false when a read failed.
-bool copyEntry(ZipArchive* archive, StagedFile& out) {
-    uint8_t buffer[kCopyStep];
+// Copies the open entry in steps of the buffer's size; false when a read failed.
+bool copyEntry(ZipArchive* archive, std::vector<uint8_t>& buffer, StagedFile& out) {
+    const auto step = uint32_t(buffer.size());
     int n = 0;
-    while ((n = ZipArchiveReadEntry(archive, buffer, kCopyStep)) == int(kCopyStep)) {
-        out.write(buffer, kCopyStep);
+    while ((n = ZipArchiveReadEntry(archive, buffer.data(), step)) == int(step)) {
+        out.write(buffer.data(), step);
     }
     if (n < 0) {
         return false;
     }
-    out.write(buffer, size_t(n));
+    out.write(buffer.data(), size_t(n));
     return true;
 }
 
-// An entry through the 1024-byte reads; false when it is damaged.
+// An entry through the reads; false when it is damaged. A stored entry is judged only by its
+// size and CRC-32 at the close, whatever the steps, so it is read in large ones; a deflated one
+// keeps the 1024-byte steps.
 bool streamEntry(ZipArchive* archive, int index, StagedFile& out) {
+    ZipEntrySizes sizes{};
+    const bool stored = ZipArchiveGetEntrySizes(archive, index, &sizes) == 0 && sizes.method == 0;
+    std::vector<uint8_t> buffer(
+        stored ? std::clamp<uint32_t>(sizes.uncompressedSize, 1, kStoredStep) : kCopyStep);
     const bool opened = ZipArchiveOpenEntry(archive, index) == 0;
-    const bool copied = opened && copyEntry(archive, out);
+    const bool copied = opened && copyEntry(archive, buffer, out);
     // Closing checks the size and the CRC-32 of everything delivered.
     return opened && ZipArchiveCloseEntry(archive) == 0 && copied;
 }

@@ -119,8 +119,8 @@ int ZipArchiveOpenEntry(ZipArchive* archive, int index) {
     if (!ZipReadLocalHeader(archive->file, entry, header) || !ZipLocalHeaderAgrees(entry, header)) {
         return -1;
     }
-    if (!archive->file.seek(ZipDataOffset(entry, header)) ||
-        !archive->stream.start(entry, ZipEntryInput(&archive->file))) {
+    if (!archive->stream.start(entry,
+                               ZipEntryInput(&archive->file, ZipDataOffset(entry, header)))) {
         return -1;
     }
     archive->openEntry = &entry;
@@ -177,12 +177,9 @@ int ZipArchiveGetEntrySpan(ZipArchive* archive, int index, ZipEntrySpan* span) {
         return -1;
     }
     const ZipEntry& entry = *found;
-    // An open entry reads on from where it is; come back there whatever happens.
-    const int64_t resume = archive->file.tell();
+    // Read past the stream, so an open entry reads on undisturbed.
     ZipLocalHeader header;
-    const bool readable = ZipReadLocalHeader(archive->file, entry, header);
-    archive->file.seek(resume);
-    if (!readable || span == nullptr) {
+    if (!ZipReadLocalHeader(archive->file, entry, header) || span == nullptr) {
         return -1;
     }
     span->start = entry.localHeaderOffset;
@@ -206,30 +203,27 @@ int ZipArchiveTakeEntry(ZipArchive* archive, int index, ZipRawEntry* raw) {
         return -1;
     }
     const ZipEntry& entry = *found;
-    const int64_t resume = archive->file.tell();
+    // Read past the stream, so an open entry reads on undisturbed.
     ZipLocalHeader header;
-    bool taken =
-        ZipReadLocalHeader(archive->file, entry, header) && ZipLocalHeaderAgrees(entry, header);
-    if (taken) {
-        raw->method = entry.method;
-        raw->crc = entry.crc;
-        raw->compressedSize = entry.compressedSize;
-        raw->uncompressedSize = entry.uncompressedSize;
-        // A stored entry delivers no byte past its size, so none is read.
-        const uint32_t wanted = entry.method == 0
-                                    ? std::min(entry.compressedSize, entry.uncompressedSize)
-                                    : entry.compressedSize;
-        const int64_t offset = ZipDataOffset(entry, header);
-        // What lies past the end of the file cannot be read; the decoder sees the data end
-        // where the streaming reads would.
-        const size_t count = size_t(std::clamp<int64_t>(archive->length - offset, 0, wanted));
-        if (raw->capacity < count) {
-            raw->data = std::make_unique_for_overwrite<uint8_t[]>(count);
-            raw->capacity = count;
-        }
-        raw->size = count;
-        taken = archive->file.seek(offset) && archive->file.readExact(raw->data.get(), count);
+    if (!ZipReadLocalHeader(archive->file, entry, header) || !ZipLocalHeaderAgrees(entry, header)) {
+        return -1;
     }
-    archive->file.seek(resume);
-    return taken ? 0 : -1;
+    raw->method = entry.method;
+    raw->crc = entry.crc;
+    raw->compressedSize = entry.compressedSize;
+    raw->uncompressedSize = entry.uncompressedSize;
+    // A stored entry delivers no byte past its size, so none is read.
+    const uint32_t wanted = entry.method == 0
+                                ? std::min(entry.compressedSize, entry.uncompressedSize)
+                                : entry.compressedSize;
+    const int64_t offset = ZipDataOffset(entry, header);
+    // What lies past the end of the file cannot be read; the decoder sees the data end where the
+    // streaming reads would.
+    const size_t count = size_t(std::clamp<int64_t>(archive->length - offset, 0, wanted));
+    if (raw->capacity < count) {
+        raw->data = std::make_unique_for_overwrite<uint8_t[]>(count);
+        raw->capacity = count;
+    }
+    raw->size = count;
+    return archive->file.readExactAt(offset, raw->data.get(), count) ? 0 : -1;
 }

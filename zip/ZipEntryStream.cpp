@@ -1,5 +1,7 @@
 #include "zip/ZipEntryStream.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,12 +12,15 @@ namespace {
 constexpr uint32_t kIoBufferSize = 1024;
 constexpr uint16_t kMethodDeflated = 8;
 constexpr size_t kInflateWindowSize = 32 * 1024;
+// Small enough to stay in the cache between the read and the copy out of it.
+constexpr size_t kInputBufferSize = 64 * 1024;
+constexpr size_t kDirectReadMin = kInputBufferSize;
 
 }  // namespace
 
 bool ZipEntryInput::readExact(uint8_t* to, size_t count) {
     if (m_file != nullptr) {
-        return m_file->readExact(to, count);
+        return readFile(to, count);
     }
     if (count > m_size) {
         return false;
@@ -24,6 +29,32 @@ bool ZipEntryInput::readExact(uint8_t* to, size_t count) {
     m_data += count;
     m_size -= count;
     return true;
+}
+
+bool ZipEntryInput::readFile(uint8_t* to, size_t count) {
+    const size_t buffered = std::min(count, m_bufferEnd - m_bufferStart);
+    if (buffered > 0) {
+        std::memcpy(to, m_buffer.data() + m_bufferStart, buffered);
+        m_bufferStart += buffered;
+        to += buffered;
+        count -= buffered;
+    }
+    if (count == 0) {
+        return true;
+    }
+    if (count >= kDirectReadMin) {
+        // Copied once, into the caller's memory, while it is still in the cache.
+        const bool read = m_file->readExactAt(m_offset, to, count);
+        m_offset += int64_t(count);
+        return read;
+    }
+    m_buffer.resize(kInputBufferSize);
+    const size_t got = m_file->readAt(m_offset, m_buffer.data(), m_buffer.size());
+    m_offset += int64_t(got);
+    m_bufferStart = std::min(count, got);
+    m_bufferEnd = got;
+    std::memcpy(to, m_buffer.data(), m_bufferStart);
+    return got >= count;
 }
 
 bool ZipEntryStream::start(const ZipEntry& entry, ZipEntryInput input) {
@@ -62,7 +93,7 @@ int ZipEntryStream::readStored(uint8_t* buffer, uint32_t space) {
     if (!m_input.readExact(buffer, count)) {
         return -1;
     }
-    m_crc = uint32_t(crc32(m_crc, buffer, count));
+    m_crc = uint32_t(libdeflate_crc32(m_crc, buffer, count));
     m_remainingCompressed -= count;
     m_remainingUncompressed -= count;
     return int(count);
@@ -162,7 +193,7 @@ int ZipEntryStream::readDeflated(uint8_t* buffer, uint32_t space) {
         const uint32_t count = std::min(space, m_windowEnd - m_windowStart);
         const uint8_t* from = m_window.data() + m_windowStart;
         std::memcpy(buffer + delivered, from, count);
-        m_crc = uint32_t(crc32(m_crc, from, count));
+        m_crc = uint32_t(libdeflate_crc32(m_crc, from, count));
         m_windowStart += count;
         m_remainingUncompressed -= count;
         delivered += count;

@@ -13,18 +13,25 @@
 
 namespace zip_detail {
 
-// Where the entry's data comes from: the archive's stream at its current position, or memory.
+// Where the entry's data comes from: the archive's file from an offset on, or memory.
 class ZipEntryInput {
 public:
     ZipEntryInput() = default;
-    explicit ZipEntryInput(ZipFile* file) : m_file(file) {}
+    ZipEntryInput(ZipFile* file, int64_t offset) : m_file(file), m_offset(offset) {}
     ZipEntryInput(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
 
     // True only when all count bytes arrived.
     bool readExact(uint8_t* to, size_t count);
 
 private:
+    bool readFile(uint8_t* to, size_t count);
+
     ZipFile* m_file = nullptr;
+    int64_t m_offset = 0;  // of the first byte of the file not yet in the buffer
+    // Small reads come from here; large ones go straight to the caller.
+    std::vector<uint8_t> m_buffer;
+    size_t m_bufferStart = 0;
+    size_t m_bufferEnd = 0;
     const uint8_t* m_data = nullptr;
     size_t m_size = 0;
 };

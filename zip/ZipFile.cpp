@@ -1,6 +1,7 @@
 #include "zip/ZipFile.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -14,8 +15,9 @@ namespace zip_detail {
 
 namespace {
 
-// Entry data is read in 1024-byte calls; a large stdio buffer turns them into few system calls.
-// Small files get a buffer of their own size, so opening many small archives stays cheap.
+// The directory is read in records of a few dozen bytes; a large stdio buffer turns them into few
+// system calls (entry data is read past it). Small files get a buffer of their own size, so
+// opening many small archives stays cheap.
 constexpr int64_t kStdioBufferMax = 256 * 1024;
 constexpr int64_t kStdioBufferMin = 4096;
 
@@ -90,7 +92,41 @@ size_t ZipFile::read(void* buffer, size_t count) {
     return std::fread(buffer, 1, count, m_file.get());
 }
 
+size_t ZipFile::readAt(int64_t offset, void* buffer, size_t count) {
+    if (!m_file || offset < 0) {
+        return 0;
+    }
+#ifdef _WIN32
+    const int64_t resume = tell();
+    const size_t n = seek(offset) ? read(buffer, count) : 0;
+    seek(resume);
+    return n;
+#else
+    if (m_written) {
+        if (std::fflush(m_file.get()) != 0) {
+            return 0;
+        }
+        m_written = false;
+    }
+    auto* to = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+        const ssize_t n = ::pread(fileno(m_file.get()), to + done, count - done, off_t(offset));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += size_t(n);
+        offset += n;
+    }
+    return done;
+#endif
+}
+
 bool ZipFile::write(const void* buffer, size_t count) {
+    m_written = true;
     return m_file && std::fwrite(buffer, 1, count, m_file.get()) == count;
 }
 

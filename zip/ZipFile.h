@@ -27,6 +27,14 @@ public:
     size_t read(void* buffer, size_t count);
     // True only when all count bytes arrived.
     bool readExact(void* buffer, size_t count) { return read(buffer, count) == count; }
+    // Up to count bytes from offset, fewer only at the end of the file or on an error: past the
+    // stream's buffer and without moving its position, so a whole entry costs one read of just
+    // its bytes.
+    size_t readAt(int64_t offset, void* buffer, size_t count);
+    // True only when all count bytes arrived.
+    bool readExactAt(int64_t offset, void* buffer, size_t count) {
+        return readAt(offset, buffer, count) == count;
+    }
     bool write(const void* buffer, size_t count);
     bool truncate(int64_t length);
 
@@ -37,6 +45,7 @@ private:
     // Declared before the stream so that it outlives it: stdio uses it until fclose.
     std::unique_ptr<char[]> m_buffer;
     std::unique_ptr<FILE, Closer> m_file;
+    bool m_written = false;  // writes may wait in the stream's buffer
 };
 
 }  // namespace zip_detail

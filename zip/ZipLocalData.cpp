@@ -13,7 +13,7 @@ constexpr uint16_t kMethodDeflated = 8;
 
 bool ZipReadLocalHeader(ZipFile& file, const ZipEntry& entry, ZipLocalHeader& header) {
     uint8_t bytes[kLocalHeaderSize];
-    if (!file.seek(entry.localHeaderOffset) || !file.readExact(bytes, kLocalHeaderSize)) {
+    if (!file.readExactAt(entry.localHeaderOffset, bytes, kLocalHeaderSize)) {
         return false;
     }
     header = ZipLocalHeader::parse(bytes);

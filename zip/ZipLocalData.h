@@ -10,7 +10,7 @@
 namespace zip_detail {
 
 // Reads the entry's local header at its offset; false when it cannot be read whole or its
-// signature is wrong. Moves the file position.
+// signature is wrong. Leaves the file position where it was.
 bool ZipReadLocalHeader(ZipFile& file, const ZipEntry& entry, ZipLocalHeader& header);
 
 // The checks that decide whether an entry can be opened at all: low flag bits and method agree

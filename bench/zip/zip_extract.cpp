@@ -27,27 +27,34 @@ struct ArchiveCloser {
 std::vector<char> outBuffer;
 bool wholeEntries = false;
 
-// The whole-entry path: the raw record and the output buffer are reused from entry to entry.
+// The whole-entry path: the raw record and the output buffer are reused from entry to entry. A
+// stored entry streams in 256 KiB reads instead, as the tool does.
 bool extractWhole(ZipArchive* archive, int index, FILE* out) {
     static ZipRawEntry raw;
     static std::unique_ptr<uint8_t[]> buffer;
     static size_t capacity = 0;
+    ZipEntrySizes sizes{};
+    if (ZipArchiveGetEntrySizes(archive, index, &sizes) == 0 && sizes.method == 0) {
+        static std::vector<uint8_t> block(64 * 1024);
+        if (ZipArchiveOpenEntry(archive, index) != 0) {
+            return false;
+        }
+        int n = 0;
+        bool written = true;
+        while ((n = ZipArchiveReadEntry(archive, block.data(), uint32_t(block.size()))) > 0) {
+            written = written && std::fwrite(block.data(), 1, size_t(n), out) == size_t(n);
+        }
+        return ZipArchiveCloseEntry(archive) == 0 && n == 0 && written;
+    }
     if (ZipArchiveTakeEntry(archive, index, &raw) != 0) {
         return false;
     }
-    // A stored entry is checked where it was read, as the tool does.
-    uint8_t* data = raw.data.get();
-    uint64_t room = raw.capacity;
-    if (raw.method != 0 || data == nullptr) {
-        if (!buffer || capacity < raw.uncompressedSize) {
-            capacity = std::max<size_t>(raw.uncompressedSize, 1);
-            buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
-        }
-        data = buffer.get();
-        room = capacity;
+    if (!buffer || capacity < raw.uncompressedSize) {
+        capacity = std::max<size_t>(raw.uncompressedSize, 1);
+        buffer = std::make_unique_for_overwrite<uint8_t[]>(capacity);
     }
-    return ZipDecodeEntry(raw, data, room) == 0 &&
-           std::fwrite(data, 1, raw.uncompressedSize, out) == raw.uncompressedSize;
+    return ZipDecodeEntry(raw, buffer.get(), capacity) == 0 &&
+           std::fwrite(buffer.get(), 1, raw.uncompressedSize, out) == raw.uncompressedSize;
 }
 
 bool extractEntry(ZipArchive* archive, int index, const std::filesystem::path& folder) {

@@ -379,7 +379,7 @@ TEST(ExtractionOnCores, LinesFollowTheArchiveWhateverOrderEntriesFinishIn) {
     b.add("first.mn3", bytes(3000, 1));
     b.add("second.txt", bytes(2000, 2));
     b.add("damaged.dat", bytes(1500, 3)).crc = 7;
-    b.add("last.hog", bytes(1000, 4), 0);
+    b.add("last.hog", bytes(1000, 4));
 
     // The first entry waits until every other one is done; the wait is bounded, so a pool that
     // cannot decode them meanwhile fails the order check instead of hanging.
