@@ -22,7 +22,7 @@ namespace torv {
 namespace {
 
 constexpr uint32_t kCopyStep = 1024;
-constexpr uint32_t kStoredStep = 256 * 1024;
+constexpr uint32_t kStoredStep = 64 * 1024;
 
 struct ArchiveCloser {
     void operator()(ZipArchive* archive) const { ZipArchiveClose(archive); }

@@ -28,7 +28,7 @@ std::vector<char> outBuffer;
 bool wholeEntries = false;
 
 // The whole-entry path: the raw record and the output buffer are reused from entry to entry. A
-// stored entry streams in 256 KiB reads instead, as the tool does.
+// stored entry streams in 64 KiB reads instead, as the tool does.
 bool extractWhole(ZipArchive* archive, int index, FILE* out) {
     static ZipRawEntry raw;
     static std::unique_ptr<uint8_t[]> buffer;
