@@ -1,5 +1,6 @@
 // The zip reader: an opaque archive handle and free functions that return 0 or a count on
-// success and -1 on failure, with one process-wide last-error code. Plain C++ over zlib and libdeflate; no Qt.
+// success and -1 on failure, with one process-wide last-error code. Plain C++ over zlib and
+// libdeflate; no Qt.
 #pragma once
 
 #include <cstddef>
