@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "e2e/sandbox.h"
-#include "support/steam_fixture.h"
 
 namespace {
 
@@ -116,12 +115,7 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
 
 TEST_F(HeadlessTest, GameFolderIsDiscoveredInTheWinePrefixAndRemembered) {
     // Installed at C:\Games\Descent 3 inside the prefix, registered under the 32-bit view.
-    ASSERT_TRUE(QDir().mkpath(m_root + "/prefix/dosdevices"));
-    ASSERT_TRUE(QFile::link(m_root, m_root + "/prefix/dosdevices/c:"));
-    write(m_root + "/prefix/system.reg",
-          "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
-          "[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
-          "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent 3\"\n\n");
+    SteamFixture::writeWinePrefix(m_root + "/prefix", m_root, "Games\\\\Descent 3");
     writeSettings("", {});
     write(m_missions + "here.mn3", "");
 
@@ -199,10 +193,8 @@ TEST_F(HeadlessTest, KeepsFetchingWhenItsOutputIsClosed) {
 
 TEST_F(HeadlessTest, TheProfileIsNamedAfterTheWholeExecutableName) {
     write(m_missions + "here.mn3", "");
-    // clang-format off
     const std::pair<QString, QString> cases[] = {
-        {"torv-0.4", "torv-0.4"}, {"TORV.EXE", "TORV"}, {"torv.Exe", "torv"}, {"torv.exe.old", "torv.exe.old"}};
-    // clang-format on
+        {"torv-0.4", "torv-0.4"}, {"TORV.EXE", "TORV"}, {"torv.exe.old", "torv.exe.old"}};
     for (const auto& [program, profile] : cases) {
         SCOPED_TRACE(program.toStdString());
         const QString link = m_root + "/" + program;
