@@ -25,7 +25,6 @@ protected:
         m_server.route("/silent/btc.zip", silent);
     }
 
-    // Names in the missions folder that look like the temporary files of a download.
     QStringList partFiles() const {
         return QDir(m_missions).entryList({".torv-*.part"}, QDir::Files | QDir::Hidden);
     }

@@ -72,9 +72,13 @@ public:
     }
 
     std::unique_ptr<QProcess> start(const QStringList& arguments,
-                                    const QString& program = QStringLiteral(TORV_BINARY)) {
+                                    const QString& program = QStringLiteral(TORV_BINARY),
+                                    const QString& stdoutFile = {}) {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(m_env);
+        if (!stdoutFile.isEmpty()) {
+            process->setStandardOutputFile(stdoutFile);
+        }
         process->start(program, arguments);
         return process;
     }
