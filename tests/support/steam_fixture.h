@@ -19,8 +19,6 @@ public:
         qputenv("HOME", QFile::encodeName(home()));
     }
     ~SteamFixture() { qputenv("HOME", m_savedHome); }
-    SteamFixture(const SteamFixture&) = delete;
-    SteamFixture& operator=(const SteamFixture&) = delete;
 
     QString home() const { return m_dir.path() + QStringLiteral("/home"); }
     QString path(const QString& relative) const {
