@@ -58,14 +58,10 @@ TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
             sandbox.m_env.insert("DISPLAY", ":97");
         }
         const QStringList before = EntriesUnder(sandbox.m_root);
-        QProcess process;
-        process.setProcessEnvironment(sandbox.m_env);
-        if (c.stdoutFile) {
-            process.setStandardOutputFile(QString::fromLatin1(c.stdoutFile));
-        }
-        process.start(QStringLiteral(TORV_BINARY), c.arguments);
-        const torv::test::Outcome run = sandbox.finish(process);
-        EXPECT_EQ(run.exitCode, c.exitCode) << process.readAllStandardError().toStdString();
+        const auto process = sandbox.start(c.arguments, QStringLiteral(TORV_BINARY),
+                                           QString::fromLatin1(c.stdoutFile));
+        const torv::test::Outcome run = sandbox.finish(*process);
+        EXPECT_EQ(run.exitCode, c.exitCode) << process->readAllStandardError().toStdString();
 
         const QStringList output =
             run.lines.join('\n').replace(sandbox.m_root + "/config", "@config").split('\n');

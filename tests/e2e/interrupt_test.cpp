@@ -25,23 +25,24 @@ protected:
         m_server.route("/silent/btc.zip", silent);
     }
 
-    // Names in the missions folder that look like the temporary files of a download.
     QStringList partFiles() const {
         return QDir(m_missions).entryList({".torv-*.part"}, QDir::Files | QDir::Hidden);
     }
 
-    // torv under way in a download that stalls halfway.
-    std::unique_ptr<QProcess> startStalledDownload() {
-        writeSettings(m_game, {site("/slow/")});
+    // torv fetching from the site, once its output holds marker.
+    std::unique_ptr<QProcess> startUntil(const std::string& path, const QString& marker) {
+        writeSettings(m_game, {site(path)});
         auto torv = start({"-getmission", "btc"});
         QString out;
         const QDeadlineTimer deadline(20000);
-        while (!out.contains("\nBytes copied: ") &&
-               torv->waitForReadyRead(deadline.remainingTime())) {
+        while (!out.contains(marker) && torv->waitForReadyRead(deadline.remainingTime())) {
             out += QString::fromUtf8(torv->readAllStandardOutput());
         }
-        EXPECT_TRUE(out.contains("\nBytes copied: ")) << out.toStdString();
+        EXPECT_TRUE(out.contains(marker)) << out.toStdString();
         return torv;
+    }
+    std::unique_ptr<QProcess> startStalledDownload() {
+        return startUntil("/slow/", "\nBytes copied: ");
     }
 };
 
@@ -65,15 +66,7 @@ TEST_F(InterruptTest, SignalMidDownloadRemovesThePartialArchiveAndSaysSo) {
 
 // Before the body there is nothing to remove, and the line does not claim otherwise.
 TEST_F(InterruptTest, SignalBeforeTheBodyRemovesNothing) {
-    writeSettings(m_game, {site("/silent/")});
-    const auto torv = start({"-getmission", "btc"});
-    QString out;
-    const QDeadlineTimer deadline(20000);
-    while (!out.contains("Attempting to retrieve [") &&
-           torv->waitForReadyRead(deadline.remainingTime())) {
-        out += QString::fromUtf8(torv->readAllStandardOutput());
-    }
-    ASSERT_TRUE(out.contains("Attempting to retrieve [")) << out.toStdString();
+    const auto torv = startUntil("/silent/", "Attempting to retrieve [");
     ::kill(pid_t(torv->processId()), SIGINT);
     const auto run = finish(*torv);
     EXPECT_EQ(run.exitCode, 128 + SIGINT);

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "support/http_server.h"
+#include "support/steam_fixture.h"
 #include "support/temp_dir.h"
 #include "support/zip_builder.h"
 
@@ -48,12 +49,7 @@ public:
         m_env.insert("HOME", m_root + "/home");
     }
 
-    static void write(const QString& path, const QString& text) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        file.write(text.toUtf8());
-    }
+    static constexpr auto write = &SteamFixture::write;
     static QString read(const QString& path) {
         return QString::fromStdString(TempDir::read(path.toStdString()));
     }
@@ -76,9 +72,13 @@ public:
     }
 
     std::unique_ptr<QProcess> start(const QStringList& arguments,
-                                    const QString& program = QStringLiteral(TORV_BINARY)) {
+                                    const QString& program = QStringLiteral(TORV_BINARY),
+                                    const QString& stdoutFile = {}) {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(m_env);
+        if (!stdoutFile.isEmpty()) {
+            process->setStandardOutputFile(stdoutFile);
+        }
         process->start(program, arguments);
         return process;
     }

@@ -198,14 +198,9 @@ void HttpServer::acceptLoop() {
         if (wait == Wait::Stopped) {
             return;
         }
-        for (auto it = m_connections.begin(); it != m_connections.end();) {
-            if (it->done) {
-                it->thread.join();
-                it = m_connections.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        m_connections.remove_if([](Connection& c) {
+            return c.done && (c.thread.join(), true);
+        });
         const int fd =
             wait == Wait::Ready ? ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC) : -1;
         if (fd >= 0 && m_connections.size() >= kMaxConnections) {

@@ -59,8 +59,6 @@ class HttpServer {
 public:
     HttpServer();
     ~HttpServer();
-    HttpServer(const HttpServer&) = delete;
-    HttpServer& operator=(const HttpServer&) = delete;
 
     uint16_t port() const { return m_port; }
     std::string url(const std::string& path) const;

@@ -19,8 +19,6 @@ public:
         qputenv("HOME", QFile::encodeName(home()));
     }
     ~SteamFixture() { qputenv("HOME", m_savedHome); }
-    SteamFixture(const SteamFixture&) = delete;
-    SteamFixture& operator=(const SteamFixture&) = delete;
 
     QString home() const { return m_dir.path() + QStringLiteral("/home"); }
     QString path(const QString& relative) const {
@@ -64,11 +62,18 @@ public:
         return folder + QLatin1Char('/');
     }
 
-    // The library's Proton prefix, with system.reg naming C:\<windowsFolder> as the game's
-    // BaseDirectory and drive C: linked to driveC. Returns the prefix.
+    // The library's Proton prefix (see writeWinePrefix). Returns the prefix.
     static QString writeProtonPrefix(const QString& library, const QString& driveC,
                                      const QString& windowsFolder) {
         const QString prefix = library + QStringLiteral("/steamapps/compatdata/273590/pfx");
+        writeWinePrefix(prefix, driveC, windowsFolder);
+        return prefix;
+    }
+
+    // A Wine prefix whose system.reg names C:\<windowsFolder> as the game's BaseDirectory, with
+    // drive C: linked to driveC.
+    static void writeWinePrefix(const QString& prefix, const QString& driveC,
+                                const QString& windowsFolder) {
         QDir().mkpath(prefix + QStringLiteral("/dosdevices"));
         QFile::link(driveC, prefix + QStringLiteral("/dosdevices/c:"));
         write(prefix + QStringLiteral("/system.reg"),
@@ -76,7 +81,6 @@ public:
                              "#arch=win64\n\n[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] "
                              "1700000000\n\"BaseDirectory\"=\"C:\\\\%1\"\n\n")
                   .arg(windowsFolder));
-        return prefix;
     }
 
     // An executable script that writes its arguments, one a line, into record.
