@@ -5,14 +5,12 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTimer>
 #include <memory>
 
 #include "app/MissionFlow.h"
 #include "app/MissionFlowSteps.h"
 #include "app/recorders.h"
 #include "common/TokenList.h"
-#include "platform/FolderLock.h"
 #include "platform/Profile.h"
 #include "platform/WineRegistry.h"
 #include "settings/LauncherSettings.h"
@@ -91,39 +89,25 @@ protected:
 const QString kTool = "/usr/local/bin/torv";
 const QString kBanner = "Torvane Auto-download Tool by Quillfen.";
 
-TEST_F(FlowTest, NotFoundOnFirstSiteFetchedFromSecondThenLaunchedAndLaterSitesLeftAlone) {
+// The whole run, every line in order, is e2e/headless_test's; here what only a flow test sees.
+TEST_F(FlowTest, FetchesFromTheFirstSiteThatHasItIntoMissionsInAnyCase) {
     m_server.route("/s1/btc.zip", Reply(404, "Not Found"));
-    const std::string archive = mission("BTC.MN3");  // the mission's name in any case counts
-    m_server.route("/s2/btc.zip", Reply(200, "OK", archive));
+    m_server.route("/s2/btc.zip", Reply(200, "OK", mission("BTC.MN3")));  // in any case counts
     addSite(m_server.url("/s1"));  // stored without its slash: read with one
     addSite(m_server.url("/s2/"));
     addSite(m_server.url("/s3/"));  // never contacted once one site delivered
+    QDir(missions()).removeRecursively();
+    QDir().mkpath(m_gameFolder + "MISSIONS");
+    QFile(m_gameFolder + "missions").open(QIODevice::WriteOnly);  // a file is no missions folder
+    const QString folder = m_gameFolder + "MISSIONS/";
 
-    EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3", "-directip", "192.168.0.100"}, true),
+    EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3", "-directip", "192.168.0.100"}),
               FlowResult::Done);
-    const QString zipPath = missions() + "btc.zip";
-    EXPECT_EQ(m_log.lines,
-              QStringList({
-                  kBanner,
-                  "D3 Path is [" + m_gameFolder + "].",
-                  "Attempting to retrieve [" + site("/s1/btc.zip") + "].",
-                  "Server returned 404 Not Found",
-                  "Attempting to retrieve [" + site("/s2/btc.zip") + "].",
-                  "Mission found, downloading to [" + zipPath + "]...",
-                  QStringLiteral("Bytes copied: %1").arg(archive.size()),
-                  "Unzipped File: [BTC.MN3].",
-                  "Unzipped File: [readme.txt].",
-                  "Deleting zip file...",
-                  "D3 CMD LINE: [" + m_gameFolder + "main.exe -directip 192.168.0.100 -launched]",
-                  "Launching D3...",
-              }));
+    EXPECT_TRUE(m_log.lines.contains("Mission found, downloading to [" + folder + "btc.zip]..."));
+    EXPECT_EQ(m_log.lines.last(), "Launching D3...");
     EXPECT_EQ(m_server.requests().size(), 2u);
-    EXPECT_FALSE(QFile::exists(zipPath));
-    EXPECT_EQ(QFile(missions() + "BTC.MN3").size(), 3000);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"BTC.MN3", "readme.txt"}));
     ASSERT_EQ(m_starter.calls.size(), 1u);
-    EXPECT_EQ(m_starter.calls[0].how, RecordingStarter::How::Wait);
-    EXPECT_EQ(m_starter.calls[0].folder, m_gameFolder);
-    EXPECT_EQ(m_starter.calls[0].executable, m_gameFolder + "main.exe");
     EXPECT_EQ(m_starter.calls[0].arguments,
               QStringList({kTool, "-directip", "192.168.0.100", "-launched"}));
 }
@@ -143,23 +127,23 @@ TEST_F(FlowTest, HtmlPageAndArchiveWithoutTheMissionFallThroughToTheError) {
                            "Attempting to retrieve [" + site("/other/btc.zip") + "].",
                            "Deleting zip file...", noMission,
                            "ERROR: Mission was not found on any configured sites."}));
-    const QString zipPath = missions() + "btc.zip";
     EXPECT_TRUE(QFile::exists(missions() + "other.mn3")) << "what was extracted stays";
-    EXPECT_FALSE(QFile::exists(zipPath));
+    EXPECT_FALSE(QFile::exists(missions() + "btc.zip"));
     EXPECT_TRUE(m_starter.calls.empty()) << "never launched after the final error";
 }
 
+// The site's own text may hold a blank; the mission's name is encoded once, by the flow.
 TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {
     const struct {
         QString argument;
         std::string request;
     } cases[] = {
-        {"btc.mn3", "/m/btc.zip"},
-        {"C:\\Missions\\btc.mn3", "/m/btc.zip"},
-        {"my level.mn3", "/m/my%20level.zip"},
-        {"/home/p/Bl\u00e4h#1.mn3", "/m/Bl%C3%A4h%231.zip"},
+        {"btc.mn3", "/m%20s/btc.zip"},
+        {"C:\\Missions\\btc.mn3", "/m%20s/btc.zip"},
+        {"my level.mn3", "/m%20s/my%20level.zip"},
+        {"/home/p/Bl\u00e4h#1%.mn3", "/m%20s/Bl%C3%A4h%231%25.zip"},
     };
-    addSite(m_server.url("/m/"));
+    addSite(m_server.url("/m s/"));
     size_t seen = 0;
     for (const auto& c : cases) {
         m_log.lines.clear();
@@ -193,12 +177,9 @@ TEST_P(FlowEarlyEndTest, LogsItsLinesAndStartsNothingUnasked) {
         m_starter.failWith = "No such file or directory";
     }
     EXPECT_EQ(run(QStringList{kTool} + c.arguments, c.setup == Setup::StartFails), c.result);
-    QStringList lines = c.lines;
-    for (QString& line : lines) {
-        line.replace("$GAME", m_gameFolder).replace("$SITE", site("/empty/nothere.zip"));
-    }
+    const QStringList lines = QStringList(c.lines).replaceInStrings("$GAME", m_gameFolder);
     EXPECT_EQ(m_log.lines, QStringList{kBanner} + lines);
-    EXPECT_EQ(m_server.requests().size(), lines.filter(QRegularExpression("^Attempting")).size());
+    EXPECT_TRUE(m_server.requests().empty());
     EXPECT_EQ(m_starter.calls.size(), lines.count("Launching D3..."));
     EXPECT_EQ(m_configurations, c.result == FlowResult::Configuration ? 1 : 0);
 }
@@ -224,8 +205,6 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
              {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "The -rund3 paramter was not present. D3 will not be run."}, FlowResult::Done},
     EarlyEnd{"SecondRunD3AndLaunchedPassOnce", Setup::OneSite, {"/RUND3", "-launched", "-rund3", "-Launched"},
              {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -launched -rund3 -Launched]", "Launching D3..."}, FlowResult::Done},
-    EarlyEnd{"MissingEverywhere", Setup::OneSite, {"-getmission", "nothere", "-rund3"},
-             {kPath, "Attempting to retrieve [$SITE].", "Server returned 404 Not Found", kNotFound}, FlowResult::Failed},
     EarlyEnd{"EmptySiteList", Setup::NoSite, {"-getmission", "btc", "-rund3"}, {kPath, kNotFound}, FlowResult::Failed},
     EarlyEnd{"NoGameFolder", Setup::NoGameFolder, {"-getmission", "btc", "-rund3"}, {"ERROR: Unable to find path to D3 Executable!"}, FlowResult::Failed},
     EarlyEnd{"NoArgumentsConfigure", Setup::NoGameFolder, {}, {"Entering configuration mode..."}, FlowResult::Configuration},
@@ -233,65 +212,6 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
              {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -launched]", "Launching D3...", "ERROR: Unable to start D3: [No such file or directory]."}, FlowResult::Failed}),
     test::kByName);
 // clang-format on
-
-TEST_F(FlowTest, MissionsFolderIsFoundInAnyCase) {
-    m_server.route("/s/btc.zip", Reply(200, "OK", mission("btc.mn3")));
-    addSite(m_server.url("/s/"));
-    QDir(missions()).removeRecursively();
-    QDir().mkpath(m_gameFolder + "MISSIONS");
-    QFile(m_gameFolder + "missions").open(QIODevice::WriteOnly);  // a file is no missions folder
-    const QString folder = m_gameFolder + "MISSIONS/";
-
-    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
-    EXPECT_TRUE(m_log.lines.contains("Mission found, downloading to [" + folder + "btc.zip]..."));
-    EXPECT_EQ(QFile(folder + "btc.mn3").size(), 3000);
-    // A second run finds it there without asking a site.
-    m_log.lines.clear();
-    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
-    EXPECT_EQ(m_log.lines[2], "Mission file [btc.mn3] found in [" + folder + "].");
-    EXPECT_EQ(m_server.requests().size(), 1u);
-}
-
-TEST_F(FlowTest, UnusableMissionsFolderIsReportedAndNeverCreated) {
-    addSite(m_server.url("/s/"));
-    for (const bool fileInItsPlace : {false, true}) {
-        SCOPED_TRACE(fileInItsPlace ? "file in its place" : "missing");
-        QDir(m_gameFolder).removeRecursively();
-        QDir().mkpath(m_gameFolder);
-        if (fileInItsPlace) {
-            QFile(m_gameFolder + "missions").open(QIODevice::WriteOnly);
-        }
-        m_log.lines.clear();
-        EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Failed);
-        EXPECT_EQ(m_log.lines.mid(2),
-                  QStringList({"ERROR: Unable to use the missions folder [" + missions() + "]: " +
-                               (fileInItsPlace ? "Not a directory" : "No such file or directory") +
-                               "."}));
-        EXPECT_TRUE(m_server.requests().empty());
-        EXPECT_EQ(QDir(m_gameFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                  fileInItsPlace ? QStringList{"missions"} : QStringList{});
-    }
-}
-
-TEST_F(FlowTest, WaitsForAnotherFetchIntoTheFolderThenLooksAgain) {
-    addSite(m_server.url("/s/"));
-    platform::FolderLock other;
-    QString error;
-    ASSERT_TRUE(other.open(missions(), error)) << error.toStdString();
-    ASSERT_TRUE(other.tryLock());
-    // The other process delivers the mission and lets go while this one waits.
-    QTimer::singleShot(300, [&] {
-        QFile(missions() + "btc.mn3").open(QIODevice::WriteOnly);
-        other.release();
-    });
-
-    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Done);
-    EXPECT_EQ(m_log.lines.mid(2, 2),
-              QStringList({"Another torv is fetching into [" + missions() +
-                               "]; waiting for it to finish...",
-                           "Mission file [btc.mn3] found in [" + missions() + "]."}));
-    EXPECT_TRUE(m_server.requests().empty());
-}
 
 }  // namespace
 }  // namespace torv
