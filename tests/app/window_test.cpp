@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
@@ -20,6 +21,7 @@
 #include "platform/WineRegistry.h"
 #include "res/DialogBuilder.h"
 #include "res/Version.h"
+#include "settings/ConfigDlg.h"
 #include "settings/LauncherSettings.h"
 #include "support/http_server.h"
 #include "support/temp_dir.h"
@@ -30,10 +32,15 @@ namespace {
 class WindowTest : public testing::Test {
 protected:
     WindowTest()
-        : m_profile(QString::fromStdString(m_dir.file("torv.ini"))),
+        : m_profile(QString::fromStdString(m_dir.file("config/torv.ini"))),
           m_registry(QString::fromStdString(m_dir.file("prefix"))),
           m_settings(m_profile, m_registry),
-          m_window(m_settings, m_registry, m_args, m_starter) {}
+          m_window(m_settings, m_registry, m_args, m_starter) {
+        QDir().mkpath(m_game + "missions");
+        QFile(m_game + "main.exe").open(QIODevice::WriteOnly);
+        m_profile.writeString("settings", "D3 Executable Path", m_game);
+        m_profile.writeString("settings", "Version", "0.3 Beta");  // no default site to check
+    }
 
     QStringList shownLines() const {
         QStringList lines;
@@ -44,6 +51,7 @@ protected:
     }
 
     test::TempDir m_dir;
+    const QString m_game = QString::fromStdString(m_dir.file("game/"));
     platform::Profile m_profile;
     platform::WineRegistry m_registry;
     CLauncherSettings m_settings;
@@ -110,6 +118,43 @@ TEST_F(WindowTest, EnterClosesTheWindowAsEscDoesOtherKeysDoNot) {
     }
 }
 
+// What the dialog saves is config_dlg_test's; here, that a run without arguments opens it and
+// the log tells how it ended.
+TEST_F(WindowTest, RunWithoutArgumentsConfiguresAndLogsHowTheDialogEnded) {
+    const QString folder = QString::fromStdString(m_dir.file("config"));
+    const struct {
+        bool ok;
+        bool folderBecomesFile;  // while the dialog is open
+        QString line;
+    } rows[] = {
+        {false, false, "Configuration changes discarded."},
+        {true, false, "Configuration changes saved."},
+        {true, true,
+         "ERROR: Configuration could not be saved to [" + folder + "/torv.ini]: Not a directory."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line.toStdString());
+        m_window.LogList()->clear();
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* dialog = qobject_cast<CConfigDlg*>(w); dialog && dialog->isVisible()) {
+                    answer.stop();
+                    if (row.folderBecomesFile) {
+                        QDir(folder).removeRecursively();
+                        QFile(folder).open(QIODevice::WriteOnly);
+                    }
+                    row.ok ? QTest::mouseClick(dialog->OkButton(), Qt::LeftButton)
+                           : QTest::keyClick(dialog, Qt::Key_Escape);
+                }
+            }
+        });
+        answer.start(20);
+        EXPECT_EQ(m_window.RunMissionFlow(), FlowResult::Configuration);
+        EXPECT_EQ(shownLines().mid(1), QStringList({"Entering configuration mode...", row.line}));
+    }
+}
+
 // While the site holds the request the cursor is busy, and a key that closes the window takes
 // effect only once the run has ended, so a download is never cut off.
 class WindowDuringRun : public WindowTest, public testing::WithParamInterface<Qt::Key> {};
@@ -119,10 +164,6 @@ TEST_P(WindowDuringRun, CursorIsBusyWhileConnectingAndClosingWaitsForTheEnd) {
     test::HttpReply slow = test::Reply(404, "Not Found");
     slow.delayBeforeHeadersMs = 400;
     server.route("/m/btc.zip", slow);
-    const QString game = QString::fromStdString(m_dir.file("game/"));
-    QDir().mkpath(game + "missions");
-    QFile(game + "main.exe").open(QIODevice::WriteOnly);
-    m_profile.writeString("settings", "D3 Executable Path", game);
     m_profile.writeString("MissionSites", "URL1", QString::fromStdString(server.url("/m/")));
     const char* argv[] = {"torv", "-getmission", "btc"};
     m_args.Fill(3, argv);
