@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -100,30 +101,20 @@ TEST_P(DownloadSite, LogsWhatHappenedAndReplacesTheOlderFileOnlyWhenDelivered) {
         q(c.url.empty() ? server.url(c.hops.empty() ? "/btc.zip" : c.hops[0].first) : c.url);
     url.replace("$PORT", QString::number(server.port()))
         .replace("$FREE", QString::number(HttpServer::unusedPort()));
-    DownloadLimits limits = c.limits;
-    if (limits.freeSpace) {
-        limits.freeSpace = [&](const QString& folder) {
-            EXPECT_EQ(QDir(folder), QDir(q(dir.path())));
-            return c.limits.freeSpace(folder);
-        };
-    }
     const bool delivered = c.lines.last().startsWith("Bytes");
 
     RecordingLog log;
-    EXPECT_EQ(DownloadMission(log, url, target, limits), delivered);
+    EXPECT_EQ(DownloadMission(log, url, target, c.limits), delivered);
 
     ASSERT_EQ(log.lines.size(), c.lines.size() + 1) << log.lines.join('\n').toStdString();
     EXPECT_EQ(log.lines[0], "Attempting to retrieve [" + url + "].");
     for (qsizetype i = 0; i < c.lines.size(); ++i) {
-        const QStringList parts = expand(c.lines[i], server, target).split('*');
-        const QString& shown = log.lines[i + 1];
-        if (parts.size() == 1) {
-            EXPECT_EQ(shown, parts[0]);
-        } else {
-            EXPECT_TRUE(shown.startsWith(parts[0]) && shown.endsWith(parts[1]) &&
-                        shown.size() > parts[0].size() + parts[1].size() + 1)
-                << shown.toStdString();
-        }
+        const QString expected = expand(c.lines[i], server, target);
+        const QString pattern = QRegularExpression::escape(expected).replace("\\*", ".{2,}");
+        EXPECT_TRUE(QRegularExpression(QRegularExpression::anchoredPattern(pattern))
+                        .match(log.lines[i + 1])
+                        .hasMatch())
+            << log.lines[i + 1].toStdString() << "\n  expected " << expected.toStdString();
     }
     EXPECT_EQ(TempDir::read(dir.file("btc.zip")), delivered ? c.reply.body : "older archive");
     EXPECT_EQ(filesIn(dir), QStringList{"btc.zip"});

@@ -71,10 +71,3 @@ inline constexpr auto kByName = [](const auto& info) { return std::string(info.p
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << "{\n";
-    for (const QString& line : list) {
-        *os << "  \"" << line.toStdString() << "\"\n";
-    }
-    *os << "}";
-}
