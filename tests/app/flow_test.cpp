@@ -138,7 +138,6 @@ TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {
         QString argument;
         std::string request;
     } cases[] = {
-        {"btc.mn3", "/m%20s/btc.zip"},
         {"C:\\Missions\\btc.mn3", "/m%20s/btc.zip"},
         {"my level.mn3", "/m%20s/my%20level.zip"},
         {"/home/p/Bl\u00e4h#1%.mn3", "/m%20s/Bl%C3%A4h%231%25.zip"},
