@@ -11,7 +11,6 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <string>
@@ -51,9 +50,9 @@ std::map<std::string, std::string> treeOf(const std::string& root, const std::st
 struct ExtractionCase {
     const char* name;
     std::string archive;
-    void (*prepare)(const std::string& root);  // root holds "missions"; may be null
-    QStringList lines;                         // "{archive}" stands for the archive's path
-    std::map<std::string, std::string> tree;   // what root holds afterwards
+    void (*prepare)(const TempDir& root);     // root holds "missions"; may be null
+    QStringList lines;                        // "{archive}" stands for the archive's path
+    std::map<std::string, std::string> tree;  // what root holds afterwards
     ExtractionTuning tuning = {};
 };
 
@@ -62,7 +61,7 @@ void expectExtraction(const ExtractionCase& c) {
     TempDir root;
     fs::create_directory(root.file("missions"));
     if (c.prepare != nullptr) {
-        c.prepare(root.path());
+        c.prepare(root);
     }
     const std::string archive = root.write("missions/btc.zip", c.archive);
 
@@ -94,16 +93,12 @@ std::string zipOf(std::vector<std::pair<std::string, std::string>> entries) {
     return b.build();
 }
 
-void put(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+void olderGoodFile(const TempDir& root) {
+    root.write("missions/btc.mn3", "older good mission");
 }
 
-void olderGoodFile(const std::string& r) {
-    put(r + "/missions/btc.mn3", "older good mission");
-}
-
-void levelsFolder(const std::string& r) {
-    fs::create_directory(r + "/missions/levels");
+void levelsFolder(const TempDir& root) {
+    fs::create_directory(root.file("missions/levels"));
 }
 
 const QString kDamaged = "WARNING: File [%1] is damaged and was not unzipped.";
@@ -155,17 +150,17 @@ INSTANTIATE_TEST_SUITE_P(Archives, Extraction, ::testing::Values(
     ExtractionCase{"DeclaredSizesAtBound", zipWith([](ZipBuilder& b) { b.add("btc.mn3", "mission"); b.add("a.bin", "a").uncompressedSize = 0x80000000 - 7; }), nullptr,
                    {"Unzipped File: [btc.mn3].", kDamaged.arg("a.bin")}, {{"btc.mn3", "mission"}}},
     ExtractionCase{"LinkAtNameIsLeftAlone", zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}),
-                   [](const std::string& r) { fs::create_directory(r + "/outside"); fs::create_symlink(r + "/outside/btc.mn3", r + "/missions/btc.mn3"); },
+                   [](const TempDir& r) { fs::create_directory(r.file("outside")); fs::create_symlink(r.file("outside/btc.mn3"), r.file("missions/btc.mn3")); },
                    {"WARNING: File [btc.mn3] was not unzipped: a symbolic link has that name.", "Unzipped File: [readme.txt]."}, {{"btc.mn3", "-> ../outside/btc.mn3"}, {"readme.txt", "r"}}},
     ExtractionCase{"LinkedFolderIsNotEntered", zipOf({{"levels/deep/", ""}, {"levels/deep/x.mn3", "x"}, {"levels/y.mn3", "y"}}),
-                   [](const std::string& r) { levelsFolder(r); fs::create_directory(r + "/outside"); fs::create_directory_symlink(r + "/outside", r + "/missions/levels/deep"); },
+                   [](const TempDir& r) { levelsFolder(r); fs::create_directory(r.file("outside")); fs::create_directory_symlink(r.file("outside"), r.file("missions/levels/deep")); },
                    {"WARNING: Folder [levels/deep/] was not unzipped: folder [levels/deep] is a symbolic link.",
                     "WARNING: File [levels/deep/x.mn3] was not unzipped: folder [levels/deep] is a symbolic link.", "Unzipped File: [levels/y.mn3]."},
                    {{"levels/deep", "-> ../outside"}, {"levels/y.mn3", "y"}}},
-    ExtractionCase{"FileWhereFolderShouldBe", zipOf({{"levels/x.mn3", "x"}}), [](const std::string& r) { put(r + "/missions/levels", ""); },
+    ExtractionCase{"FileWhereFolderShouldBe", zipOf({{"levels/x.mn3", "x"}}), [](const TempDir& r) { r.write("missions/levels", ""); },
                    {"WARNING: File [levels/x.mn3] was not unzipped: folder [levels] is not a folder."}, {{"levels", ""}}},
     ExtractionCase{"ReadOnlyFileIsKept", zipOf({{"btc.mn3", "new"}, {"readme.txt", "r"}}),
-                   [](const std::string& r) { olderGoodFile(r); fs::permissions(r + "/missions/btc.mn3", fs::perms::owner_read); },
+                   [](const TempDir& r) { fs::permissions(r.write("missions/btc.mn3", "older good mission"), fs::perms::owner_read); },
                    {"WARNING: File [btc.mn3] was not unzipped: the file there is read-only.", "Unzipped File: [readme.txt]."}, {{"btc.mn3", "older good mission"}, {"readme.txt", "r"}}},
     ExtractionCase{"FolderAtName", zipOf({{"levels", "file"}}), levelsFolder, {"WARNING: File [levels] was not unzipped: a folder has that name."}, {}}),
     kByName);

@@ -55,8 +55,7 @@ protected:
         return QString::fromStdString(m_server.url(path));
     }
 
-    FlowResult run(QStringList argv, bool keepAlive = false) {
-        m_profile.writeInt("settings", "Keep Alive", keepAlive ? 1 : 0);
+    FlowResult run(QStringList argv) {
         std::vector<QByteArray> bytes;
         std::vector<const char*> pointers;
         for (const QString& arg : argv) {
@@ -175,7 +174,7 @@ TEST_P(FlowEarlyEndTest, LogsItsLinesAndStartsNothingUnasked) {
     if (c.setup == Setup::StartFails) {
         m_starter.failWith = "No such file or directory";
     }
-    EXPECT_EQ(run(QStringList{kTool} + c.arguments, c.setup == Setup::StartFails), c.result);
+    EXPECT_EQ(run(QStringList{kTool} + c.arguments), c.result);
     const QStringList lines = QStringList(c.lines).replaceInStrings("$GAME", m_gameFolder);
     EXPECT_EQ(m_log.lines, QStringList{kBanner} + lines);
     EXPECT_TRUE(m_server.requests().empty());

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <vector>
 
@@ -44,7 +43,6 @@ TEST_P(LaunchKinds, StartsThePreferredProgramTheWayItRuns) {
     if (row.steamOnPath) {
         test::SteamFixture::writeRecorder(steam, root + "/steam-args.txt");
     }
-    QDir().mkpath(root + "/bin");
     const QByteArray savedPath = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(root + "/bin"));
 
@@ -67,21 +65,19 @@ TEST_P(LaunchKinds, StartsThePreferredProgramTheWayItRuns) {
     const auto& call = starter.calls[0];
     EXPECT_EQ(call.how, row.how);
     EXPECT_EQ(call.folder, game);
-    const QString started = QString::fromLatin1(row.started);
-    QStringList lines = {"D3 CMD LINE: [" + game + (started == "steam" ? "main.exe" : started) +
-                             " -nointro -launched]",
-                         "Launching D3..."};
-    if (started == "steam") {
-        EXPECT_EQ(call.executable, steam);
-        EXPECT_EQ(call.arguments,
-                  QStringList({steam, "-applaunch", "273590", "-nointro", "-launched"}));
-        lines.append("Steam starts D3: [" + steam + " -applaunch 273590 -nointro -launched]");
-        if (row.keepAlive) {
-            lines.append("WARNING: Keep Alive cannot wait for a game that Steam starts.");
-        }
-    } else {
-        EXPECT_EQ(call.executable, game + started);
-        EXPECT_EQ(call.arguments, QStringList({"/usr/bin/torv", "-nointro", "-launched"}));
+    const bool viaSteam = QString(row.started) == "steam";
+    EXPECT_EQ(call.executable, viaSteam ? steam : game + row.started);
+    EXPECT_EQ(call.arguments,
+              viaSteam ? QStringList({steam, "-applaunch", "273590", "-nointro", "-launched"})
+                       : QStringList({"/usr/bin/torv", "-nointro", "-launched"}));
+    QStringList lines = {
+        "D3 CMD LINE: [" + game + (viaSteam ? "main.exe" : row.started) + " -nointro -launched]",
+        "Launching D3..."};
+    if (viaSteam) {
+        lines << "Steam starts D3: [" + steam + " -applaunch 273590 -nointro -launched]";
+    }
+    if (viaSteam && row.keepAlive) {
+        lines << "WARNING: Keep Alive cannot wait for a game that Steam starts.";
     }
     EXPECT_EQ(log.lines, lines);
 }
