@@ -51,9 +51,6 @@ protected:
                               QString::fromStdString(url));
     }
     QString missions() const { return m_gameFolder + "missions/"; }
-    QString site(const std::string& path) const {
-        return QString::fromStdString(m_server.url(path));
-    }
 
     FlowResult run(QStringList argv) {
         std::vector<QByteArray> bytes;
@@ -86,7 +83,6 @@ protected:
 };
 
 const QString kTool = "/usr/local/bin/torv";
-const QString kBanner = "Torvane Auto-download Tool by Quillfen.";
 
 // The whole run, every line in order, is e2e/headless_test's; here what only a flow test sees.
 TEST_F(FlowTest, FetchesFromTheFirstSiteThatHasItIntoMissionsInAnyCase) {
@@ -103,7 +99,6 @@ TEST_F(FlowTest, FetchesFromTheFirstSiteThatHasItIntoMissionsInAnyCase) {
     EXPECT_EQ(run({kTool, "-getmission", "btc", "-rund3", "-directip", "192.168.0.100"}),
               FlowResult::Done);
     EXPECT_TRUE(m_log.lines.contains("Mission found, downloading to [" + folder + "btc.zip]..."));
-    EXPECT_EQ(m_log.lines.last(), "Launching D3...");
     EXPECT_EQ(m_server.requests().size(), 2u);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList({"BTC.MN3", "readme.txt"}));
     ASSERT_EQ(m_starter.calls.size(), 1u);
@@ -121,9 +116,11 @@ TEST_F(FlowTest, HtmlPageAndArchiveWithoutTheMissionFallThroughToTheError) {
     // Each site's archive is judged on its own, in site order, before the final error.
     const QString noMission = "Zip file didn't contain the .mn3 for the mission.";
     EXPECT_EQ(m_log.lines.filter(QRegularExpression("^(Attempting|Deleting|Zip file|ERROR)")),
-              QStringList({"Attempting to retrieve [" + site("/html/btc.zip") + "].",
+              QStringList({"Attempting to retrieve [" +
+                               QString::fromStdString(m_server.url("/html/btc.zip")) + "].",
                            "Deleting zip file...", noMission,
-                           "Attempting to retrieve [" + site("/other/btc.zip") + "].",
+                           "Attempting to retrieve [" +
+                               QString::fromStdString(m_server.url("/other/btc.zip")) + "].",
                            "Deleting zip file...", noMission,
                            "ERROR: Mission was not found on any configured sites."}));
     EXPECT_TRUE(QFile::exists(missions() + "other.mn3")) << "what was extracted stays";
@@ -176,7 +173,7 @@ TEST_P(FlowEarlyEndTest, LogsItsLinesAndStartsNothingUnasked) {
     }
     EXPECT_EQ(run(QStringList{kTool} + c.arguments), c.result);
     const QStringList lines = QStringList(c.lines).replaceInStrings("$GAME", m_gameFolder);
-    EXPECT_EQ(m_log.lines, QStringList{kBanner} + lines);
+    EXPECT_EQ(m_log.lines, QStringList{"Torvane Auto-download Tool by Quillfen."} + lines);
     EXPECT_TRUE(m_server.requests().empty());
     EXPECT_EQ(m_starter.calls.size(), lines.count("Launching D3..."));
     EXPECT_EQ(m_configurations, c.result == FlowResult::Configuration ? 1 : 0);
@@ -188,7 +185,6 @@ const QStringList kUsage = {
     "Usage: TORV -getmission <mission> [-rund3] [<d3 args>]",
     "Example: TORV -getmission btc.mn3 -rund3 -directip 192.168.0.100 -nointro -launched"};
 const QString kNoGetMission = "WARNING: -getmission arg not found, no mission downloaded...";
-const QString kNotFound = "ERROR: Mission was not found on any configured sites.";
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
@@ -203,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, FlowEarlyEndTest, testing::Values(
              {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -nointro -launched]", "The -rund3 paramter was not present. D3 will not be run."}, FlowResult::Done},
     EarlyEnd{"SecondRunD3AndLaunchedPassOnce", Setup::OneSite, {"/RUND3", "-launched", "-rund3", "-Launched"},
              {kPath, kNoGetMission, "D3 CMD LINE: [$GAMEmain.exe -launched -rund3 -Launched]", "Launching D3..."}, FlowResult::Done},
-    EarlyEnd{"EmptySiteList", Setup::NoSite, {"-getmission", "btc", "-rund3"}, {kPath, kNotFound}, FlowResult::Failed},
+    EarlyEnd{"EmptySiteList", Setup::NoSite, {"-getmission", "btc", "-rund3"}, {kPath, "ERROR: Mission was not found on any configured sites."}, FlowResult::Failed},
     EarlyEnd{"NoGameFolder", Setup::NoGameFolder, {"-getmission", "btc", "-rund3"}, {"ERROR: Unable to find path to D3 Executable!"}, FlowResult::Failed},
     EarlyEnd{"NoArgumentsConfigure", Setup::NoGameFolder, {}, {"Entering configuration mode..."}, FlowResult::Configuration},
     EarlyEnd{"GameThatCannotStart", Setup::StartFails, {"-rund3"},
