@@ -4,69 +4,53 @@
 
 #include <gtest/gtest.h>
 #include <QFileInfo>
-#include <QListWidget>
 
-#include "sitelist/ListWidgetItems.h"
-#include "sitelist/SiteListCore.h"
+#include "sitelist/ListBoxItems.h"
 #include "support/temp_dir.h"
 
 namespace torv {
 namespace {
 
-// Rows in memory; every call is written to the log.
+// Every call that changes the list or its bar is written to the log.
 class RecordingTarget : public IDropSearchTarget {
 public:
-    RecordingTarget() { m_core.AddPromptLine(); }
-
-    int FindString(const QString& prefix) const override {
+    int FindString(const QString&) const override {
         Touch();
-        return m_rows.FindString(prefix);
+        return LB_ERR;
     }
-    void AppendSite(const QString& url) override {
-        Touch();
-        log << "add " + url;
-        m_core.AppendSite(url);
-    }
+    void AppendSite(const QString& url) override { Touch("add " + url); }
     void ShowSearchProgress(const QString& path, qint64 length) override {
-        Touch();
-        log << QString("show %1 %2").arg(QFileInfo(path).fileName()).arg(length);
+        Touch(QString("show %1 %2").arg(QFileInfo(path).fileName()).arg(length));
     }
     void SetSearchProgress(int) override { Touch(); }
-    void HideSearchProgress() override {
-        Touch();
-        log << "hide";
-    }
+    void HideSearchProgress() override { Touch("hide"); }
     bool PumpMessages() override {
         Touch();
-        ++pumps;
-        if (pumps == goneAtPump) {
-            gone = true;
-        }
+        gone = gone || ++pumps == goneAtPump;
         return !gone;
     }
 
-    QStringList log;
+    mutable QStringList log;
     int pumps = 0;
-    int goneAtPump = 0;  // 0: never
+    int goneAtPump = 0;
     bool gone = false;
     mutable bool touchedWhenGone = false;
 
 private:
-    void Touch() const { touchedWhenGone = touchedWhenGone || gone; }
-
-    QListWidget m_list;
-    CListWidgetItems m_rows{&m_list};
-    CSiteListCore m_core{m_rows};
-};
-
-struct GoneCase {
-    const char* name;
-    int goneAtPump;
-    QStringList log;
+    void Touch(const QString& entry = {}) const {
+        touchedWhenGone = touchedWhenGone || gone;
+        if (!entry.isEmpty()) {
+            log << entry;
+        }
+    }
 };
 
 TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
-    const GoneCase cases[] = {
+    const struct {
+        const char* name;
+        int goneAtPump;
+        QStringList log;
+    } cases[] = {
         {"right after the bar is shown", 1, {"show a.txt 36"}},
         {"while a line is read", 2, {"show a.txt 36"}},
         {"after a site was added", 3, {"show a.txt 36", "add http://a/1/"}},
@@ -78,7 +62,7 @@ TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
     const QString first =
         QString::fromStdString(dir.write("a.txt", "http://a/1/\nhttp://b/2/\nno url here\n"));
     const QString second = QString::fromStdString(dir.write("b.txt", "http://c/3/\n"));
-    for (const GoneCase& row : cases) {
+    for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
         RecordingTarget target;
         target.goneAtPump = row.goneAtPump;

@@ -1,29 +1,80 @@
-// The site list as a user drives it: real mouse and key events on the offscreen platform. Where
-// sites go and which stays selected is the core test's; here, which event does what.
+// The site list as a user drives it: real mouse and key events and real dropped files on the
+// offscreen platform; the check worker is a stand-in so that no network is needed. Where sites go
+// and which stays selected is the core test's; here, which event does what.
 #include "sitelist/SiteListBox.h"
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
+#include <functional>
 #include <memory>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "res/Menus.h"
 #include "sitelist/SiteEdit.h"
-#include "sitelist/fake_checker.h"
+#include "sitelist/TextProgressCtrl.h"
+#include "support/temp_dir.h"
+#include "workers/SiteChecker.h"
 
 namespace torv {
 namespace {
 
-using test::FakeChecker;
-
 const QColor kBase(255, 255, 255);
 const QColor kHighlight(0, 0, 128);
+
+// Keeps the check requests and answers them when told, as the worker thread would.
+class FakeChecker : public ISiteChecker {
+public:
+    void PostCheckSite(QObject* window, std::unique_ptr<CSiteCheckRequest> request) override {
+        m_window = window;
+        requests.push_back(std::move(request));
+    }
+    void PostQuit() override { quit = true; }
+
+    void Answer(size_t request, uint16_t state) {
+        QCoreApplication::postEvent(
+            m_window, new CSiteStateEvent(MakeWParam(state, requests[request]->m_nId)));
+    }
+
+    std::vector<std::unique_ptr<CSiteCheckRequest>> requests;
+    bool quit = false;
+
+private:
+    QObject* m_window = nullptr;
+};
+
+// What the search bar showed at one of its position changes.
+struct BarShot {
+    QString caption;
+    int maximum = 0;
+    int value = 0;
+    bool visible = false;
+    QRect geometry;
+};
+
+// Counts how often the bar is shown and painted.
+class EventCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override {
+        shows += event->type() == QEvent::Show;
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int shows = 0;
+    int paints = 0;
+};
 
 class ListTest : public ::testing::Test {
 protected:
@@ -31,6 +82,9 @@ protected:
     void SetUp() override {
         list.reset();
         checker.requests.clear();
+        counter.shows = counter.paints = 0;
+        shots.clear();
+        onProgress = nullptr;
         list = std::make_unique<CSiteListBox>(&checker, nullptr);
         QPalette palette = list->palette();
         palette.setColor(QPalette::Base, kBase);
@@ -41,6 +95,15 @@ protected:
         QApplication::setActiveWindow(list.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(list.get()));
         list->setFocus();
+        list->Progress()->installEventFilter(&counter);
+        QObject::connect(list->Progress(), &QProgressBar::valueChanged, list.get(), [this] {
+            const CTextProgressCtrl* bar = list->Progress();
+            shots.push_back({bar->windowTitle(), bar->maximum(), bar->value(), bar->isVisible(),
+                             bar->geometry()});
+            if (onProgress) {
+                onProgress();
+            }
+        });
     }
 
     void AddSites(const QStringList& urls) {
@@ -65,8 +128,47 @@ protected:
         QTest::keyClicks(list->Editor(), text);
     }
 
+    QUrl File(const std::string& name, const std::string& bytes) {
+        return QUrl::fromLocalFile(QString::fromStdString(dir.write(name, bytes)));
+    }
+
+    // Enter, move and drop on the top row, as Qt delivers a drag from the file manager; true when
+    // all three were accepted, false when none was.
+    bool Drop(const QList<QUrl>& urls, const QString& text = {}) {
+        QMimeData data;
+        if (!urls.isEmpty()) {
+            data.setUrls(urls);
+        }
+        if (!text.isEmpty()) {
+            data.setText(text);
+        }
+        const QPoint at = list->visualItemRect(list->item(0)).center();
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        int accepted = 0;
+        for (QDropEvent* event : std::initializer_list<QDropEvent*>{&enter, &move, &drop}) {
+            event->ignore();
+            QApplication::sendEvent(list->viewport(), event);
+            accepted += event->isAccepted();
+        }
+        EXPECT_TRUE(accepted == 0 || accepted == 3) << accepted << " of 3 accepted";
+        return accepted == 3;
+    }
+
+    // Lets the queued search run to its end.
+    static void Settle() {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+
+    test::TempDir dir;
     FakeChecker checker;
     std::unique_ptr<CSiteListBox> list;
+    EventCounter counter;
+    std::vector<BarShot> shots;
+    std::function<void()> onProgress;
 };
 
 TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
@@ -87,14 +189,12 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
         {"typed site is added and checked", false, kType, "a.example/m/", Qt::Key_Return, {"http://a.example/m/"}, 1},
         {"blanks around the text are trimmed", false, kRetype, "  http://b/  ", Qt::Key_Enter, {"http://b/"}, 1},
         {"spaces only become an empty site", false, kRetype, "   ", Qt::Key_Return, {""}, 1},
-        {"Esc discards what was typed", false, kType, "zzz", Qt::Key_Escape, {"http://"}, 0},
         {"a pasted https address loses the pre-filled scheme", false, kPaste, "https://host/path/", Qt::Key_Return, {"https://host/path/"}, 1},
         {"a pasted bare scheme leaves a blank line, which goes", false, kPaste, "http://", Qt::Key_Return, {}, 0},
         {"a scheme further in is kept", false, kPaste, "mirror.example/http://x/", Qt::Key_Return, {"http://mirror.example/http://x/"}, 1},
         {"same text keeps its state and is not checked", true, kRetype, "http://a/", Qt::Key_Return, {"http://a/"}, 0, SITE_VALID},
         {"a change of letter case is a change", true, kRetype, "http://A/", Qt::Key_Return, {"http://A/"}, 1, SITE_UNCHECKED},
         {"Esc keeps the old text and state", true, kRetype, "http://z/", Qt::Key_Escape, {"http://a/"}, 0, SITE_VALID},
-        {"editing back to http:// removes the site", true, kRetype, "http://", Qt::Key_Return, {}, 0},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -157,7 +257,6 @@ TEST_F(ListTest, KeysOnTheList) {
         {"keypad minus moves up", 2, Qt::Key_Minus, Qt::KeypadModifier, {"b", "a", "c"}, 1},
         {"keypad plus moves down", 2, Qt::Key_Plus, Qt::KeypadModifier, {"a", "c", "b"}, 3},
         {"the main keyboard's plus does not move", 2, Qt::Key_Plus, Qt::NoModifier, abc, 2},
-        {"keypad minus with nothing selected does nothing", -1, Qt::Key_Minus, Qt::KeypadModifier, abc, -1},
         {"Delete removes the current site", 2, Qt::Key_Delete, Qt::NoModifier, {"a", "c"}, 2},
         {"Delete on the last site selects the one before", 3, Qt::Key_Delete, Qt::NoModifier, {"a", "b"}, 2},
         {"Delete on the prompt line does nothing", 0, Qt::Key_Delete, Qt::NoModifier, abc, 0},
@@ -246,8 +345,7 @@ TEST_F(ListTest, ContextMenuGreysWhatCannotBeDone) {
         {"prompt line", 2, 0, false, {ID_SITE_INSERT, ID_SITE_DELETE, ID_SITE_MOVEUP, ID_SITE_MOVEDOWN, ID_SITE_REVALIDATE}},
         {"middle site", 3, 2, false, {}},
         {"last site", 3, 3, false, {ID_SITE_MOVEDOWN}},
-        {"a single site greys only moving up", 1, 1, false, {ID_SITE_MOVEUP}},
-        {"auto-ordering off", 1, 1, true, {ID_SITE_MOVEUP}},
+        {"a single site with auto-ordering off", 1, 1, true, {ID_SITE_MOVEUP}},
     };
     // clang-format on
     const QString items =
@@ -378,6 +476,184 @@ TEST_F(ListTest, ThePromptLineHasNoImageAndNoIndent) {
         }
     }
     EXPECT_LT(firstInk, rect.left() + 4) << "the prompt text should start at the left edge";
+}
+
+TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
+    using Files = std::vector<std::pair<std::string, std::string>>;  // name, contents
+    const std::string mn3 = "http://plain.example/x/\nURL http://marked.example/m/p.zip\n";
+    const std::string txt = "Home page:\r\nhttp://b.example/t/readme.txt\r\n";
+    const QUrl web("http://w.example/pack.mn3");
+    struct Case {
+        const char* name;
+        Files files;
+        QUrl webUrl;
+        QString text;
+        QStringList after;
+    };
+    // Which extension takes which scanner, and which site a URL begins, are the scanner's and the
+    // list-box semantics' tables; one of each kind shows that the drop follows them.
+    // clang-format off
+    const Case cases[] = {
+        {"a mission file is read for its marked URLs", {{"a.mn3", mn3}}, {}, "", {"http://marked.example/m/"}},
+        {"plain text is refused", {}, {}, "http://t.example/x/", {}},
+        {"a web address is refused", {}, web, "", {}},
+        {"a web address beside a local file: only the file is searched", {{"b.txt", txt}}, web, "", {"http://b.example/t/"}},
+        {"several files, searched in the order dropped", {{"b.txt", txt}, {"a.mn3", mn3}}, {}, "", {"http://b.example/t/", "http://marked.example/m/"}},
+        {"a URL that a site already begins with is not added", {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, {}, "", {"http://a/b/"}},
+    };
+    // clang-format on
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        QList<QUrl> urls;
+        for (const auto& [name, contents] : row.files) {
+            urls.append(File(name, contents));
+        }
+        if (!row.webUrl.isEmpty()) {
+            urls.append(row.webUrl);
+        }
+        EXPECT_EQ(Drop(urls, row.text), !row.files.empty());
+        Settle();
+        EXPECT_EQ(list->Sites(), row.after);
+        EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
+        EXPECT_EQ(counter.shows, int(row.files.size())) << "the bar is shown for each file";
+        EXPECT_FALSE(list->IsSearching());
+        EXPECT_FALSE(list->Progress()->isVisible());
+    }
+}
+
+TEST_F(ListTest, FilesThatAreNotSearchedAddNothingAndShowNoBar) {
+    enum Kind { kFile, kFolder, kPipe, kGone };
+    const struct {
+        const char* name;
+        std::string file;
+        Kind kind;
+    } cases[] = {
+        // Which names are searched is the scanner table's; one that is not stands for all.
+        {"a zip archive", "pack.zip", kFile},
+        {"a folder named like a mission", "maps.mn3", kFolder},
+        {"a pipe named like a text file (opening it would wait for a writer)", "fifo.txt", kPipe},
+        {"a file that is gone", "gone.txt", kGone},
+    };
+    const std::string contents = "URL http://a.example/m/\nhttp://b.example/t/\n";
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        if (row.kind == kFolder) {
+            dir.write(row.file + "/inner.txt", contents);
+        } else if (row.kind == kPipe) {
+            ASSERT_EQ(mkfifo(dir.file(row.file).c_str(), 0600), 0);
+        } else if (row.kind == kFile) {
+            File(row.file, contents);
+        }
+        Drop({QUrl::fromLocalFile(QString::fromStdString(dir.file(row.file)))});
+        Settle();
+        EXPECT_TRUE(list->Sites().isEmpty());
+        EXPECT_EQ(counter.shows, 0);
+        EXPECT_TRUE(shots.empty());
+    }
+}
+
+TEST_F(ListTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
+    const std::string marked = std::string(200, 'x') + "URL http://a/b/c.zip\n" + "tail";
+    const struct {
+        const char* name;
+        std::string file;
+        std::string contents;
+        QString caption;
+    } cases[] = {
+        {"a marked file in a sub-folder", "sub/deeper/pack.mn3", marked, "Searching pack.mn3"},
+        {"a text file shorter than one counted line still reaches its end", "notes.txt",
+         "short\nhttp://a/b/c\n", "Searching notes.txt"},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        SetUp();
+        for (int i = 0; i < 20; ++i) {
+            list->AppendSite(QString("http://site%1.example/").arg(i));
+        }
+        list->scrollToItem(list->item(8), QAbstractItemView::PositionAtTop);
+        const QRect top = list->visualItemRect(list->item(list->GetTopIndex()));
+        ASSERT_GT(list->GetTopIndex(), 0);
+        Drop({File(row.file, row.contents)});
+        Settle();
+        ASSERT_FALSE(shots.empty());
+        const int length = int(row.contents.size());
+        for (const BarShot& shot : shots) {
+            EXPECT_EQ(shot.caption, row.caption);
+            EXPECT_EQ(shot.maximum, length);
+            EXPECT_TRUE(shot.visible);
+            EXPECT_EQ(shot.geometry, top);
+        }
+        EXPECT_EQ(shots.back().value, length) << "the bar ends full";
+        EXPECT_EQ(CTextProgressCtrl::FormatText(row.caption, list->Progress()->TextMode(), 0,
+                                                length, shots.back().value),
+                  row.caption + "  [100%]");
+        EXPECT_EQ(list->Sites().last(), "http://a/b/");
+        EXPECT_FALSE(list->Progress()->isVisible());
+    }
+}
+
+TEST_F(ListTest, ADropDuringASearchIsSearchedInsideItUnderTheOuterCaption) {
+    std::string outer = "http://outer.example/1/\n";
+    for (int i = 0; i < 50; ++i) {
+        outer += "filler line\n";
+    }
+    outer += "http://outer.example/2/\n";
+    const QUrl outerFile = File("outer.txt", outer);
+    const QUrl innerFile =
+        File("inner.mn3", "xxURL http://inner.example/a/p.zip\nyyURL http://inner.example/b/q\n");
+    std::vector<bool> barWhenAdded;
+    QObject::connect(list->model(), &QAbstractItemModel::rowsInserted, list.get(),
+                     [&] { barWhenAdded.push_back(list->Progress()->isVisible()); });
+    size_t innerFrom = 0;
+    onProgress = [&] {
+        if (innerFrom == 0) {
+            innerFrom = shots.size();
+            EXPECT_TRUE(Drop({innerFile}));
+        }
+    };
+    Drop({outerFile});
+    Settle();
+
+    EXPECT_EQ(list->Sites(), QStringList({"http://inner.example/a/", "http://inner.example/b/",
+                                          "http://outer.example/1/", "http://outer.example/2/"}));
+    ASSERT_GT(shots.size(), innerFrom);
+    for (size_t i = innerFrom; i < shots.size(); ++i) {
+        EXPECT_EQ(shots[i].caption, "Searching outer.txt");
+        EXPECT_EQ(shots[i].maximum, int(outer.size()));
+    }
+    EXPECT_EQ(shots[innerFrom].value, 1) << "the inner file's own position";
+    EXPECT_EQ(barWhenAdded, std::vector<bool>({true, true, false, false}))
+        << "the outer search goes on without a bar";
+    EXPECT_FALSE(list->IsSearching());
+}
+
+TEST_F(ListTest, ALargeFileKeepsTheBarRepainting) {
+    std::string big(4 << 20, 'x');
+    big.replace(big.size() / 2, 26, "URL http://half.example/d/");
+    Drop({File("big.hog", big)});
+    Settle();
+    EXPECT_EQ(list->Sites(), QStringList({"http://half.example/d/"}));
+    EXPECT_GE(counter.paints, 100);
+    EXPECT_GE(shots.size(), 250u);
+}
+
+TEST_F(ListTest, DestroyingTheListDuringASearchEndsTheSearch) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) {
+        text += "http://s" + std::to_string(i) + ".example/\n";
+    }
+    onProgress = [&] {
+        if (shots.size() == 1) {
+            QTimer::singleShot(0, [&] { list.reset(); });
+        }
+    };
+    Drop({File("many.txt", text)});
+    Settle();
+    EXPECT_FALSE(list);
+    EXPECT_TRUE(checker.quit);
+    EXPECT_LT(checker.requests.size(), 200u);
 }
 
 }  // namespace
