@@ -31,9 +31,6 @@
 namespace torv {
 namespace {
 
-const QColor kBase(255, 255, 255);
-const QColor kHighlight(0, 0, 128);
-
 // Keeps the check requests and answers them when told, as the worker thread would.
 class FakeChecker : public ISiteChecker {
 public:
@@ -86,10 +83,6 @@ protected:
         shots.clear();
         onProgress = nullptr;
         list = std::make_unique<CSiteListBox>(&checker, nullptr);
-        QPalette palette = list->palette();
-        palette.setColor(QPalette::Base, kBase);
-        palette.setColor(QPalette::Highlight, kHighlight);
-        list->setPalette(palette);
         list->resize(320, 160);
         list->show();
         QApplication::setActiveWindow(list.get());
@@ -231,25 +224,15 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
     }
 }
 
-TEST_F(ListTest, DoubleClickOnTheStateImageChecksTheSiteAgain) {
-    AddSites({"http://a/"});
-    checker.Answer(0, SITESTATE_INVALID);
-    QCoreApplication::processEvents();
-    DoubleClick(1, 5);
-    EXPECT_FALSE(list->IsEditing());
-    EXPECT_EQ(list->GetSiteState(1), SITE_UNCHECKED);
-    ASSERT_EQ(checker.requests.size(), 2u);
-    EXPECT_EQ(checker.requests[1]->m_strUrl, "http://a/");
-}
-
-TEST_F(ListTest, KeysOnTheList) {
+TEST_F(ListTest, KeysAndADoubleClickOnTheStateImage) {
     struct Case {
         const char* name;
         int current;
-        Qt::Key key;
+        Qt::Key key;  // Qt::Key_unknown: a double-click on the state image of row 1
         Qt::KeyboardModifiers modifiers;
         QStringList sites;
         int selected;
+        size_t checks = 3;  // one for each site added
     };
     const QStringList abc = {"a", "b", "c"};
     // clang-format off
@@ -265,6 +248,7 @@ TEST_F(ListTest, KeysOnTheList) {
         {"Insert with nothing current appends", -1, Qt::Key_Insert, Qt::NoModifier, {"a", "b", "c", "http://"}, 4},
         {"Enter on the prompt line appends", 0, Qt::Key_Return, Qt::NoModifier, {"a", "b", "c", "http://"}, 4},
         {"Enter on a site edits it", 1, Qt::Key_Return, Qt::NoModifier, abc, 1},
+        {"a double-click on the state image checks the site again", 2, Qt::Key_unknown, {}, abc, 1, 4},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -272,9 +256,14 @@ TEST_F(ListTest, KeysOnTheList) {
         SetUp();
         AddSites(abc);
         list->SetCurSel(row.current);
-        QTest::keyClick(list.get(), row.key, row.modifiers);
+        if (row.key == Qt::Key_unknown) {
+            DoubleClick(1, 5);
+        } else {
+            QTest::keyClick(list.get(), row.key, row.modifiers);
+        }
         EXPECT_EQ(list->Sites(), row.sites);
         EXPECT_EQ(list->GetCurSel(), row.selected);
+        EXPECT_EQ(checker.requests.size(), row.checks);
         const bool edits = row.key == Qt::Key_Insert || row.key == Qt::Key_Return;
         ASSERT_EQ(list->IsEditing(), edits);
         if (edits) {
@@ -283,19 +272,24 @@ TEST_F(ListTest, KeysOnTheList) {
     }
 }
 
-TEST_F(ListTest, TheWheelScrollsOnlyWhenNotEditingAndTheBarCommitsTheEdit) {
-    enum Action { kWheelOverRows, kWheelOverBar, kClickOnBar };
+// Presses go through the window, as the windowing system delivers them: Qt moves the focus and
+// sends the context menu event itself.
+TEST_F(ListTest, AnEditIgnoresTheWheelAndARightPressWhileOtherClicksCommitIt) {
+    enum Action { kWheelOverRows, kWheelOverBar, kClickOnBar, kRightPress, kLeftPress };
     struct Case {
         const char* name;
         bool editing;
         Action action;
         bool scrolls;
+        bool stillEditing;
     };
     const Case cases[] = {
-        {"the wheel over the rows while editing", true, kWheelOverRows, false},
-        {"the wheel over the scroll bar while editing", true, kWheelOverBar, false},
-        {"the wheel over the rows when not editing", false, kWheelOverRows, true},
-        {"a click on the scroll bar ends the edit", true, kClickOnBar, true},
+        {"the wheel over the rows while editing", true, kWheelOverRows, false, true},
+        {"the wheel over the scroll bar while editing", true, kWheelOverBar, false, true},
+        {"the wheel over the rows when not editing", false, kWheelOverRows, true, false},
+        {"a click on the scroll bar ends the edit", true, kClickOnBar, true, false},
+        {"a right press leaves it open and shows no menu", true, kRightPress, false, true},
+        {"a left press on another row ends it", true, kLeftPress, false, false},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
@@ -312,21 +306,44 @@ TEST_F(ListTest, TheWheelScrollsOnlyWhenNotEditingAndTheBarCommitsTheEdit) {
         const int top = list->GetTopIndex();
         QScrollBar* bar = list->verticalScrollBar();
         ASSERT_TRUE(bar->isVisible());
+        bool menuShown = false;
+        QTimer::singleShot(200, list.get(), [&menuShown] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                menuShown = true;
+                popup->close();
+            }
+        });
+        const QPoint point = list->viewport()->mapTo(list.get(), RowPoint(2));
+        const Qt::MouseButton button = row.action == kRightPress ? Qt::RightButton : Qt::LeftButton;
         if (row.action == kClickOnBar) {
             QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 4));
+        } else if (row.action == kRightPress || row.action == kLeftPress) {
+            QTest::mousePress(list->windowHandle(), button, {}, point);
+            QTest::mouseRelease(list->windowHandle(), button, {}, point);
         } else {
             QWidget* target = row.action == kWheelOverBar ? bar : list->viewport();
-            const QPoint point = row.action == kWheelOverBar ? bar->rect().center() : RowPoint(1);
-            QWheelEvent event(point, target->mapToGlobal(point), QPoint(), QPoint(0, -240),
-                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            const QPoint at = row.action == kWheelOverBar ? bar->rect().center() : RowPoint(1);
+            QWheelEvent event(at, target->mapToGlobal(at), QPoint(), QPoint(0, -240), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
             QApplication::sendEvent(target, &event);
         }
+        if (row.action == kRightPress) {
+            QContextMenuEvent key(QContextMenuEvent::Keyboard, point, list->mapToGlobal(point));
+            QApplication::sendEvent(list.get(), &key);
+        }
+        QTest::qWait(250);
+        EXPECT_FALSE(menuShown);
         EXPECT_EQ(list->GetTopIndex() > top, row.scrolls);
-        const bool stillEditing = row.editing && row.action != kClickOnBar;
-        EXPECT_EQ(list->IsEditing(), stillEditing);
-        EXPECT_EQ(list->Editor()->isVisible(), stillEditing);
+        EXPECT_EQ(list->IsEditing(), row.stillEditing);
+        EXPECT_EQ(list->Editor()->isVisible(), row.stillEditing);
+        EXPECT_EQ(list->Editor()->hasFocus(), row.stillEditing);
+        if (row.stillEditing) {
+            EXPECT_EQ(list->Editor()->text(), "http://edited/") << "what was typed stays there";
+            QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, point);
+            EXPECT_FALSE(list->IsEditing()) << "a left click still ends the edit";
+        }
         if (row.editing) {
-            EXPECT_EQ(list->Sites().first(), stillEditing ? "http://site0/" : "http://edited/");
+            EXPECT_EQ(list->Sites().first(), "http://edited/");
         }
     }
 }
@@ -395,43 +412,6 @@ TEST_F(ListTest, ARightClickBelowTheLastRowOffersTheMenuForTheLastRow) {
     EXPECT_EQ(list->Sites(), QStringList({"http://a/"}));
 }
 
-// Presses go through the window, as the windowing system delivers them: Qt moves the focus and
-// sends the context menu event itself.
-TEST_F(ListTest, RightPressDuringAnEditLeavesItOpenWhileALeftPressEndsIt) {
-    for (const Qt::MouseButton button : {Qt::RightButton, Qt::LeftButton}) {
-        const bool right = button == Qt::RightButton;
-        SCOPED_TRACE(right ? "right" : "left");
-        SetUp();
-        AddSites({"http://a/", "http://b/"});
-        DoubleClick(1);
-        Retype("http://c/");
-        bool menuShown = false;
-        QTimer::singleShot(200, list.get(), [&menuShown] {
-            if (QWidget* popup = QApplication::activePopupWidget()) {
-                menuShown = true;
-                popup->close();
-            }
-        });
-        const QPoint point = list->viewport()->mapTo(list.get(), RowPoint(2));
-        QTest::mousePress(list->windowHandle(), button, {}, point);
-        QTest::mouseRelease(list->windowHandle(), button, {}, point);
-        if (right) {
-            QContextMenuEvent key(QContextMenuEvent::Keyboard, point, list->mapToGlobal(point));
-            QApplication::sendEvent(list.get(), &key);
-        }
-        QTest::qWait(250);
-        EXPECT_FALSE(menuShown);
-        EXPECT_EQ(list->IsEditing(), right);
-        EXPECT_EQ(list->Editor()->hasFocus(), right);
-        if (right) {
-            EXPECT_EQ(list->Editor()->text(), "http://c/") << "what was typed stays in the editor";
-            QTest::mouseClick(list->windowHandle(), Qt::LeftButton, {}, point);
-            EXPECT_FALSE(list->IsEditing()) << "a left click still ends the edit";
-        }
-        EXPECT_EQ(list->Sites(), QStringList({"http://c/", "http://b/"}));
-    }
-}
-
 TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgrounds) {
     struct Case {
         const char* name;
@@ -456,7 +436,8 @@ TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgrounds) {
         const QImage picture =
             list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
         const QPoint corner = list->visualItemRect(list->item(1)).topLeft();
-        const QRgb background = (row.selected ? kHighlight : kBase).rgb();
+        const QRgb background =
+            list->palette().color(row.selected ? QPalette::Highlight : QPalette::Base).rgb();
         EXPECT_EQ(picture.pixel(corner), background) << "corner not transparent";
         EXPECT_EQ(picture.pixel(corner + QPoint(14, 0)), background);
         EXPECT_EQ(picture.pixel(corner + QPoint(7, 7)), row.centre ? row.centre : background);
@@ -470,7 +451,7 @@ TEST_F(ListTest, ThePromptLineHasNoImageAndNoIndent) {
     int firstInk = rect.left() + 20;
     for (int y = rect.top(); y <= rect.bottom(); ++y) {
         for (int x = rect.left(); x < firstInk; ++x) {
-            if (picture.pixel(x, y) != kBase.rgb()) {
+            if (picture.pixel(x, y) != list->palette().color(QPalette::Base).rgb()) {
                 firstInk = x;
             }
         }
@@ -480,6 +461,7 @@ TEST_F(ListTest, ThePromptLineHasNoImageAndNoIndent) {
 
 TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
     using Files = std::vector<std::pair<std::string, std::string>>;  // name, contents
+    enum Kind { kFile, kFolder, kPipe, kGone };
     const std::string mn3 = "http://plain.example/x/\nURL http://marked.example/m/p.zip\n";
     const std::string txt = "Home page:\r\nhttp://b.example/t/readme.txt\r\n";
     const QUrl web("http://w.example/pack.mn3");
@@ -489,9 +471,11 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         QUrl webUrl;
         QString text;
         QStringList after;
+        Kind kind = kFile;  // of every file dropped
     };
     // Which extension takes which scanner, and which site a URL begins, are the scanner's and the
-    // list-box semantics' tables; one of each kind shows that the drop follows them.
+    // list-box semantics' tables; one of each kind shows that the drop follows them. Files not
+    // searched add nothing and show no bar.
     // clang-format off
     const Case cases[] = {
         {"a mission file is read for its marked URLs", {{"a.mn3", mn3}}, {}, "", {"http://marked.example/m/"}},
@@ -500,6 +484,10 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         {"a web address beside a local file: only the file is searched", {{"b.txt", txt}}, web, "", {"http://b.example/t/"}},
         {"several files, searched in the order dropped", {{"b.txt", txt}, {"a.mn3", mn3}}, {}, "", {"http://b.example/t/", "http://marked.example/m/"}},
         {"a URL that a site already begins with is not added", {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, {}, "", {"http://a/b/"}},
+        {"a zip archive is not searched", {{"pack.zip", txt}}, {}, "", {}},
+        {"nor a folder named like a mission", {{"maps.mn3", mn3}}, {}, "", {}, kFolder},
+        {"nor a pipe (opening it would wait for a writer)", {{"fifo.txt", txt}}, {}, "", {}, kPipe},
+        {"nor a file that is gone", {{"gone.txt", txt}}, {}, "", {}, kGone},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -507,7 +495,14 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         SetUp();
         QList<QUrl> urls;
         for (const auto& [name, contents] : row.files) {
-            urls.append(File(name, contents));
+            if (row.kind == kFolder) {
+                dir.write(name + "/inner.txt", contents);
+            } else if (row.kind == kPipe) {
+                ASSERT_EQ(mkfifo(dir.file(name).c_str(), 0600), 0);
+            } else if (row.kind == kFile) {
+                dir.write(name, contents);
+            }
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(dir.file(name))));
         }
         if (!row.webUrl.isEmpty()) {
             urls.append(row.webUrl);
@@ -516,55 +511,28 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         Settle();
         EXPECT_EQ(list->Sites(), row.after);
         EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
-        EXPECT_EQ(counter.shows, int(row.files.size())) << "the bar is shown for each file";
+        EXPECT_EQ(counter.shows, row.after.isEmpty() ? 0 : int(row.files.size()))
+            << "the bar is shown for each file searched";
         EXPECT_FALSE(list->IsSearching());
         EXPECT_FALSE(list->Progress()->isVisible());
     }
 }
 
-TEST_F(ListTest, FilesThatAreNotSearchedAddNothingAndShowNoBar) {
-    enum Kind { kFile, kFolder, kPipe, kGone };
-    const struct {
-        const char* name;
-        std::string file;
-        Kind kind;
-    } cases[] = {
-        // Which names are searched is the scanner table's; one that is not stands for all.
-        {"a zip archive", "pack.zip", kFile},
-        {"a folder named like a mission", "maps.mn3", kFolder},
-        {"a pipe named like a text file (opening it would wait for a writer)", "fifo.txt", kPipe},
-        {"a file that is gone", "gone.txt", kGone},
-    };
-    const std::string contents = "URL http://a.example/m/\nhttp://b.example/t/\n";
-    for (const auto& row : cases) {
-        SCOPED_TRACE(row.name);
-        SetUp();
-        if (row.kind == kFolder) {
-            dir.write(row.file + "/inner.txt", contents);
-        } else if (row.kind == kPipe) {
-            ASSERT_EQ(mkfifo(dir.file(row.file).c_str(), 0600), 0);
-        } else if (row.kind == kFile) {
-            File(row.file, contents);
-        }
-        Drop({QUrl::fromLocalFile(QString::fromStdString(dir.file(row.file)))});
-        Settle();
-        EXPECT_TRUE(list->Sites().isEmpty());
-        EXPECT_EQ(counter.shows, 0);
-        EXPECT_TRUE(shots.empty());
-    }
-}
-
 TEST_F(ListTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
     const std::string marked = std::string(200, 'x') + "URL http://a/b/c.zip\n" + "tail";
+    std::string big(300 << 14, 'x');  // the bar moves in 1/300 steps of the length
+    big.replace(big.size() / 2, 21, "URL http://a/b/c.zip\n");
     const struct {
         const char* name;
         std::string file;
         std::string contents;
         QString caption;
+        int paints;  // at least
     } cases[] = {
-        {"a marked file in a sub-folder", "sub/deeper/pack.mn3", marked, "Searching pack.mn3"},
+        {"a marked file in a sub-folder", "sub/deeper/pack.mn3", marked, "Searching pack.mn3", 1},
         {"a text file shorter than one counted line still reaches its end", "notes.txt",
-         "short\nhttp://a/b/c\n", "Searching notes.txt"},
+         "short\nhttp://a/b/c\n", "Searching notes.txt", 1},
+        {"a large file keeps the bar repainting", "big.hog", big, "Searching big.hog", 100},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -586,9 +554,8 @@ TEST_F(ListTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
             EXPECT_EQ(shot.geometry, top);
         }
         EXPECT_EQ(shots.back().value, length) << "the bar ends full";
-        EXPECT_EQ(CTextProgressCtrl::FormatText(row.caption, list->Progress()->TextMode(), 0,
-                                                length, shots.back().value),
-                  row.caption + "  [100%]");
+        EXPECT_EQ(list->Progress()->TextMode(), 1) << "with the percentage shown";
+        EXPECT_GE(counter.paints, row.paints);
         EXPECT_EQ(list->Sites().last(), "http://a/b/");
         EXPECT_FALSE(list->Progress()->isVisible());
     }
@@ -627,16 +594,6 @@ TEST_F(ListTest, ADropDuringASearchIsSearchedInsideItUnderTheOuterCaption) {
     EXPECT_EQ(barWhenAdded, std::vector<bool>({true, true, false, false}))
         << "the outer search goes on without a bar";
     EXPECT_FALSE(list->IsSearching());
-}
-
-TEST_F(ListTest, ALargeFileKeepsTheBarRepainting) {
-    std::string big(4 << 20, 'x');
-    big.replace(big.size() / 2, 26, "URL http://half.example/d/");
-    Drop({File("big.hog", big)});
-    Settle();
-    EXPECT_EQ(list->Sites(), QStringList({"http://half.example/d/"}));
-    EXPECT_GE(counter.paints, 100);
-    EXPECT_GE(shots.size(), 250u);
 }
 
 TEST_F(ListTest, DestroyingTheListDuringASearchEndsTheSearch) {
