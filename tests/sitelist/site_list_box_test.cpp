@@ -165,29 +165,28 @@ protected:
 };
 
 TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
-    enum Input { kType, kRetype, kPaste };
     struct Case {
         const char* name;
         bool onSite;  // a valid http://a/ is double-clicked; else the prompt line
-        Input input;
+        bool paste;   // after what the editor holds; else typed over it
         QString text;
         Qt::Key key;
         QStringList sites;
         size_t checks;
-        int state = -1;  // of row 1 afterwards; -1: not looked at
+        int state = SITE_UNCHECKED;  // of row 1 afterwards, if there is one
     };
     // clang-format off
     const Case cases[] = {
-        {"Enter on a fresh http:// removes the line", false, kType, "", Qt::Key_Return, {}, 0},
-        {"typed site is added and checked", false, kType, "a.example/m/", Qt::Key_Return, {"http://a.example/m/"}, 1},
-        {"blanks around the text are trimmed", false, kRetype, "  http://b/  ", Qt::Key_Enter, {"http://b/"}, 1},
-        {"spaces only become an empty site", false, kRetype, "   ", Qt::Key_Return, {""}, 1},
-        {"a pasted https address loses the pre-filled scheme", false, kPaste, "https://host/path/", Qt::Key_Return, {"https://host/path/"}, 1},
-        {"a pasted bare scheme leaves a blank line, which goes", false, kPaste, "http://", Qt::Key_Return, {}, 0},
-        {"a scheme further in is kept", false, kPaste, "mirror.example/http://x/", Qt::Key_Return, {"http://mirror.example/http://x/"}, 1},
-        {"same text keeps its state and is not checked", true, kRetype, "http://a/", Qt::Key_Return, {"http://a/"}, 0, SITE_VALID},
-        {"a change of letter case is a change", true, kRetype, "http://A/", Qt::Key_Return, {"http://A/"}, 1, SITE_UNCHECKED},
-        {"Esc keeps the old text and state", true, kRetype, "http://z/", Qt::Key_Escape, {"http://a/"}, 0, SITE_VALID},
+        {"Enter on a fresh http:// removes the line", false, false, "http://", Qt::Key_Return, {}, 0},
+        {"typed site is added and checked", false, false, "http://a.example/m/", Qt::Key_Return, {"http://a.example/m/"}, 1},
+        {"blanks around the text are trimmed", false, false, "  http://b/  ", Qt::Key_Enter, {"http://b/"}, 1},
+        {"spaces only become an empty site", false, false, "   ", Qt::Key_Return, {""}, 1},
+        {"a pasted https address loses the pre-filled scheme", false, true, "https://host/path/", Qt::Key_Return, {"https://host/path/"}, 1},
+        {"a pasted bare scheme leaves a blank line, which goes", false, true, "http://", Qt::Key_Return, {}, 0},
+        {"a scheme further in is kept", false, true, "mirror.example/http://x/", Qt::Key_Return, {"http://mirror.example/http://x/"}, 1},
+        {"same text keeps its state and is not checked", true, false, "http://a/", Qt::Key_Return, {"http://a/"}, 0, SITE_VALID},
+        {"a change of letter case is a change", true, false, "http://A/", Qt::Key_Return, {"http://A/"}, 1, SITE_UNCHECKED},
+        {"Esc keeps the old text and state", true, false, "http://z/", Qt::Key_Escape, {"http://a/"}, 0, SITE_VALID},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -204,13 +203,11 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
         EXPECT_TRUE(list->Editor()->hasFocus());
         EXPECT_EQ(list->Editor()->text(), row.onSite ? "http://a/" : "http://");
         EXPECT_EQ(list->GetCurSel(), 1);
-        if (row.input == kPaste) {
+        if (row.paste) {
             QGuiApplication::clipboard()->setText(row.text);
             QTest::keyClick(list->Editor(), Qt::Key_V, Qt::ControlModifier);
-        } else if (row.input == kRetype) {
-            Retype(row.text);
         } else {
-            QTest::keyClicks(list->Editor(), row.text);
+            Retype(row.text);
         }
         QTest::keyClick(list->Editor(), row.key);
         EXPECT_FALSE(list->IsEditing());
@@ -218,9 +215,7 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
         EXPECT_TRUE(list->hasFocus()) << "the focus goes back to the list";
         EXPECT_EQ(list->Sites(), row.sites);
         EXPECT_EQ(checker.requests.size(), row.checks);
-        if (row.state >= 0) {
-            EXPECT_EQ(list->GetSiteState(1), row.state);
-        }
+        EXPECT_EQ(list->GetSiteState(1), row.state);
     }
 }
 
@@ -348,21 +343,24 @@ TEST_F(ListTest, AnEditIgnoresTheWheelAndARightPressWhileOtherClicksCommitIt) {
     }
 }
 
-TEST_F(ListTest, ContextMenuGreysWhatCannotBeDone) {
+// A right click offers the menu for the row under it, below the rows for the last one. What cannot
+// be done there is greyed; Delete is chosen where it can be.
+TEST_F(ListTest, TheContextMenuGreysWhatCannotBeDoneAndCarriesOutTheChoice) {
     using namespace res;
     struct Case {
         const char* name;
-        int sites;
-        int row;
+        QStringList sites;
+        int row;  // -1: below the last row
         bool autoOrderOff;
         std::set<int> greyed;
+        QStringList after;
     };
     // clang-format off
     const Case cases[] = {
-        {"prompt line", 2, 0, false, {ID_SITE_INSERT, ID_SITE_DELETE, ID_SITE_MOVEUP, ID_SITE_MOVEDOWN, ID_SITE_REVALIDATE}},
-        {"middle site", 3, 2, false, {}},
-        {"last site", 3, 3, false, {ID_SITE_MOVEDOWN}},
-        {"a single site with auto-ordering off", 1, 1, true, {ID_SITE_MOVEUP}},
+        {"prompt line", {"a", "b"}, 0, false, {ID_SITE_INSERT, ID_SITE_DELETE, ID_SITE_MOVEUP, ID_SITE_MOVEDOWN, ID_SITE_REVALIDATE}, {"a", "b"}},
+        {"middle site", {"a", "b", "c"}, 2, false, {}, {"a", "c"}},
+        {"below the last row: the last site", {"a", "b", "c"}, -1, false, {ID_SITE_MOVEDOWN}, {"a", "b"}},
+        {"a single site with auto-ordering off", {"a"}, 1, true, {ID_SITE_MOVEUP}, {}},
     };
     // clang-format on
     const QString items =
@@ -371,45 +369,44 @@ TEST_F(ListTest, ContextMenuGreysWhatCannotBeDone) {
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
         SetUp();
-        for (int i = 0; i < row.sites; ++i) {
-            list->AppendSite(QString("http://s%1/").arg(i));
-        }
+        AddSites(row.sites);
         if (row.autoOrderOff) {
             list->OnCommand(ID_SITE_AUTOORDER);
         }
-        const std::unique_ptr<QMenu> menu = list->CreateContextMenu(row.row);
         QStringList texts;
         std::set<int> greyed;
-        for (QAction* action : menu->actions()) {
-            texts << action->text();
-            if (!action->isEnabled()) {
-                greyed.insert(action->data().toInt());
+        bool autoOrderChecked = false;
+        QTimer::singleShot(0, list.get(), [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(menu, nullptr);
+            QAction* remove = nullptr;
+            for (QAction* action : menu->actions()) {
+                const int id = action->data().toInt();
+                texts << action->text();
+                if (!action->isEnabled()) {
+                    greyed.insert(id);
+                } else if (id == ID_SITE_DELETE) {
+                    remove = action;
+                }
+                autoOrderChecked =
+                    autoOrderChecked || (id == ID_SITE_AUTOORDER && action->isChecked());
             }
-            if (action->data().toInt() == ID_SITE_AUTOORDER) {
-                EXPECT_EQ(action->isChecked(), row.row != 0 && !row.autoOrderOff);
+            if (remove) {
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(remove).center());
+            } else {
+                menu->close();
             }
-        }
+        });
+        const QPoint at =
+            row.row < 0 ? QPoint(60, list->viewport()->height() - 5) : RowPoint(row.row);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &event);
         EXPECT_EQ(greyed, row.greyed);
+        EXPECT_EQ(autoOrderChecked, row.row != 0 && !row.autoOrderOff);
         const QString edit = row.row == 0 ? "" : "Edit Site|";
         EXPECT_EQ(texts.join('|'), QString(items).replace("Add Site|", "Add Site|" + edit));
+        EXPECT_EQ(list->Sites(), row.after);
     }
-}
-
-TEST_F(ListTest, ARightClickBelowTheLastRowOffersTheMenuForTheLastRow) {
-    AddSites({"http://a/", "http://b/"});
-    QTimer::singleShot(0, list.get(), [] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
-        for (QAction* action : menu->actions()) {
-            if (action->data().toInt() == res::ID_SITE_DELETE) {
-                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
-            }
-        }
-    });
-    const QPoint below(60, list->viewport()->height() - 5);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, below, list->viewport()->mapToGlobal(below));
-    QApplication::sendEvent(list->viewport(), &event);
-    EXPECT_EQ(list->Sites(), QStringList({"http://a/"}));
 }
 
 TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgrounds) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QListWidget>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -54,16 +55,6 @@ public:
         return tokens.join(' ');
     }
 
-    void Answer(const QString& name, uint16_t code) {
-        for (auto it = posted.rbegin(); it != posted.rend(); ++it) {
-            if ((*it)->m_strUrl == UrlOf(name)) {
-                core.OnSiteState(MakeWParam(code, (*it)->m_nId), 0);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no request for " << name.toStdString();
-    }
-
     // Commands on the list separated by "; ", as the menu, the keys or the worker give them:
     // "up", "down", "delete invalid", "auto-order", "revalidate" on the current row,
     // "append <url>", or "<site> <answer>" from the worker.
@@ -88,7 +79,11 @@ public:
                                   : arg == "invalid"  ? uint(SITESTATE_INVALID)
                                   : arg == "checking" ? uint(SITESTATE_CHECKING)
                                                       : arg.toUInt();
-                Answer(command.section(' ', 0, 0), uint16_t(code));
+                const QString url = UrlOf(command.section(' ', 0, 0));
+                const auto request = std::find_if(posted.rbegin(), posted.rend(),
+                                                  [&url](auto& r) { return r->m_strUrl == url; });
+                ASSERT_NE(request, posted.rend()) << "no request for " << url.toStdString();
+                core.OnSiteState(MakeWParam(uint16_t(code), (*request)->m_nId), 0);
             }
         }
     }
@@ -116,6 +111,9 @@ TEST(ListBoxSemantics, BehaveLikeAListBox) {
         {"selection follows its row when a row is inserted above", [](IListBoxItems& l) { l.SetCurSel(2); l.InsertString(1, "http://x/"); }, "xU aU bU cU", 3},
         {"replacing the selected row drops the selection", [](IListBoxItems& l) { l.SetCurSel(2); l.ReplaceString(2, "http://x/"); }, "aU xU cU", -1},
         {"replacing another row keeps the selection", [](IListBoxItems& l) { l.SetCurSel(2); l.ReplaceString(3, "http://x/"); }, "aU bU xU", 2},
+        {"a prefix finds a row without regard to case", [](IListBoxItems& l) { EXPECT_EQ(l.FindString("HTTP://B"), 2); }, "aU bU cU", -1},
+        {"the search wraps round to index 0", [](IListBoxItems& l) { EXPECT_EQ(l.FindString("<double"), 0); }, "aU bU cU", -1},
+        {"a text longer than any finds nothing", [](IListBoxItems& l) { EXPECT_EQ(l.FindString("http://a/b/"), LB_ERR); }, "aU bU cU", -1},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -125,26 +123,6 @@ TEST(ListBoxSemantics, BehaveLikeAListBox) {
         row.act(h.rows);
         EXPECT_EQ(h.Layout(), row.after);
         EXPECT_EQ(h.rows.GetCurSel(), row.selected);
-    }
-}
-
-TEST(ListBoxSemantics, FindStringSearchesFromIndexOneAndWrapsToZero) {
-    struct Case {
-        const char* name;
-        QString prefix;
-        int found;
-    };
-    const Case cases[] = {
-        {"prefix of a later row", "HTTP://A/", 1},
-        {"case ignored", "http://a/B", 2},
-        {"index 0 comes last", "<double", 0},
-        {"longer than any text", "http://a/b/c/d/", LB_ERR},
-    };
-    Harness h(true, false);
-    h.Rows("aU a/b/cU");
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(h.rows.FindString(row.prefix), row.found);
     }
 }
 
@@ -201,21 +179,16 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
     }
 }
 
-TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswer) {
+TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswerAndIdsWrapAroundAfter65535) {
     Harness h;
-    h.core.AppendSite("http://a/");
-    h.core.AppendSite("http://b/");
-    h.Answer("a", SITESTATE_CHECKING);
+    h.Do("append http://a/; append http://b/; a checking");
     EXPECT_EQ(h.core.IdMap().count(), 2);
-    h.Answer("a", SITESTATE_VALID);
-    h.Answer("a", SITESTATE_INVALID);  // the id is gone: ignored
+    h.Do("a valid; a invalid");  // the id is gone after the first: ignored
     EXPECT_EQ(h.Layout(), "aV bU");
-    h.Answer("b", SITESTATE_INVALID);
+    h.Do("b invalid");
     EXPECT_EQ(h.core.IdMap().count(), 0);
     EXPECT_EQ(h.core.IdMap().nextId(), 0) << "ids start again at 0 once none is in flight";
-}
 
-TEST(SiteChecks, IdsWrapAroundAfter65535) {
     CSiteIdMap map;
     for (int i = 0; i < 65535; ++i) {
         map.Add("http://filler/");
