@@ -129,12 +129,8 @@ protected:
     // all three were accepted, false when none was.
     bool Drop(const QList<QUrl>& urls, const QString& text = {}) {
         QMimeData data;
-        if (!urls.isEmpty()) {
-            data.setUrls(urls);
-        }
-        if (!text.isEmpty()) {
-            data.setText(text);
-        }
+        data.setUrls(urls);
+        data.setText(text);
         const QPoint at = list->visualItemRect(list->item(0)).center();
         const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);

@@ -56,8 +56,8 @@ public:
     }
 
     // Commands on the list separated by "; ", as the menu, the keys or the worker give them:
-    // "up", "down", "delete invalid", "auto-order", "revalidate" on the current row,
-    // "append <url>", or "<site> <answer>" from the worker.
+    // "up", "down", "delete invalid", "auto-order", "revalidate" on the current row, "revalidate
+    // all", "append <url>", or "<site> <answer>" from the worker.
     void Do(const QString& commands) {
         for (const QString& command : commands.split("; ")) {
             const int current = rows.GetCurSel();
@@ -72,6 +72,8 @@ public:
                 core.OnAutoOrderSites();
             } else if (command == "revalidate") {
                 core.OnRevalidateSite();
+            } else if (command == "revalidate all") {
+                core.OnRevalidateAllSites();
             } else if (command.startsWith("append ")) {
                 core.AppendSite(arg);
             } else {
@@ -164,6 +166,7 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"deleting invalid sites with nothing selected selects the prompt line", true, "aI bU", -1, "delete invalid", "bU", 0},
         {"deleting the current invalid site selects one beginning with its text", true, "a/bV aI", 2, "delete invalid", "a/bV", 1},
         {"revalidating checks the site again, in place", false, "aI bV cI", 3, "revalidate", "aI bV cU", 3},
+        {"revalidating all skips sites being checked or edited", true, "aU bC cE dI eV", 1, "revalidate all", "aU bC cE dU eU", 1},
         {"revalidating turns auto-ordering on", false, "aI bV cU", 3, "revalidate; auto-order", "aI bV cU", 3},
         {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
@@ -188,6 +191,10 @@ TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswerAndIdsWrapAroundAfter65535) {
     h.Do("b invalid");
     EXPECT_EQ(h.core.IdMap().count(), 0);
     EXPECT_EQ(h.core.IdMap().nextId(), 0) << "ids start again at 0 once none is in flight";
+    Harness alone(true, false);
+    alone.Do("append http://a/; revalidate all");
+    EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
+    EXPECT_EQ(alone.core.IdMap().count(), 0) << "and take no id";
 
     CSiteIdMap map;
     for (int i = 0; i < 65535; ++i) {
@@ -200,26 +207,6 @@ TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswerAndIdsWrapAroundAfter65535) {
     EXPECT_EQ(url, "http://wrapped/") << "an id still in flight has its URL replaced";
     map.RemoveKey(12);
     EXPECT_EQ(map.nextId(), 1) << "the counter only resets when the map is empty";
-}
-
-TEST(SiteChecks, CheckAllSitesSkipsSitesBeingCheckedOrEdited) {
-    Harness h;
-    h.Rows("aU bC cE dI eV");
-    h.posted.clear();
-    h.core.CheckAllSites();
-    QStringList urls;
-    for (const auto& request : h.posted) {
-        urls << request->m_strUrl;
-    }
-    EXPECT_EQ(urls, QStringList({"http://a/", "http://d/", "http://e/"}))
-        << "a site still waiting unchecked is asked again, one being checked is not";
-    EXPECT_EQ(h.Layout(), "aU bC cE dU eU");
-
-    Harness alone(true, false);
-    alone.core.AppendSite("http://a/");
-    alone.core.CheckAllSites();
-    EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
-    EXPECT_EQ(alone.core.IdMap().count(), 0);
 }
 
 // An answer for the edited site waits for the edit to end; one for a neighbour is placed then.
