@@ -31,25 +31,18 @@
 namespace torv {
 namespace {
 
-// Keeps the check requests and answers them when told, as the worker thread would.
+// Keeps the check requests, and the window to answer, as the worker thread would.
 class FakeChecker : public ISiteChecker {
 public:
-    void PostCheckSite(QObject* window, std::unique_ptr<CSiteCheckRequest> request) override {
-        m_window = window;
+    void PostCheckSite(QObject* to, std::unique_ptr<CSiteCheckRequest> request) override {
+        window = to;
         requests.push_back(std::move(request));
     }
     void PostQuit() override { quit = true; }
 
-    void Answer(size_t request, uint16_t state) {
-        QCoreApplication::postEvent(
-            m_window, new CSiteStateEvent(MakeWParam(state, requests[request]->m_nId)));
-    }
-
     std::vector<std::unique_ptr<CSiteCheckRequest>> requests;
+    QObject* window = nullptr;
     bool quit = false;
-
-private:
-    QObject* m_window = nullptr;
 };
 
 // What the search bar showed at one of its position changes.
@@ -190,7 +183,8 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
         SetUp();
         if (row.onSite) {
             AddSites({"http://a/"});
-            checker.Answer(0, SITESTATE_VALID);
+            const uint32_t valid = MakeWParam(SITESTATE_VALID, checker.requests[0]->m_nId);
+            QCoreApplication::postEvent(checker.window, new CSiteStateEvent(valid));
             QCoreApplication::processEvents();
             checker.requests.clear();
         }
@@ -405,51 +399,46 @@ TEST_F(ListTest, TheContextMenuGreysWhatCannotBeDoneAndCarriesOutTheChoice) {
     }
 }
 
-TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgrounds) {
-    struct Case {
-        const char* name;
+// Each site's state image has a transparent background; the prompt line has none, and its text
+// starts at the left edge.
+TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgroundsAndNotOnThePromptLine) {
+    const struct {
         int state;
-        bool selected;
         QRgb centre;  // the image's middle pixel; 0: no image drawn there
+    } sites[] = {
+        {SITE_UNCHECKED, qRgb(236, 196, 0)},  // yellow disc
+        {SITE_CHECKING, qRgb(0, 0, 0)},       // black arrow
+        {SITE_INVALID, qRgb(214, 36, 30)},    // red disc
+        {SITE_VALID, qRgb(36, 176, 48)},      // green disc, on the selected row
+        {SITE_EDITING, 0},
     };
-    const Case cases[] = {
-        {"unchecked: yellow disc", SITE_UNCHECKED, false, qRgb(236, 196, 0)},
-        {"checking: black arrow", SITE_CHECKING, false, qRgb(0, 0, 0)},
-        {"invalid: red disc", SITE_INVALID, false, qRgb(214, 36, 30)},
-        {"valid: green disc", SITE_VALID, false, qRgb(36, 176, 48)},
-        {"valid and selected", SITE_VALID, true, qRgb(36, 176, 48)},
-        {"editing: no image", SITE_EDITING, false, 0},
-    };
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.name);
-        SetUp();
-        list->AppendSite("http://a/");
-        list->SetSiteState(1, row.state);
-        list->SetCurSel(row.selected ? 1 : -1);
-        const QImage picture =
-            list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        const QPoint corner = list->visualItemRect(list->item(1)).topLeft();
+    AddSites({"http://a/", "http://b/", "http://c/", "http://d/", "http://e/"});
+    for (int i = 1; i <= 5; ++i) {
+        list->SetSiteState(i, sites[i - 1].state);
+    }
+    list->SetCurSel(4);
+    const QImage picture = list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (int i = 1; i <= 5; ++i) {
+        SCOPED_TRACE(i);
+        const QPoint corner = list->visualItemRect(list->item(i)).topLeft();
         const QRgb background =
-            list->palette().color(row.selected ? QPalette::Highlight : QPalette::Base).rgb();
+            list->palette().color(i == 4 ? QPalette::Highlight : QPalette::Base).rgb();
         EXPECT_EQ(picture.pixel(corner), background) << "corner not transparent";
         EXPECT_EQ(picture.pixel(corner + QPoint(14, 0)), background);
-        EXPECT_EQ(picture.pixel(corner + QPoint(7, 7)), row.centre ? row.centre : background);
+        const QRgb centre = sites[i - 1].centre;
+        EXPECT_EQ(picture.pixel(corner + QPoint(7, 7)), centre ? centre : background);
     }
-}
-
-TEST_F(ListTest, ThePromptLineHasNoImageAndNoIndent) {
     EXPECT_EQ(list->item(0)->text(), "<Doubleclick to add new site or drop file to search>");
-    const QImage picture = list->viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    const QRect rect = list->visualItemRect(list->item(0));
-    int firstInk = rect.left() + 20;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x < firstInk; ++x) {
+    const QRect prompt = list->visualItemRect(list->item(0));
+    int firstInk = prompt.left() + 20;
+    for (int y = prompt.top(); y <= prompt.bottom(); ++y) {
+        for (int x = prompt.left(); x < firstInk; ++x) {
             if (picture.pixel(x, y) != list->palette().color(QPalette::Base).rgb()) {
                 firstInk = x;
             }
         }
     }
-    EXPECT_LT(firstInk, rect.left() + 4) << "the prompt text should start at the left edge";
+    EXPECT_LT(firstInk, prompt.left() + 4) << "the prompt text should start at the left edge";
 }
 
 TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {

@@ -9,22 +9,20 @@ namespace {
 TEST(TextProgress, TextShowsTheCaptionAndTheTruncatedPercentage) {
     struct Case {
         const char* name;
-        int mode;
         int upper;
         int position;
         QString text;
     };
     const Case cases[] = {
-        {"half way", 1, 1000, 500, "Searching pack.mn3  [50%]"},
-        {"truncated, not rounded", 1, 3, 2, "Searching pack.mn3  [66%]"},
-        {"caption alone in mode 0", 0, 1000, 500, "Searching pack.mn3"},
-        {"an empty range shows 0%", 1, 0, 0, "Searching pack.mn3  [0%]"},
+        {"half way", 1000, 500, "Searching pack.mn3  [50%]"},
+        {"truncated, not rounded", 3, 2, "Searching pack.mn3  [66%]"},
+        {"an empty range shows 0%", 0, 0, "Searching pack.mn3  [0%]"},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
-        EXPECT_EQ(CTextProgressCtrl::FormatText("Searching pack.mn3", row.mode, 0, row.upper,
-                                                row.position),
-                  row.text);
+        EXPECT_EQ(
+            CTextProgressCtrl::FormatText("Searching pack.mn3", 1, 0, row.upper, row.position),
+            row.text);
     }
 }
 
