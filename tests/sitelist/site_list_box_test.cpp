@@ -596,26 +596,6 @@ TEST_F(ListTest, DestroyingTheListDuringASearchEndsTheSearch) {
     EXPECT_LT(checker.requests.size(), 200u);
 }
 
-TEST(TextProgress, TextShowsTheCaptionAndTheTruncatedPercentage) {
-    struct Case {
-        const char* name;
-        int upper;
-        int position;
-        QString text;
-    };
-    const Case cases[] = {
-        {"half way", 1000, 500, "Searching pack.mn3  [50%]"},
-        {"truncated, not rounded", 3, 2, "Searching pack.mn3  [66%]"},
-        {"an empty range shows 0%", 0, 0, "Searching pack.mn3  [0%]"},
-    };
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(
-            CTextProgressCtrl::FormatText("Searching pack.mn3", 1, 0, row.upper, row.position),
-            row.text);
-    }
-}
-
 const QRgb kWindow = qRgb(255, 255, 255);
 const QRgb kWindowText = qRgb(0, 0, 0);
 const int kBarRow = 26;  // below the text
@@ -633,32 +613,33 @@ std::pair<int, int> CountInk(const QImage& picture, int fromX, int toX) {
 }
 
 // The bar fills from the left in proportion to the position; the text over it is in the window
-// colour, elsewhere in the text colour.
-TEST(TextProgress, TheBarFillsInProportionAndTheTextOverItIsInTheWindowColour) {
+// colour, elsewhere in the text colour; the percentage is truncated.
+TEST(TextProgress, TheBarFillsInProportionUnderTheCaptionAndPercentage) {
     struct Case {
         const char* name;
         int upper;
         int position;
         int filled;  // columns, from the left edge of the bar
+        QString percent;
     };
     const Case cases[] = {
-        {"at 0 one column", 1000, 0, 1},
-        {"half way", 1000, 500, 76},
-        {"full: to the right edge", 1000, 1000, 151},
-        {"an empty range: none", 0, 0, 0},
+        {"at 0 one column", 1000, 0, 1, "  [0%]"},
+        {"half way", 1000, 500, 76, "  [50%]"},
+        {"two thirds, truncated", 3, 2, 101, "  [66%]"},
+        {"full: to the right edge", 1000, 1000, 151, "  [100%]"},
+        {"an empty range: none", 0, 0, 0, "  [0%]"},
     };
+    const QString caption = "Searching a_rather_long_pack.mn3";
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
         // 154 wide: a one-pixel border around a client area whose bar spans client x 1..151.
         CTextProgressCtrl bar;
         QPalette palette = bar.palette();
-        palette.setColor(QPalette::Highlight, QColor(200, 100, 40));
         palette.setColor(QPalette::Base, kWindow);
         palette.setColor(QPalette::Text, kWindowText);
         bar.setPalette(palette);
-        bar.InitColors(palette);
         bar.resize(154, 30);
-        bar.setWindowTitle("Searching a_rather_long_pack.mn3");
+        bar.setWindowTitle(caption);
         bar.ShowPercent();
         bar.setRange(0, row.upper);
         bar.setValue(row.position);
@@ -671,6 +652,8 @@ TEST(TextProgress, TheBarFillsInProportionAndTheTextOverItIsInTheWindowColour) {
         EXPECT_EQ(windowOverBar > 0, row.filled > 1) << "window-coloured text over the bar";
         EXPECT_EQ(CountInk(picture, 2 + row.filled, 153).second > 0, row.filled < 151)
             << "text-coloured text beside the bar";
+        EXPECT_EQ(CTextProgressCtrl::FormatText(caption, 1, 0, row.upper, row.position),
+                  caption + row.percent);
     }
 }
 
