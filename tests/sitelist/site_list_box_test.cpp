@@ -81,7 +81,6 @@ protected:
         list->show();
         QApplication::setActiveWindow(list.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(list.get()));
-        list->setFocus();
         list->Progress()->installEventFilter(&counter);
         QObject::connect(list->Progress(), &QProgressBar::valueChanged, list.get(), [this] {
             const CTextProgressCtrl* bar = list->Progress();
@@ -141,10 +140,7 @@ protected:
     }
 
     // Lets the queued search run to its end.
-    static void Settle() {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::processEvents();
-    }
+    static void Settle() { QCoreApplication::processEvents(); }
 
     test::TempDir dir;
     FakeChecker checker;

@@ -264,9 +264,12 @@ TEST(SiteEditing, OnlyOneIdleSiteAtATimeCanBeEdited) {
     EXPECT_FALSE(h.core.BeginEdit(2)) << "one edit at a time";
 }
 
-// Every call that changes the list or its bar is written to the log.
+// Every call that changes the list or its bar is written to the log, and any call once the list
+// went away, which it does at the given pump.
 class RecordingTarget : public IDropSearchTarget {
 public:
+    explicit RecordingTarget(int goneAtPump) : m_pumpsLeft(goneAtPump) {}
+
     int FindString(const QString&) const override {
         Touch();
         return LB_ERR;
@@ -279,23 +282,21 @@ public:
     void HideSearchProgress() override { Touch("hide"); }
     bool PumpMessages() override {
         Touch();
-        gone = gone || ++pumps == goneAtPump;
-        return !gone;
+        return --m_pumpsLeft > 0;
     }
 
     mutable QStringList log;
-    int pumps = 0;
-    int goneAtPump = 0;
-    bool gone = false;
-    mutable bool touchedWhenGone = false;
 
 private:
     void Touch(const QString& entry = {}) const {
-        touchedWhenGone = touchedWhenGone || gone;
-        if (!entry.isEmpty()) {
+        if (m_pumpsLeft <= 0) {
+            log << "touched when gone";
+        } else if (!entry.isEmpty()) {
             log << entry;
         }
     }
+
+    int m_pumpsLeft;
 };
 
 TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
@@ -317,11 +318,9 @@ TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
     const QString second = QString::fromStdString(dir.write("b.txt", "http://c/3/\n"));
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
-        RecordingTarget target;
-        target.goneAtPump = row.goneAtPump;
+        RecordingTarget target(row.goneAtPump);
         EXPECT_FALSE(SearchDroppedFiles({first, second}, target));
         EXPECT_EQ(target.log, row.log);
-        EXPECT_FALSE(target.touchedWhenGone);
     }
 }
 
