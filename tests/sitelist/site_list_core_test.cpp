@@ -60,9 +60,10 @@ public:
         return tokens.join(' ');
     }
 
-    // Commands on the list separated by "; ", as the menu, the keys or the worker give them:
-    // "up", "down", "delete invalid", "auto-order", "revalidate" on the current row, "revalidate
-    // all", "append <url>", "edit <row>", or "<site> <answer>" from the worker.
+    // Commands on the list separated by "; ", as the menu, the keys, the editor or the worker give
+    // them: "up", "down", "delete invalid", "auto-order", "revalidate" on the current row,
+    // "revalidate all", "append <url>", "select <row>", "edit <row>", "end <editor text>",
+    // "discard" (the edit), or "<site> <answer>" from the worker.
     void Do(const QString& commands) {
         for (const QString& command : commands.split("; ")) {
             const int current = rows.GetCurSel();
@@ -83,6 +84,12 @@ public:
                 core.AppendSite(arg);
             } else if (command.startsWith("edit ")) {
                 core.BeginEdit(arg.toInt());
+            } else if (command.startsWith("end ")) {
+                core.EndEdit(true, arg);
+            } else if (command == "discard") {
+                core.EndEdit(false, {});
+            } else if (command.startsWith("select ")) {
+                rows.SetCurSel(arg.toInt());
             } else {
                 const uint code = arg == "valid"      ? uint(SITESTATE_VALID)
                                   : arg == "invalid"  ? uint(SITESTATE_INVALID)
@@ -177,6 +184,11 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"a site being checked cannot be edited", true, "aC bU", 1, "edit 1; edit 2", "aC bE", 1},
         {"nor the prompt line", true, "aU", 0, "edit 0; edit 1", "aE", 0},
         {"only one site at a time is edited", true, "aU bU", 2, "edit 2; edit 1", "aU bE", 2},
+        {"an answer for the edited site waits: unchanged text takes it", true, "aU bV", 2, "edit 2; b invalid; end http://b/", "aU bI", 2},
+        {"a discarded edit takes it too, and ends the edit", true, "aU bV", 2, "edit 2; b invalid; discard; edit 1", "aE bI", 2},
+        {"changed text, not checked during the edit, drops it for a new check", true, "aU bV", 2, "edit 2; revalidate; b invalid; end http://x/; x valid", "xV aU", 2},
+        {"a neighbour answered during an edit is placed when it ends", true, "aU bU", 1, "edit 1; b valid; end http://a/", "bV aU", -1},
+        {"an edit whose row lost the selection still ends", true, "aV bU", 1, "edit 1; select -1; end http://a/", "aV bU", -1},
         {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
     // clang-format on
@@ -216,47 +228,6 @@ TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswerAndIdsWrapAroundAfter65535) {
     EXPECT_EQ(url, "http://wrapped/") << "an id still in flight has its URL replaced";
     map.RemoveKey(12);
     EXPECT_EQ(map.nextId(), 1) << "the counter only resets when the map is empty";
-}
-
-// An answer for the edited site waits for the edit to end; one for a neighbour is placed then.
-TEST(SiteEditing, AnswersDuringAnEditArePlacedWhenItEnds) {
-    struct Case {
-        const char* name;
-        QString before;
-        int edited;
-        QString answer;
-        QString during;
-        bool keep;
-        QString editorText;
-        bool deselect;  // the selection moves off the edited row before the edit ends
-        QString after;
-        size_t checksAfterEdit;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"unchanged text takes the result", "aU bV", 2, "b invalid", "aU bE", true, "http://b/", false, "aU bI", 0},
-        {"discarded edit takes the result too", "aU bV", 2, "b invalid", "aU bE", false, "http://x/", false, "aU bI", 0},
-        {"changed text drops it for a new check", "aU bV", 2, "b invalid", "aU bE", true, "http://x/", false, "aU xU", 1},
-        {"a neighbour's answer is placed", "aU bU", 1, "b valid", "aE bV", true, "http://a/", false, "bV aU", 0},
-        {"a row that lost the selection is still closed", "aV bU", 1, "b checking", "aE bC", true, "http://a/", true, "aV bC", 0},
-    };
-    // clang-format on
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.name);
-        Harness h;
-        h.Rows(row.before);
-        h.rows.SetCurSel(row.edited);
-        ASSERT_TRUE(h.core.BeginEdit(row.edited));
-        h.core.CheckSite(row.edited);  // left alone while editing
-        const size_t posted = h.posted.size();
-        h.Do(row.answer);
-        EXPECT_EQ(h.Layout(), row.during);
-        h.rows.SetCurSel(row.deselect ? -1 : row.edited);
-        h.core.EndEdit(row.keep, row.editorText);
-        EXPECT_FALSE(h.core.IsEditing());
-        EXPECT_EQ(h.Layout(), row.after);
-        EXPECT_EQ(h.posted.size() - posted, row.checksAfterEdit);
-    }
 }
 
 // Every call that changes the list or its bar is written to the log, and any call once the list
