@@ -141,7 +141,7 @@ TEST(ListBoxSemantics, BehaveLikeAListBox) {
     }
 }
 
-TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
+TEST(SiteOrder, CommandsEditsAndAnswersPlaceSitesAndKeepTheSelection) {
     struct Case {
         const char* name;
         bool autoOrder;
@@ -188,6 +188,7 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"a discarded edit takes it too, and ends the edit", true, "aU bV", 2, "edit 2; b invalid; discard; edit 1", "aE bI", 2},
         {"changed text, not checked during the edit, drops it for a new check", true, "aU bV", 2, "edit 2; revalidate; b invalid; end http://x/; x valid", "xV aU", 2},
         {"a neighbour answered during an edit is placed when it ends", true, "aU bU", 1, "edit 1; b valid; end http://a/", "bV aU", -1},
+        {"so is one above it", true, "aU bU", 2, "edit 2; a invalid; end http://b/", "bU aI", -1},
         {"an edit whose row lost the selection still ends", true, "aV bU", 1, "edit 1; select -1; end http://a/", "aV bU", -1},
         {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
