@@ -190,6 +190,7 @@ TEST(SiteOrder, CommandsEditsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"a neighbour answered during an edit is placed when it ends", true, "aU bU", 1, "edit 1; b valid; end http://a/", "bV aU", -1},
         {"so is one above it", true, "aU bU", 2, "edit 2; a invalid; end http://b/", "bU aI", -1},
         {"an edit whose row lost the selection still ends", true, "aV bU", 1, "edit 1; select -1; end http://a/", "aV bU", -1},
+        {"or whose selection moved to another row", true, "aV bU", 1, "edit 1; select 2; end http://a/", "aV bU", 2},
         {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
     // clang-format on
