@@ -1,21 +1,29 @@
+// The site list without a window: where sites go, what the worker's answers do, and the search of
+// dropped files, which never touches a list that went away during it.
 #include "sitelist/SiteListCore.h"
 
 #include <gtest/gtest.h>
+#include <QFileInfo>
 #include <QListWidget>
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "sitelist/DroppedFileSearch.h"
 #include "sitelist/ListWidgetItems.h"
+#include "support/temp_dir.h"
 
 namespace torv {
 namespace {
 
-// Rows are written as "aV bI cU": a site http://a/ in state V(alid), I(nvalid), U(nchecked),
-// C(hecking) or E(diting), the letters in the order of the states' values.
+// Rows are written as "aV bI cU": a site http://a/ (or an empty one, with no name) in state
+// V(alid), I(nvalid), U(nchecked), C(hecking) or E(diting), the letters in the order of the states'
+// values.
 constexpr char kLetters[] = "UCIVE";
 
 QString UrlOf(const QString& name) {
-    return "http://" + name + "/";
+    return name.isEmpty() ? QString() : "http://" + name + "/";
 }
 
 class Harness {
@@ -52,19 +60,10 @@ public:
         return tokens.join(' ');
     }
 
-    void Answer(const QString& name, uint16_t code) {
-        for (auto it = posted.rbegin(); it != posted.rend(); ++it) {
-            if ((*it)->m_strUrl == UrlOf(name)) {
-                core.OnSiteState(MakeWParam(code, (*it)->m_nId), 0);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no request for " << name.toStdString();
-    }
-
-    // Commands on the list separated by "; ", as the menu, the keys or the worker give them:
-    // "up", "down", "delete invalid", "auto-order", "revalidate" on the current row,
-    // "append <url>", or "<site> <answer>" from the worker.
+    // Commands on the list separated by "; ", as the menu, the keys, the editor or the worker give
+    // them: "up", "down", "delete invalid", "auto-order", "revalidate" on the current row,
+    // "revalidate all", "append <url>", "select <row>", "edit <row>", "end <editor text>",
+    // "discard" (the edit), or "<site> <answer>" from the worker.
     void Do(const QString& commands) {
         for (const QString& command : commands.split("; ")) {
             const int current = rows.GetCurSel();
@@ -79,14 +78,28 @@ public:
                 core.OnAutoOrderSites();
             } else if (command == "revalidate") {
                 core.OnRevalidateSite();
+            } else if (command == "revalidate all") {
+                core.OnRevalidateAllSites();
             } else if (command.startsWith("append ")) {
                 core.AppendSite(arg);
+            } else if (command.startsWith("edit ")) {
+                core.BeginEdit(arg.toInt());
+            } else if (command.startsWith("end ")) {
+                core.EndEdit(true, arg);
+            } else if (command == "discard") {
+                core.EndEdit(false, {});
+            } else if (command.startsWith("select ")) {
+                rows.SetCurSel(arg.toInt());
             } else {
                 const uint code = arg == "valid"      ? uint(SITESTATE_VALID)
                                   : arg == "invalid"  ? uint(SITESTATE_INVALID)
                                   : arg == "checking" ? uint(SITESTATE_CHECKING)
                                                       : arg.toUInt();
-                Answer(command.section(' ', 0, 0), uint16_t(code));
+                const QString url = UrlOf(command.section(' ', 0, 0));
+                const auto request = std::find_if(posted.rbegin(), posted.rend(),
+                                                  [&url](auto& r) { return r->m_strUrl == url; });
+                ASSERT_NE(request, posted.rend()) << "no request for " << url.toStdString();
+                core.OnSiteState(MakeWParam(uint16_t(code), (*request)->m_nId), 0);
             }
         }
     }
@@ -97,7 +110,38 @@ public:
     std::vector<std::unique_ptr<CSiteCheckRequest>> posted;
 };
 
-TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
+// The site logic relies on list-box semantics that a QListWidget does not have by itself.
+TEST(ListBoxSemantics, BehaveLikeAListBox) {
+    struct Case {
+        const char* name;
+        std::function<void(IListBoxItems&)> act;
+        QString after;
+        int selected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"insert -1 appends", [](IListBoxItems& l) { l.InsertString(-1, "http://x/"); }, "aU bU cU xU", -1},
+        {"deleting the selected row leaves no selection", [](IListBoxItems& l) { l.SetCurSel(2); l.DeleteString(2); }, "aU cU", -1},
+        {"selection follows its row when a row above goes", [](IListBoxItems& l) { l.SetCurSel(3); l.DeleteString(1); }, "bU cU", 2},
+        {"selection follows its row when a row is inserted above", [](IListBoxItems& l) { l.SetCurSel(2); l.InsertString(1, "http://x/"); }, "xU aU bU cU", 3},
+        {"replacing the selected row drops the selection", [](IListBoxItems& l) { l.SetCurSel(2); l.ReplaceString(2, "http://x/"); }, "aU xU cU", -1},
+        {"replacing another row keeps the selection", [](IListBoxItems& l) { l.SetCurSel(2); l.ReplaceString(3, "http://x/"); }, "aU bU xU", 2},
+        {"a prefix finds a row without regard to case", [](IListBoxItems& l) { EXPECT_EQ(l.FindString("HTTP://B"), 2); }, "aU bU cU", -1},
+        {"the search wraps round to index 0", [](IListBoxItems& l) { EXPECT_EQ(l.FindString("<double"), 0); }, "aU bU cU", -1},
+        {"a text longer than any finds nothing", [](IListBoxItems& l) { EXPECT_EQ(l.FindString("http://a/b/"), LB_ERR); }, "aU bU cU", -1},
+    };
+    // clang-format on
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        Harness h(true, false);
+        h.Rows("aU bU cU");
+        row.act(h.rows);
+        EXPECT_EQ(h.Layout(), row.after);
+        EXPECT_EQ(h.rows.GetCurSel(), row.selected);
+    }
+}
+
+TEST(SiteOrder, CommandsEditsAndAnswersPlaceSitesAndKeepTheSelection) {
     struct Case {
         const char* name;
         bool autoOrder;
@@ -110,15 +154,13 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
     // clang-format off
     const Case cases[] = {
         {"auto-ordering on sorts stably by state", false, "aI bI cC dC eU fV", 1, "auto-order", "fV cC dC eU aI bI", 1},
-        {"auto-ordering on keeps equal ranks in order", false, "aC bU cC dU", 1, "auto-order", "aC bU cC dU", 1},
         {"auto-ordering on keeps valid ones in order", false, "aI bV cU dV", 1, "auto-order", "bV dV cU aI", 1},
-        {"auto-ordering on with one site", false, "aI", 1, "auto-order", "aI", 1},
-        {"auto-ordering on with no site", false, "", 1, "auto-order", "", -1},
         {"valid rises to below the nearest valid", true, "aV bU cC dU eI", 2, "d valid", "aV dV bU cC eI", 2},
         {"valid with no valid above rises to the top", true, "aU bC cI dU", 2, "d valid", "dV aU bC cI", 2},
         {"invalid sinks to above the nearest invalid", true, "aU bC cU dI", 2, "a invalid", "bC cU aI dI", 2},
-        {"invalid sinks past a valid neighbour", true, "aU bV cI", 2, "a invalid", "bV aI cI", 2},
         {"invalid with no invalid below sinks to the end", true, "aV bU cU", 2, "a invalid", "bU cU aI", 2},
+        {"an answer lands on the first site its URL begins", false, "a/bU aU", 1, "a valid", "a/bV aU", 1},
+        {"an empty site's answer stays with the empty site", false, "aU U", 1, " valid", "aU V", 1},
         {"checking only changes the image", true, "aU bV", 2, "a checking", "aC bV", 2},
         {"an unknown code counts as unchecked", true, "aC bU", 2, "a 7", "aU bU", 2},
         {"auto-ordering off: image changes, place stays", false, "aU bC cI", 2, "c valid", "aU bC cV", 2},
@@ -133,13 +175,22 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"the prompt line does not move", true, "aU", 0, "down", "aU", 0},
         {"deleting the current invalid site selects the prompt line", true, "aV bI cI", 2, "delete invalid", "aV", 0},
         {"deleting invalid sites moves the selection with its site", true, "aI bV cI", 2, "delete invalid", "bV", 1},
-        {"deleting invalid sites keeps the prompt line current", true, "aI bU", 0, "delete invalid", "bU", 0},
         {"adjacent invalid sites all go", true, "aI bI cI dU", 4, "delete invalid", "dU", 1},
         {"deleting invalid sites with nothing selected selects the prompt line", true, "aI bU", -1, "delete invalid", "bU", 0},
         {"deleting the current invalid site selects one beginning with its text", true, "a/bV aI", 2, "delete invalid", "a/bV", 1},
         {"revalidating checks the site again, in place", false, "aI bV cI", 3, "revalidate", "aI bV cU", 3},
-        {"after revalidating only the answer places the site", false, "aI bV cU", 3, "revalidate; c valid", "aI bV cV", 3},
+        {"revalidating all skips sites being checked or edited", true, "aU bC cE dI eV", 1, "revalidate all", "aU bC cE dU eU", 1},
         {"revalidating turns auto-ordering on", false, "aI bV cU", 3, "revalidate; auto-order", "aI bV cU", 3},
+        {"a site being checked cannot be edited", true, "aC bU", 1, "edit 1; edit 2", "aC bE", 1},
+        {"nor the prompt line", true, "aU", 0, "edit 0; edit 1", "aE", 0},
+        {"only one site at a time is edited", true, "aU bU", 2, "edit 2; edit 1", "aU bE", 2},
+        {"an answer for the edited site waits: unchanged text takes it", true, "aU bV", 2, "edit 2; b invalid; end http://b/", "aU bI", 2},
+        {"a discarded edit takes it too, and ends the edit", true, "aU bV", 2, "edit 2; b invalid; discard; edit 1", "aE bI", 2},
+        {"changed text, not checked during the edit, drops it for a new check", true, "aU bV", 2, "edit 2; revalidate; b invalid; end http://x/; x valid", "xV aU", 2},
+        {"a neighbour answered during an edit is placed when it ends", true, "aU bU", 1, "edit 1; b valid; end http://a/", "bV aU", -1},
+        {"so is one above it", true, "aU bU", 2, "edit 2; a invalid; end http://b/", "bU aI", -1},
+        {"an edit whose row lost the selection still ends", true, "aV bU", 1, "edit 1; select -1; end http://a/", "aV bU", -1},
+        {"or whose selection moved to another row", true, "aV bU", 1, "edit 1; select 2; end http://a/", "aV bU", 2},
         {"a new site goes above the invalid ones, bare schemes are ignored", true, "aV bI", 1, "append http://c/; append http://; append https://; append http://a/", "aV cU aU bI", 1},
     };
     // clang-format on
@@ -154,51 +205,20 @@ TEST(SiteOrder, CommandsAndAnswersPlaceSitesAndKeepTheSelection) {
     }
 }
 
-// Which row a prefix finds is the list-box semantics test's; here, what the answer does there.
-TEST(SiteChecks, ResultsFindTheirSiteByUrlPrefix) {
-    struct Case {
-        const char* name;
-        QStringList texts;
-        QString url;  // the text the check was made for
-        QString after;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"prefix of an earlier site lands there", {"http://a/b/", "http://a/"}, "http://a/", "a/bV aU"},
-        {"gone site changes nothing", {"http://b/"}, "http://a/", "bU"},
-        {"an empty site's answer stays with the empty site", {"http://a/", ""}, "", "aU V"},
-    };
-    // clang-format on
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.name);
-        Harness h(false);
-        for (const QString& text : row.texts) {
-            h.rows.AddString(text);
-        }
-        h.core.OnSiteState(MakeWParam(SITESTATE_VALID, h.core.IdMap().Add(row.url)), 0);
-        EXPECT_EQ(h.Layout(), row.after);
-        EXPECT_EQ(h.core.IdMap().count(), 0) << "a final answer releases its id";
-    }
-}
-
-TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswer) {
+TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswerAndIdsWrapAroundAfter65535) {
     Harness h;
-    h.core.AppendSite("http://a/");
-    h.core.AppendSite("http://b/");
-    ASSERT_EQ(h.posted.size(), 2u);
-    EXPECT_EQ(h.posted[1]->m_nId, 1);
-    EXPECT_EQ(h.posted[1]->m_strUrl, "http://b/");
-    h.Answer("a", SITESTATE_CHECKING);
+    h.Do("append http://a/; append http://b/; a checking");
     EXPECT_EQ(h.core.IdMap().count(), 2);
-    h.Answer("a", SITESTATE_VALID);
-    h.Answer("a", SITESTATE_INVALID);  // the id is gone: ignored
+    h.Do("a valid; a invalid");  // the id is gone after the first: ignored
     EXPECT_EQ(h.Layout(), "aV bU");
-    h.Answer("b", SITESTATE_INVALID);
+    h.Do("b invalid");
     EXPECT_EQ(h.core.IdMap().count(), 0);
     EXPECT_EQ(h.core.IdMap().nextId(), 0) << "ids start again at 0 once none is in flight";
-}
+    Harness alone(true, false);
+    alone.Do("append http://a/; revalidate all");
+    EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
+    EXPECT_EQ(alone.core.IdMap().count(), 0) << "and take no id";
 
-TEST(SiteChecks, IdsWrapAroundAfter65535) {
     CSiteIdMap map;
     for (int i = 0; i < 65535; ++i) {
         map.Add("http://filler/");
@@ -212,86 +232,64 @@ TEST(SiteChecks, IdsWrapAroundAfter65535) {
     EXPECT_EQ(map.nextId(), 1) << "the counter only resets when the map is empty";
 }
 
-TEST(SiteChecks, CheckAllSitesSkipsSitesBeingCheckedOrEdited) {
-    Harness h;
-    h.Rows("aU bC cE dI eV");
-    h.posted.clear();
-    h.core.CheckAllSites();
-    QStringList urls;
-    for (const auto& request : h.posted) {
-        urls << request->m_strUrl;
+// Every call that changes the list or its bar is written to the log, and any call once the list
+// went away, which it does at the given pump.
+class RecordingTarget : public IDropSearchTarget {
+public:
+    explicit RecordingTarget(int goneAtPump) : m_pumpsLeft(goneAtPump) {}
+
+    int FindString(const QString&) const override {
+        Touch();
+        return LB_ERR;
     }
-    EXPECT_EQ(urls, QStringList({"http://a/", "http://d/", "http://e/"}))
-        << "a site still waiting unchecked is asked again, one being checked is not";
-    EXPECT_EQ(h.Layout(), "aU bC cE dU eU");
+    void AppendSite(const QString& url) override { Touch("add " + url); }
+    void ShowSearchProgress(const QString& path, qint64 length) override {
+        Touch(QString("show %1 %2").arg(QFileInfo(path).fileName()).arg(length));
+    }
+    void SetSearchProgress(int) override { Touch(); }
+    void HideSearchProgress() override { Touch("hide"); }
+    bool PumpMessages() override {
+        Touch();
+        return --m_pumpsLeft > 0;
+    }
 
-    Harness alone(true, false);
-    alone.core.AppendSite("http://a/");
-    alone.core.CheckAllSites();
-    EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
-    EXPECT_EQ(alone.core.IdMap().count(), 0);
-}
+    mutable QStringList log;
 
-TEST(SiteEditing, AResultForTheEditedSiteWaitsForTheEditToEnd) {
-    struct Case {
+private:
+    void Touch(const QString& entry = {}) const {
+        if (m_pumpsLeft <= 0) {
+            log << "touched when gone";
+        } else if (!entry.isEmpty()) {
+            log << entry;
+        }
+    }
+
+    int m_pumpsLeft;
+};
+
+TEST(DroppedFileSearch, AListThatWentAwayIsNotTouchedAgain) {
+    const struct {
         const char* name;
-        bool keep;
-        QString editorText;
-        QString afterEdit;
-        size_t checksAfterEdit;
+        int goneAtPump;
+        QStringList log;
+    } cases[] = {
+        {"right after the bar is shown", 1, {"show a.txt 36"}},
+        {"while a line is read", 2, {"show a.txt 36"}},
+        {"after a site was added", 3, {"show a.txt 36", "add http://a/1/"}},
+        // clang-format off
+        {"after the bar is hidden: the next file is not searched", 7, {"show a.txt 36", "add http://a/1/", "add http://b/2/", "hide"}},
+        // clang-format on
     };
-    const Case cases[] = {
-        {"unchanged text takes the result", true, "http://b/", "aU bI", 0},
-        {"discarded edit takes the result too", false, "http://x/", "aU bI", 0},
-        {"changed text drops it for a new check", true, "http://x/", "aU xU", 1},
-    };
-    for (const Case& row : cases) {
+    test::TempDir dir;
+    const QString first =
+        QString::fromStdString(dir.write("a.txt", "http://a/1/\nhttp://b/2/\nno url here\n"));
+    const QString second = QString::fromStdString(dir.write("b.txt", "http://c/3/\n"));
+    for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
-        Harness h;
-        h.Rows("aU bV");
-        h.rows.SetCurSel(2);
-        ASSERT_TRUE(h.core.BeginEdit(2));
-        h.core.CheckSite(2);  // left alone while editing
-        const size_t posted = h.posted.size();
-        h.Answer("b", SITESTATE_INVALID);
-        EXPECT_EQ(h.Layout(), "aU bE");
-        h.core.EndEdit(row.keep, row.editorText);
-        EXPECT_FALSE(h.core.IsEditing());
-        EXPECT_EQ(h.Layout(), row.afterEdit);
-        EXPECT_EQ(h.posted.size() - posted, row.checksAfterEdit);
+        RecordingTarget target(row.goneAtPump);
+        EXPECT_FALSE(SearchDroppedFiles({first, second}, target));
+        EXPECT_EQ(target.log, row.log);
     }
-}
-
-// The edited first row held its neighbour's answer in place; the answer is placed once the edit
-// ends.
-TEST(SiteEditing, ANeighbourAnsweredDuringTheEditIsPlacedWhenItEnds) {
-    Harness h;
-    h.Rows("aU bU");
-    h.rows.SetCurSel(1);
-    ASSERT_TRUE(h.core.BeginEdit(1));
-    h.Answer("b", SITESTATE_VALID);
-    EXPECT_EQ(h.Layout(), "aE bV");
-    h.core.EndEdit(true, "http://a/");
-    EXPECT_EQ(h.Layout(), "bV aU");
-}
-
-TEST(SiteEditing, OnlyOneIdleSiteAtATimeCanBeEdited) {
-    Harness h;
-    h.Rows("aC bU");
-    EXPECT_FALSE(h.core.BeginEdit(1)) << "a site being checked";
-    EXPECT_FALSE(h.core.BeginEdit(0)) << "the prompt line";
-    EXPECT_TRUE(h.core.BeginEdit(2));
-    EXPECT_FALSE(h.core.BeginEdit(2)) << "one edit at a time";
-}
-
-TEST(SiteEditing, EndingAnEditWhoseRowLostTheSelectionStillClosesThatRow) {
-    Harness h;
-    h.Rows("aV bU");
-    h.rows.SetCurSel(1);
-    ASSERT_TRUE(h.core.BeginEdit(1));
-    h.rows.SetCurSel(-1);
-    h.core.EndEdit(true, "http://a/");
-    EXPECT_EQ(h.Layout(), "aV bU");
 }
 
 }  // namespace
