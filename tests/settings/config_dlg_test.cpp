@@ -117,22 +117,6 @@ protected:
     int m_chooserCalls = 0;
 };
 
-TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolder) {
-    QFile::remove(m_game + "MAIN.EXE");
-    auto dialog = Open();
-    EXPECT_EQ(dialog->windowTitle(), "Torvane Configuration");
-    EXPECT_EQ(dialog->PathEdit()->text(), kInvalid);
-    EXPECT_TRUE(dialog->PathEdit()->isReadOnly());
-    ASSERT_EQ(dialog->AppList()->count(), 3);
-    EXPECT_FALSE(Usable(*dialog));
-    // A disabled row ignores clicks; Enter does not save past the disabled OK.
-    const int kquery = Row(*dialog, "Kquery 4");
-    ClickCheck(*dialog, kquery);
-    EXPECT_EQ(dialog->GetCheck(kquery), 2);
-    QTest::keyClick(dialog.get(), Qt::Key_Return);
-    EXPECT_TRUE(dialog->isVisible());
-}
-
 struct BrowseRow {
     const char* name;
     bool startValid;
@@ -157,6 +141,8 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
         m_chooserCalls = 0;
         m_sandbox.seedIni(row.startValid ? "[settings]\nD3 Executable Path=" + m_game : "");
         auto dialog = Open();
+        EXPECT_EQ(Usable(*dialog), row.startValid);
+        EXPECT_EQ(dialog->PathEdit()->text(), row.startValid ? m_game : kInvalid);
         const QString before = Ini();
         m_nextFile =
             QString(row.choice).replace("@", QDir(m_sandbox.prefix().driveC()).canonicalPath());
@@ -165,6 +151,12 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
         EXPECT_EQ(dialog->PathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
         EXPECT_EQ(Usable(*dialog), row.valid);
         EXPECT_EQ(Ini(), before) << "nothing is stored before OK";
+        // A disabled row ignores clicks; Enter does not save past the disabled OK.
+        const int state = dialog->GetCheck(0);
+        ClickCheck(*dialog, 0);
+        EXPECT_EQ(dialog->GetCheck(0) != state, row.valid);
+        QTest::keyClick(dialog.get(), Qt::Key_Return);
+        EXPECT_EQ(dialog->isVisible(), !row.valid);
     }
 }
 
@@ -196,12 +188,6 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
     EXPECT_EQ(m_sandbox.stored(kKali, "GameExe"), "C:\\Tools\\torv");
     EXPECT_EQ(m_sandbox.stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
     EXPECT_EQ(m_sandbox.stored(kKali + " Demo", "GameExe"), "C:\\Games\\Descent3\\main.exe");
-
-    // The next opening shows what was saved.
-    auto again = Open();
-    EXPECT_EQ(again->GetCheck(Row(*again, "Kquery 4")), 0);
-    EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3]")), 1);
-    EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3 Demo]")), 0);
 }
 
 struct FirstRunRow {
@@ -403,11 +389,11 @@ TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
     ASSERT_EQ(box->text(), deep);
     ASSERT_GT(box->fontMetrics().horizontalAdvance(deep), box->width());
     // The text's end is inside the box, its start is scrolled out to the left.
-    EXPECT_EQ(box->cursorPosition(), deep.size());
     box->grab();  // scrolls as the next paint would
     const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
     EXPECT_TRUE(box->rect().contains(cursor.center()));
     EXPECT_EQ(box->toolTip(), deep);
+    EXPECT_TRUE(box->isReadOnly());
 }
 
 }  // namespace

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fake_wine_server.h"
 #include "settings/settings_fixture.h"
 
 namespace torv {
 namespace {
 
-using test::WinePrefixFixture;
 using Result = CFrontEnds::WriteResult;
 
 class FrontEndsTest : public ::testing::Test {
@@ -112,9 +110,6 @@ TEST_F(FrontEndsTest, KaliEntriesAreTheSubkeysNamingDescent3ExactlyEachWithItsOw
     // Never the first entry's executable.
     EXPECT_EQ(frontEnds.GetEntry(1).executable, "");
     EXPECT_EQ(frontEnds.GetEntry(1).parameters, "-b");
-
-    m_sandbox.prefix().writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
-    EXPECT_EQ(Read().GetCount(), 0);
 }
 
 TEST(FrontEndCheckState, ExecutableDecidesTheRowState) {
@@ -141,25 +136,6 @@ TEST_F(FrontEndsTest, KeyGoneAtWriteTimeIsSkippedQuietly) {
     EXPECT_EQ(frontEnds.WriteEntry(0, 1, m_sandbox.game), Result::KeyMissing);
     EXPECT_EQ(m_sandbox.userReg(), before);
     EXPECT_EQ(frontEnds.WarningFor(0, Result::KeyMissing), "");
-}
-
-// While Wine runs the prefix, the values go through it (its failure is the dialog test's).
-TEST_F(FrontEndsTest, WritesWhileWineRunsGoThroughIt) {
-    m_sandbox.prefix().writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
-    test::FakeWineServer server(m_sandbox.prefix().root() + "/server-root",
-                                m_sandbox.prefix().prefix());
-    ASSERT_TRUE(server.locked());
-    const QString wine = m_sandbox.prefix().root() + "/wine";
-    ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 0));
-    m_sandbox.registry().setWineProgram(wine);
-    const QByteArray before = m_sandbox.userReg();
-    EXPECT_EQ(Read().WriteEntry(0, 1, m_sandbox.game), Result::Written);
-    EXPECT_EQ(m_sandbox.userReg(), before);
-    const QString calls = QString::fromUtf8(WinePrefixFixture::read(wine + ".log"));
-    EXPECT_TRUE(
-        calls.contains("HKCU\\Software\\coldstorage\\Kquery4\n/v\ngame_desc3\n/t\nREG_SZ\n/d\n" +
-                       kToolExe + "\n/f\n"))
-        << calls.toStdString();
 }
 
 }  // namespace

@@ -19,7 +19,6 @@ struct OrderRow {
     bool wineRegistry;      // the Wine prefix names Games/D3
     bool wineHoldsGame;     // ... and that folder holds main.exe
     QStringList steamGame;  // executables in the Steam install folder
-    bool flatpak;           // the Steam root is Flatpak's, not the native one
     bool protonRegistry;    // the library's Proton prefix names C:\ProtonD3 (holding main.exe)
     Found expected;
 };
@@ -27,13 +26,11 @@ struct OrderRow {
 TEST(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
     // clang-format off
     const OrderRow rows[] = {
-        {"WinePrefixFirst", true, true, {"main.exe"}, false, true, Found::Wine},
-        {"SteamInstall", false, false, {"main.exe"}, false, true, Found::Steam},
-        {"SteamInstallOfTheNativeEngine", false, false, {"Descent3"}, false, false, Found::Steam},
-        {"WinePrefixNamingNoGame", true, false, {"DESCENT3.EXE"}, false, false, Found::Steam},
-        {"FlatpakSteam", false, false, {"main.exe"}, true, false, Found::Steam},
-        {"ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, false, true, Found::Proton},
-        {"Nothing", true, false, {"readme.txt"}, false, false, Found::Nothing},
+        {"WinePrefixFirst", true, true, {"main.exe"}, true, Found::Wine},
+        {"SteamInstall", false, false, {"main.exe"}, true, Found::Steam},
+        {"WinePrefixNamingNoGame", true, false, {"Descent3"}, false, Found::Steam},
+        {"ProtonPrefixWhenTheInstallHoldsNoGame", false, false, {}, true, Found::Proton},
+        {"Nothing", true, false, {"readme.txt"}, false, Found::Nothing},
     };
     // clang-format on
     for (const OrderRow& row : rows) {
@@ -48,7 +45,7 @@ TEST(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
                 "\"BaseDirectory\"=\"C:\\\\Games\\\\D3\"\n\n");
         }
         // Several libraries, the game in the second.
-        const QString root = row.flatpak ? steam.flatpakRoot() : steam.nativeRoot();
+        const QString root = steam.nativeRoot();
         const QString library = steam.path("Library Two");
         SteamFixture::writeLibraries(root, {root, library, steam.path("Library Three")}, 1);
         const QString steamGame = SteamFixture::installGame(library, "Descent 3", row.steamGame);
