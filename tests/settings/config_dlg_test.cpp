@@ -9,11 +9,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "platform/fake_wine_server.h"
 #include "res/DialogBuilder.h"
@@ -160,11 +162,49 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
     }
 }
 
-// A click never reaches indeterminate; OK keeps a site still being edited and writes every row.
-TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
-    SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
+// What OK may run into: nothing, a Wine that cannot write the front ends, a file where the settings
+// folder belongs, or a full disk (a one-page tmpfs the seeded file fills).
+enum class Fault { None, WineFails, FileWhereTheFolderBelongs, FullDisk };
+const char* const kFaultNames[] = {"None", "WineFails", "FileWhereTheFolderBelongs", "FullDisk"};
+
+class ConfigDlgOk : public ConfigDlgTest, public ::testing::WithParamInterface<Fault> {};
+
+// A click never reaches indeterminate; OK keeps a site still being edited, saves the settings and
+// then writes every row; a failed save is reported and changes nothing.
+TEST_P(ConfigDlgOk, SavesTheSettingsThenWritesEveryRow) {
+    const Fault fault = GetParam();
+    const QString folder = QFileInfo(m_sandbox.profile().filePath()).absolutePath();
+    const QByteArray mountPoint = QFile::encodeName(folder);
+    if (fault == Fault::FullDisk) {
+        QDir().mkpath(folder);
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=4k") != 0) {
+            GTEST_SKIP() << "no tmpfs can be mounted here";
+        }
+    }
+    const auto unmount = qScopeGuard([&] {
+        if (fault == Fault::FullDisk) {
+            ::umount2(mountPoint.constData(), MNT_DETACH);
+        }
+    });
+    if (fault == Fault::FileWhereTheFolderBelongs) {
+        WinePrefixFixture::write(folder, QByteArray("a file"));
+    } else {
+        SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
+    }
+    const QString wine = m_sandbox.prefix().root() + "/wine";
+    std::optional<test::FakeWineServer> server;
+    if (fault == Fault::WineFails) {
+        server.emplace(m_sandbox.prefix().root() + "/server-root", m_sandbox.prefix().prefix());
+        ASSERT_TRUE(server->locked());
+        ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 1));
+        m_sandbox.registry().setWineProgram(wine);
+    }
+    const QString iniBefore = Ini();
+    const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open(false);
+    m_nextFile = m_game + "MAIN.EXE";
     QTimer::singleShot(0, dialog.get(), [&] {
+        QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
         for (const char* row : {"Kquery 4", "Kali 95 [Descent 3]", "Kali 95 [Descent 3 Demo]"}) {
             ClickCheck(*dialog, Row(*dialog, row));
@@ -177,11 +217,31 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
         QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     });
     EXPECT_EQ(dialog->DoModal(), res::IDOK);
-    EXPECT_EQ(Ini(), "[settings]\nVersion=" + QString(res::kVersionText) +
-                         "\nD3 Executable Path=" + m_game +
-                         "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
-                         "URL2=http://two.example/d3/\n");
-    EXPECT_TRUE(dialog->GetWriteWarnings().isEmpty());
+
+    const bool saved = fault == Fault::None || fault == Fault::WineFails;
+    const char* reason = fault == Fault::FullDisk ? "No space left on device" : "Not a directory";
+    EXPECT_EQ(dialog->GetSaveError(), saved ? QString()
+                                            : "ERROR: Configuration could not be saved to [" +
+                                                  m_sandbox.profile().filePath() + "]: " + reason +
+                                                  ".");
+    EXPECT_EQ(Ini(), !saved ? iniBefore
+                            : "[settings]\nVersion=" + QString(res::kVersionText) +
+                                  "\nD3 Executable Path=" + m_game +
+                                  "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
+                                  "URL2=http://two.example/d3/\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
+              fault == Fault::FileWhereTheFolderBelongs ? 0 : 1)
+        << "no temporary file is left behind";
+    const QString warning = "WARNING: Unable to save the launch settings of [%1].";
+    EXPECT_EQ(dialog->GetWriteWarnings(),
+              fault != Fault::WineFails
+                  ? QStringList()
+                  : QStringList({warning.arg("Kali 95 [Descent 3 Demo]"),
+                                 warning.arg("Kali 95 [Descent 3]"), warning.arg("Kquery 4")}));
+    if (fault != Fault::None) {
+        EXPECT_EQ(m_sandbox.userReg(), userReg) << "front ends are written only after a save";
+        return;
+    }
     EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3"),
               "C:\\Games\\Descent3\\main.exe");
     EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3_params"), "-x");
@@ -189,6 +249,11 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
     EXPECT_EQ(m_sandbox.stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
     EXPECT_EQ(m_sandbox.stored(kKali + " Demo", "GameExe"), "C:\\Games\\Descent3\\main.exe");
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, ConfigDlgOk,
+                         ::testing::Values(Fault::None, Fault::WineFails,
+                                           Fault::FileWhereTheFolderBelongs, Fault::FullDisk),
+                         [](const auto& info) { return kFaultNames[int(info.param)]; });
 
 struct FirstRunRow {
     const char* name;
@@ -216,26 +281,6 @@ TEST_F(ConfigDlgTest, DefaultSiteIsAddedOnceAndChecked) {
         // Saved like any other site, and not added again.
         EXPECT_EQ(Open()->SiteList()->Sites(), row.sitesShown);
     }
-}
-
-TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
-    SeedValidSettings();
-    test::FakeWineServer server(m_sandbox.prefix().root() + "/server-root",
-                                m_sandbox.prefix().prefix());
-    ASSERT_TRUE(server.locked());
-    const QString wine = m_sandbox.prefix().root() + "/wine";
-    ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 1));
-    m_sandbox.registry().setWineProgram(wine);
-    auto dialog = Open();
-    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-    ASSERT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(
-        dialog->GetWriteWarnings(),
-        QStringList({"WARNING: Unable to save the launch settings of [Kali 95 [Descent 3 Demo]].",
-                     "WARNING: Unable to save the launch settings of [Kali 95 [Descent 3]].",
-                     "WARNING: Unable to save the launch settings of [Kquery 4]."}));
-    EXPECT_TRUE(Ini().contains("Version=" + QString(res::kVersionText)))
-        << "the tool's own settings are saved all the same";
 }
 
 struct KeyRow {
@@ -281,50 +326,6 @@ TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
         }
     }
 }
-
-class ConfigDlgSaveFailure : public ConfigDlgTest, public ::testing::WithParamInterface<bool> {};
-
-// A file where the settings folder belongs, or a full disk (a one-page tmpfs the seeded file
-// fills).
-TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
-    const bool fullDisk = GetParam();
-    const QString folder = QFileInfo(m_sandbox.profile().filePath()).absolutePath();
-    const QByteArray mountPoint = QFile::encodeName(folder);
-    if (fullDisk) {
-        QDir().mkpath(folder);
-        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=4k") != 0) {
-            GTEST_SKIP() << "no tmpfs can be mounted here";
-        }
-        SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/\n");
-    } else {
-        WinePrefixFixture::write(folder, QByteArray("a file"));
-    }
-    const QString iniBefore = Ini();
-    const QByteArray userReg = m_sandbox.userReg();
-    auto dialog = Open();
-    m_nextFile = m_game + "MAIN.EXE";
-    QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
-    dialog->SiteList()->AppendSite("http://three.example/");
-    QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
-    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->GetSaveError(),
-              "ERROR: Configuration could not be saved to [" + m_sandbox.profile().filePath() +
-                  "]: " + (fullDisk ? "No space left on device." : "Not a directory."));
-    EXPECT_EQ(Ini(), iniBefore);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), fullDisk ? 1 : 0)
-        << "no temporary file is left behind";
-    EXPECT_EQ(m_sandbox.userReg(), userReg)
-        << "front ends are written only after a successful save";
-    if (fullDisk) {
-        ::umount2(mountPoint.constData(), MNT_DETACH);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Places, ConfigDlgSaveFailure, ::testing::Bool(), [](const auto& info) {
-    return std::string(info.param ? "FullDisk" : "FileWhereTheFolderBelongs");
-});
 
 struct StartRow {
     const char* name;
