@@ -52,13 +52,11 @@ protected:
     ConfigDlgTest() {
         m_sandbox.stageGameAndTool();
         m_sandbox.prefix().writeUserReg(
-            "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n"
-            "\"game_desc3\"=\"C:\\\\KQ\\\\Launcher.exe\"\n"
-            "\"game_desc3_params\"=\"-x -getmission old -rund3\"\n\n"
-            "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1700000006\n"
-            "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n\"CmdLineOpts\"=\"-nointro\"\n\n"
-            "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3 Demo] 1700000007\n"
-            "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\"\n");
+            test::KqueryValues("C:\\\\KQ\\\\Launcher.exe", "-x -getmission old -rund3") +
+            test::Kali("Descent 3",
+                       "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n\"CmdLineOpts\"=\"-nointro\"") +
+            test::Kali("Descent 3 Demo",
+                       "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\""));
     }
 
     QString Ini() const { return m_sandbox.iniText(); }

@@ -8,6 +8,9 @@ namespace torv {
 namespace {
 
 using Result = CFrontEnds::WriteResult;
+using test::Kali;
+using test::Kquery;
+using test::KqueryValues;
 
 class FrontEndsTest : public ::testing::Test {
 protected:
@@ -22,16 +25,6 @@ protected:
     }
     test::SettingsFixture m_sandbox;
 };
-
-QString Kquery(const QString& values) {
-    return "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n" + values + "\n";
-}
-QString Kali(const QString& subkey, const QString& values) {
-    return "[Software\\\\Kali\\\\Kali95\\\\Games\\\\" + subkey + "] 1700000006\n" + values + "\n";
-}
-QString KqueryValues(const QString& exe, const QString& params) {
-    return Kquery("\"game_desc3\"=\"" + exe + "\"\n\"game_desc3_params\"=\"" + params + "\"");
-}
 
 const QString kGameExe = "C:\\Games\\Descent3\\main.exe";
 const QString kToolExe = "C:\\Tools\\torv";
@@ -56,6 +49,7 @@ std::vector<FrontEndRow> Rows() {
     // clang-format off
     return {
         {"Kali95SwitchedToCheckedUsesItsOwnPlaceholder", Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-foo -getmission abc -rund3 -bar\""), "Kali 95 [Descent 3]", 0, 1, kToolExe, "-foo -bar -getmission {mapname} -rund3", Result::Written},
+        {"KaliRowsAreTheSubkeysNamingDescent3InThatCase", Kali("descent 3", "\"GameExe\"=\"C:\\\\x\\\\main.exe\"") + Kali("Descent 3 Demo", "\"CmdLineOpts\"=\"-b\"") + Kali("Quake", "\"GameExe\"=\"C:\\\\q\\\\main.exe\""), "Kali 95 [Descent 3 Demo]", 2, 2, "", "-b", Result::Written},
         {"OptionAfterGetmissionIsNoMissionName", KqueryValues("c:\\\\d3\\\\main.exe", "-getmission -bar"), "Kquery 4", 0, 1, kToolExe, "-bar -getmission %map% -rund3", Result::Written},
         {"OptionsInAnyLetterCaseAndWithASlashAreFound", KqueryValues("c:\\\\tools\\\\torv.exe", "/GetMission abc -RUND3 -x"), "Kquery 4", 1, 0, kGameExe, "-x", Result::Written},
         {"EmptyParametersOnACheckedRow", KqueryValues("c:\\\\d3\\\\main.exe", ""), "Kquery 4", 0, 1, kToolExe, " -getmission %map% -rund3", Result::Written},
@@ -87,29 +81,14 @@ TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
         const Result result = frontEnds.WriteEntry(0, row.written, m_sandbox.game);
         EXPECT_EQ(result, row.result);
         const bool kali = row.row.startsWith("Kali");
-        const QString key = kali ? CFrontEnds::kKali95Key + "\\Descent 3" : CFrontEnds::kKquery4Key;
+        const QString key = kali ? CFrontEnds::kKali95Key + "\\" + row.row.mid(9).chopped(1)
+                                 : CFrontEnds::kKquery4Key;
         EXPECT_EQ(m_sandbox.stored(key, kali ? "GameExe" : "game_desc3"), row.exe);
         EXPECT_EQ(m_sandbox.stored(key, kali ? "CmdLineOpts" : "game_desc3_params"), row.params);
         // Only a row left as it was earns a warning, and it names the row.
         EXPECT_EQ(frontEnds.WarningFor(0, result).contains("[" + row.row + "]"),
                   row.result != Result::Written);
     }
-}
-
-TEST_F(FrontEndsTest, KaliEntriesAreTheSubkeysNamingDescent3ExactlyEachWithItsOwnValues) {
-    m_sandbox.prefix().writeUserReg(
-        Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-a\"") +
-        Kali("Descent 3 Demo", "\"CmdLineOpts\"=\"-b\"") +
-        Kali("descent 3", "\"GameExe\"=\"C:\\\\x\\\\main.exe\"") +
-        Kali("Quake", "\"GameExe\"=\"C:\\\\q\\\\main.exe\""));
-    const CFrontEnds frontEnds = Read();
-    ASSERT_EQ(frontEnds.GetCount(), 2);
-    EXPECT_EQ(frontEnds.GetEntry(0).rowText, "Kali 95 [Descent 3]");
-    EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\d3\\main.exe");
-    EXPECT_EQ(frontEnds.GetEntry(1).rowText, "Kali 95 [Descent 3 Demo]");
-    // Never the first entry's executable.
-    EXPECT_EQ(frontEnds.GetEntry(1).executable, "");
-    EXPECT_EQ(frontEnds.GetEntry(1).parameters, "-b");
 }
 
 TEST(FrontEndCheckState, ExecutableDecidesTheRowState) {

@@ -11,6 +11,17 @@
 
 namespace torv::test {
 
+// The user.reg text of the front ends' keys, their values as Wine escapes them.
+inline QString Kquery(const QString& values) {
+    return "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n" + values + "\n";
+}
+inline QString Kali(const QString& subkey, const QString& values) {
+    return "[Software\\\\Kali\\\\Kali95\\\\Games\\\\" + subkey + "] 1700000006\n" + values + "\n";
+}
+inline QString KqueryValues(const QString& exe, const QString& params) {
+    return Kquery("\"game_desc3\"=\"" + exe + "\"\n\"game_desc3_params\"=\"" + params + "\"");
+}
+
 class SettingsFixture {
 public:
     SettingsFixture()

@@ -73,10 +73,9 @@ TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
     SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
     const QString game = SteamFixture::installGame(library, "Descent 3", {"main.exe"});
     const QString prefix = SteamFixture::writeProtonPrefix(library, steam.path("c"), "D3");
-    SteamFixture::write(prefix + "/user.reg",
-                        "WINE REGISTRY Version 2\n\n[Software\\\\coldstorage\\\\Kquery4] 1\n"
-                        "\"game_desc3\"=\"C:\\\\Other\\\\torv.exe\"\n"
-                        "\"game_desc3_params\"=\"-x\"\n\n");
+    SteamFixture::write(
+        prefix + "/user.reg",
+        "WINE REGISTRY Version 2\n\n" + torv::test::KqueryValues("C:\\\\Other\\\\torv.exe", "-x"));
     QFile::link("/", prefix + "/dosdevices/z:");
 
     torv::CFrontEnds frontEnds(sandbox.registry());
