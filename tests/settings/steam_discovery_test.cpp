@@ -44,12 +44,9 @@ TEST(SteamDiscoveryOrder, TakesTheFirstSourceThatNamesAGameFolder) {
                 "[Software\\\\Outrage\\\\Descent3] 1700000000\n"
                 "\"BaseDirectory\"=\"C:\\\\Games\\\\D3\"\n\n");
         }
-        // Several libraries, the game in the second.
-        const QString root = steam.nativeRoot();
         const QString library = steam.path("Library Two");
-        SteamFixture::writeLibraries(root, {root, library, steam.path("Library Three")}, 1);
+        SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
         const QString steamGame = SteamFixture::installGame(library, "Descent 3", row.steamGame);
-        QDir().mkpath(steam.path("proton_c/ProtonD3"));
         SteamFixture::write(steam.path("proton_c/ProtonD3/main.exe"), "MZ");
         if (row.protonRegistry) {
             SteamFixture::writeProtonPrefix(library, steam.path("proton_c"), "ProtonD3");
