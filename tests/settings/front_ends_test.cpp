@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "settings/settings_fixture.h"
+#include "support/steam_fixture.h"
 
 namespace torv {
 namespace {
@@ -115,6 +116,30 @@ TEST_F(FrontEndsTest, KeyGoneAtWriteTimeIsSkippedQuietly) {
     EXPECT_EQ(frontEnds.WriteEntry(0, 1, m_sandbox.game), Result::KeyMissing);
     EXPECT_EQ(m_sandbox.userReg(), before);
     EXPECT_EQ(frontEnds.WarningFor(0, Result::KeyMissing), "");
+}
+
+// Front ends installed into the game's Proton prefix keep their settings there.
+TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
+    test::SettingsFixture sandbox;
+    test::SteamFixture steam;
+    const QString library = steam.path("lib");
+    test::SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
+    const QString game = test::SteamFixture::installGame(library, "Descent 3", {"main.exe"});
+    const QString prefix = test::SteamFixture::writeProtonPrefix(library, steam.path("c"), "D3");
+    test::SteamFixture::write(
+        prefix + "/user.reg",
+        "WINE REGISTRY Version 2\n\n" + KqueryValues("C:\\\\Other\\\\torv.exe", "-x"));
+    QFile::link("/", prefix + "/dosdevices/z:");
+
+    CFrontEnds frontEnds(sandbox.registry());
+    ASSERT_EQ(frontEnds.AddKquery4Entry(), QList<int>({0}));
+    EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\other\\torv.exe");
+    EXPECT_EQ(frontEnds.WriteEntry(0, CHECK_UNCHECKED, game), CFrontEnds::WriteResult::Written);
+    const auto written = platform::WineRegistry(prefix).readString(
+        platform::WineRegistry::Hive::CurrentUser, CFrontEnds::kKquery4Key, "game_desc3");
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(*written, "Z:" + QString(game).replace('/', '\\') + "main.exe");
+    EXPECT_FALSE(QFile::exists(sandbox.prefix().prefix() + "/user.reg"));
 }
 
 }  // namespace

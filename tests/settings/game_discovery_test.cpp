@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "settings/settings_fixture.h"
+#include "support/steam_fixture.h"
 
 namespace {
 
 using torv::test::SettingsFixture;
+using torv::test::SteamFixture;
 using torv::test::WinePrefixFixture;
 
 // A registry key naming a Windows folder (Wine-escaped), in the 32-bit view when wow64.
@@ -33,37 +35,58 @@ struct DiscoveryRow {
     const char* name;
     QString systemReg;
     std::vector<QString> games;  // folders under drive_c holding main.exe
-    QString expected;            // folder under drive_c; null for "not found"
+    QStringList steamGame;       // files in a Steam install of the game; none and !proton: no Steam
+    bool proton;                 // the install's Proton prefix names C:\ProtonD3, holding main.exe
+    QString expected;            // "@c/" for drive C:, "@steam/", "@proton/"; null: "not found"
 };
 
+// The Wine prefix's registry first, then the Steam install, then its Proton prefix.
 TEST(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
     // clang-format off
     const DiscoveryRow rows[] = {
-        {"PathWithoutTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
-        {"PathWithTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, "Games/Descent3/"},
-        {"PathWithoutGameFallsToBaseDirectory", AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, "Outrage/D3/"},
-        {"OnlyBaseDirectory", Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, "Outrage/D3/"},
-        {"PathWinsOverBaseDirectory", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, "First/"},
-        {"ThirtyTwoBitViewFirst", AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, "ThirtyTwo/"},
-        {"LongestUsableValue", AppPaths("C:\\\\" + kLongName), {kLongName}, kLongName + "/"},
-        {"ValueTooLongToBeAPath", AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, "Outrage/"},
-        {"DriveWithoutLinkIsSkipped", AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, "Games/Descent3/"},
-        {"NeitherKey", "", {"Games/Descent3"}, QString()},
-        {"NoFolderHoldsTheGame", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, QString()},
+        {"PathWithoutTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
+        {"PathWithTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
+        {"PathWithoutGameFallsToBaseDirectory", AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, {}, false, "@c/Outrage/D3/"},
+        {"OnlyBaseDirectory", Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, {}, false, "@c/Outrage/D3/"},
+        {"PathWinsOverBaseDirectory", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, {}, false, "@c/First/"},
+        {"ThirtyTwoBitViewFirst", AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, {}, false, "@c/ThirtyTwo/"},
+        {"LongestUsableValue", AppPaths("C:\\\\" + kLongName), {kLongName}, {}, false, "@c/" + kLongName + "/"},
+        {"ValueTooLongToBeAPath", AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, {}, false, "@c/Outrage/"},
+        {"DriveWithoutLinkIsSkipped", AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
+        {"NeitherKey", "", {"Games/Descent3"}, {}, false, QString()},
+        {"NoFolderHoldsTheGame", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, {}, false, QString()},
+        {"WinePrefixBeforeSteam", Outrage("C:\\\\Games\\\\D3"), {"Games/D3"}, {"main.exe"}, true, "@c/Games/D3/"},
+        {"SteamInstallBeforeItsProtonPrefix", "", {}, {"main.exe"}, true, "@steam/"},
+        {"WinePrefixNamingNoGameThenSteam", Outrage("C:\\\\Games\\\\D3"), {}, {"Descent3"}, false, "@steam/"},
+        {"ProtonPrefixWhenTheInstallHoldsNoGame", "", {}, {}, true, "@proton/"},
+        {"SteamInstallWithoutTheGame", "", {}, {"readme.txt"}, false, QString()},
     };
     // clang-format on
     for (const DiscoveryRow& row : rows) {
         SCOPED_TRACE(row.name);
         SettingsFixture sandbox;
+        SteamFixture steam;
         for (const QString& game : row.games) {
             sandbox.gameFolder(game);
         }
         sandbox.prefix().writeSystemReg(row.systemReg);
+        const QString library = steam.path("lib");
+        if (!row.steamGame.isEmpty() || row.proton) {
+            SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
+            SteamFixture::installGame(library, "Descent 3", row.steamGame);
+        }
+        if (row.proton) {
+            SteamFixture::write(steam.path("proton_c/ProtonD3/main.exe"), "MZ");
+            SteamFixture::writeProtonPrefix(library, steam.path("proton_c"), "ProtonD3");
+        }
         QString folder = QStringLiteral("earlier text");
         EXPECT_EQ(torv::DiscoverGameFolder(sandbox.registry(), folder), !row.expected.isNull());
-        EXPECT_EQ(folder, row.expected.isNull() ? QStringLiteral("earlier text")
-                                                : QDir(sandbox.prefix().driveC()).canonicalPath() +
-                                                      "/" + row.expected);
+        const QString expected =
+            QString(row.expected)
+                .replace("@c", QDir(sandbox.prefix().driveC()).canonicalPath())
+                .replace("@steam", QDir(library).canonicalPath() + "/steamapps/common/Descent 3")
+                .replace("@proton", QDir(steam.path("proton_c")).canonicalPath() + "/ProtonD3");
+        EXPECT_EQ(folder, row.expected.isNull() ? QStringLiteral("earlier text") : expected);
     }
 }
 
