@@ -1,8 +1,10 @@
 #include "settings/GameDiscovery.h"
+#include "settings/LauncherSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <vector>
 
 #include "settings/settings_fixture.h"
@@ -33,6 +35,7 @@ const QString kLongName(255, QLatin1Char('a'));
 
 struct DiscoveryRow {
     const char* name;
+    const char* stored;  // the folder the settings name, "@c/" for drive C:; nullptr: none
     QString systemReg;
     std::vector<QString> games;  // folders under drive_c holding main.exe
     QStringList steamGame;       // files in a Steam install of the game; none and !proton: no Steam
@@ -40,26 +43,27 @@ struct DiscoveryRow {
     QString expected;            // "@c/" for drive C:, "@steam/", "@proton/"; null: "not found"
 };
 
-// The Wine prefix's registry first, then the Steam install, then its Proton prefix.
-TEST(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
+// Discovery asks the Wine prefix's registry first, then the Steam install, then its Proton prefix.
+TEST(GameFolder, StoredOneStaysUnlessInvalidAndAnotherIsFoundWhichIsStoredAtOnce) {
     // clang-format off
     const DiscoveryRow rows[] = {
-        {"PathWithoutTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
-        {"PathWithTrailingBackslash", AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
-        {"PathWithoutGameFallsToBaseDirectory", AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, {}, false, "@c/Outrage/D3/"},
-        {"OnlyBaseDirectory", Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, {}, false, "@c/Outrage/D3/"},
-        {"PathWinsOverBaseDirectory", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, {}, false, "@c/First/"},
-        {"ThirtyTwoBitViewFirst", AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, {}, false, "@c/ThirtyTwo/"},
-        {"LongestUsableValue", AppPaths("C:\\\\" + kLongName), {kLongName}, {}, false, "@c/" + kLongName + "/"},
-        {"ValueTooLongToBeAPath", AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, {}, false, "@c/Outrage/"},
-        {"DriveWithoutLinkIsSkipped", AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
-        {"NeitherKey", "", {"Games/Descent3"}, {}, false, QString()},
-        {"NoFolderHoldsTheGame", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, {}, false, QString()},
-        {"WinePrefixBeforeSteam", Outrage("C:\\\\Games\\\\D3"), {"Games/D3"}, {"main.exe"}, true, "@c/Games/D3/"},
-        {"SteamInstallBeforeItsProtonPrefix", "", {}, {"main.exe"}, true, "@steam/"},
-        {"WinePrefixNamingNoGameThenSteam", Outrage("C:\\\\Games\\\\D3"), {}, {"Descent3"}, false, "@steam/"},
-        {"ProtonPrefixWhenTheInstallHoldsNoGame", "", {}, {}, true, "@proton/"},
-        {"SteamInstallWithoutTheGame", "", {}, {"readme.txt"}, false, QString()},
+        {"PathWithoutTrailingBackslash", nullptr, AppPaths("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
+        {"PathWithTrailingBackslash", nullptr, AppPaths("C:\\\\Games\\\\Descent3\\\\"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
+        {"PathWithoutGameFallsToBaseDirectory", nullptr, AppPaths("C:\\\\Games\\\\Empty") + Outrage("C:\\\\Outrage\\\\D3"), {"Outrage/D3", "Games/Empty/sub"}, {}, false, "@c/Outrage/D3/"},
+        {"OnlyBaseDirectory", nullptr, Outrage("C:\\\\Outrage\\\\D3\\\\"), {"Outrage/D3"}, {}, false, "@c/Outrage/D3/"},
+        {"PathWinsOverBaseDirectory", "/nowhere/", AppPaths("C:\\\\First") + Outrage("C:\\\\Second"), {"First", "Second"}, {}, false, "@c/First/"},
+        {"ValidStoredFolderWins", "@c/Stored/", AppPaths("C:\\\\First"), {"First", "Stored"}, {}, false, "@c/Stored/"},
+        {"ThirtyTwoBitViewFirst", nullptr, AppPaths("C:\\\\Native") + AppPaths("C:\\\\ThirtyTwo", true), {"Native", "ThirtyTwo"}, {}, false, "@c/ThirtyTwo/"},
+        {"LongestUsableValue", nullptr, AppPaths("C:\\\\" + kLongName), {kLongName}, {}, false, "@c/" + kLongName + "/"},
+        {"ValueTooLongToBeAPath", nullptr, AppPaths("C:\\\\" + kLongName + "\\\\") + Outrage("C:\\\\Outrage"), {kLongName, "Outrage"}, {}, false, "@c/Outrage/"},
+        {"DriveWithoutLinkIsSkipped", nullptr, AppPaths("Q:\\\\Games\\\\Descent3") + Outrage("C:\\\\Games\\\\Descent3"), {"Games/Descent3"}, {}, false, "@c/Games/Descent3/"},
+        {"NeitherKey", nullptr, "", {"Games/Descent3"}, {}, false, QString()},
+        {"NoFolderHoldsTheGame", "/nowhere/", AppPaths("C:\\\\Games\\\\Descent3") + Outrage("C:\\\\Outrage"), {}, {}, false, QString()},
+        {"WinePrefixBeforeSteam", nullptr, Outrage("C:\\\\Games\\\\D3"), {"Games/D3"}, {"main.exe"}, true, "@c/Games/D3/"},
+        {"SteamInstallBeforeItsProtonPrefix", nullptr, "", {}, {"main.exe"}, true, "@steam/"},
+        {"WinePrefixNamingNoGameThenSteam", nullptr, Outrage("C:\\\\Games\\\\D3"), {}, {"Descent3"}, false, "@steam/"},
+        {"ProtonPrefixWhenTheInstallHoldsNoGame", nullptr, "", {}, {}, true, "@proton/"},
+        {"SteamInstallWithoutTheGame", "@c/Stored/", "", {}, {"readme.txt"}, false, QString()},
     };
     // clang-format on
     for (const DiscoveryRow& row : rows) {
@@ -79,14 +83,23 @@ TEST(DiscoverGameFolder, FindsTheFirstValidFolderTheGameRegistered) {
             SteamFixture::write(steam.path("proton_c/ProtonD3/main.exe"), "MZ");
             SteamFixture::writeProtonPrefix(library, steam.path("proton_c"), "ProtonD3");
         }
-        QString folder = QStringLiteral("earlier text");
-        EXPECT_EQ(torv::DiscoverGameFolder(sandbox.registry(), folder), !row.expected.isNull());
-        const QString expected =
-            QString(row.expected)
-                .replace("@c", QDir(sandbox.prefix().driveC()).canonicalPath())
+        const auto place = [&](QString text) {
+            return text.replace("@c", QDir(sandbox.prefix().driveC()).canonicalPath())
                 .replace("@steam", QDir(library).canonicalPath() + "/steamapps/common/Descent 3")
                 .replace("@proton", QDir(steam.path("proton_c")).canonicalPath() + "/ProtonD3");
-        EXPECT_EQ(folder, row.expected.isNull() ? QStringLiteral("earlier text") : expected);
+        };
+        if (row.stored != nullptr) {
+            sandbox.seedIni("[settings]\nD3 Executable Path=" + place(row.stored) + "\n");
+        }
+        const QString iniBefore = sandbox.iniText();
+        const QString expected = row.expected.isNull() ? place(row.stored) : place(row.expected);
+        EXPECT_EQ(torv::CLauncherSettings(sandbox.profile(), sandbox.registry()).GetGameFolder(),
+                  expected);
+        // A discovered folder is stored at once: a cancelled dialog does not lose it.
+        EXPECT_EQ(sandbox.iniText(), row.expected.isNull()
+                                         ? iniBefore
+                                         : "[settings]\nD3 Executable Path=" + expected + "\n");
+        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), !expected.isEmpty());
     }
 }
 

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-
 #include "res/Version.h"
 
 #include "settings/settings_fixture.h"
@@ -12,51 +10,6 @@ namespace {
 
 using torv::CLauncherSettings;
 using torv::test::SettingsFixture;
-
-enum class Stored { Nothing, Valid, Invalid };
-
-struct FolderRow {
-    const char* name;
-    Stored stored;
-    bool gameRegistered;    // at Games/Descent3, holding main.exe
-    bool expectDiscovered;  // else the stored text stays
-};
-
-TEST(LauncherSettings, StoredFolderStaysUnlessDiscoveryFindsABetterOne) {
-    // clang-format off
-    const FolderRow rows[] = {
-        {"NothingAnywhereCreatesNoFile", Stored::Nothing, false, false},
-        {"NothingStoredTakesTheDiscoveredFolder", Stored::Nothing, true, true},
-        {"ValidStoredFolderWins", Stored::Valid, true, false},
-        {"InvalidStoredFolderIsReplaced", Stored::Invalid, true, true},
-        {"InvalidStoredFolderStaysWithoutDiscovery", Stored::Invalid, false, false},
-    };
-    // clang-format on
-    for (const FolderRow& row : rows) {
-        SCOPED_TRACE(row.name);
-        SettingsFixture sandbox;
-        QString discovered;
-        if (row.gameRegistered) {
-            discovered = sandbox.gameFolder(QStringLiteral("Games/Descent3"));
-            sandbox.prefix().writeSystemReg(
-                QStringLiteral("[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
-                               "\"BaseDirectory\"=\"C:\\\\Games\\\\Descent3\"\n"));
-        }
-        const QString stored =
-            sandbox.gameFolder("Stored", row.stored == Stored::Valid ? "MAIN.EXE" : "");
-        if (row.stored != Stored::Nothing) {
-            sandbox.seedIni("[settings]\nD3 Executable Path=" + stored + "\n");
-        }
-        CLauncherSettings settings(sandbox.profile(), sandbox.registry());
-        // A discovered folder is stored at once: a cancelled dialog does not lose it.
-        const QString expected =
-            row.expectDiscovered ? discovered : (row.stored == Stored::Nothing ? "" : stored);
-        EXPECT_EQ(settings.GetGameFolder(), expected);
-        EXPECT_EQ(sandbox.iniText(),
-                  expected.isEmpty() ? "" : "[settings]\nD3 Executable Path=" + expected + "\n");
-        EXPECT_EQ(QFile::exists(sandbox.profile().filePath()), !expected.isEmpty());
-    }
-}
 
 // Sites are read in file order, each ending in a slash; a shorter list replaces a longer one
 // whole; Keep Alive is read and saved as 0 or 1.
