@@ -137,8 +137,7 @@ TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
     EXPECT_EQ(frontEnds.WriteEntry(0, CHECK_UNCHECKED, game), CFrontEnds::WriteResult::Written);
     const auto written = platform::WineRegistry(prefix).readString(
         platform::WineRegistry::Hive::CurrentUser, CFrontEnds::kKquery4Key, "game_desc3");
-    ASSERT_TRUE(written.has_value());
-    EXPECT_EQ(*written, "Z:" + QString(game).replace('/', '\\') + "main.exe");
+    EXPECT_EQ(written.value_or("<none>"), "Z:" + QString(game).replace('/', '\\') + "main.exe");
     EXPECT_FALSE(QFile::exists(sandbox.prefix().prefix() + "/user.reg"));
 }
 
