@@ -121,7 +121,7 @@ struct BrowseRow {
 // A long folder shows its end, with the whole path as the tooltip.
 TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
     const QString deep = QString("very-long-folder-name/").repeated(6) + "Descent3 Final";
-    m_sandbox.gameFolder(deep);
+    m_sandbox.gameFile(deep + "/main.exe");
     // clang-format off
     const BrowseRow rows[] = {
         {"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE", true, "@/Games/Descent3/"},
@@ -243,31 +243,26 @@ INSTANTIATE_TEST_SUITE_P(Faults, ConfigDlgOk,
                                            Fault::FileWhereTheFolderBelongs, Fault::FullDisk),
                          [](const auto& info) { return kFaultNames[int(info.param)]; });
 
-struct FirstRunRow {
-    const char* name;
-    QString ini;
-    QStringList sitesShown;
-};
-
 TEST_F(ConfigDlgTest, DefaultSiteIsAddedOnceAndChecked) {
+    // What the settings file holds beside the game folder, and the sites the dialog shows.
     // clang-format off
-    const FirstRunRow rows[] = {
-        {"FirstRunAddsItAfterTheStoredSites", "[MissionSites]\nURL1=http://a.example/\n", {"http://a.example/", CConfigDlg::kDefaultSite}},
-        {"StoredSiteBeginningWithItInAnyCase", "[MissionSites]\nURL1=HTTP://Missions.Example.com/descent3/levels/more/\n", {"HTTP://Missions.Example.com/descent3/levels/more/"}},
-        {"LaterRunsNeverAddIt", "Version=0.3 Beta\n", {}},
+    const std::pair<QString, QStringList> rows[] = {
+        {"[MissionSites]\nURL1=http://a.example/\n", {"http://a.example/", CConfigDlg::kDefaultSite}},
+        {"[MissionSites]\nURL1=HTTP://Missions.Example.com/descent3/levels/more/\n", {"HTTP://Missions.Example.com/descent3/levels/more/"}},
+        {"Version=0.3 Beta\n", {}},  // later runs never add it
     };
     // clang-format on
-    for (const FirstRunRow& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [ini, sites] : rows) {
+        SCOPED_TRACE(ini.toStdString());
         m_checker.urls.clear();
-        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + row.ini);
+        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + ini);
         auto dialog = Open();
-        EXPECT_EQ(dialog->SiteList()->Sites(), row.sitesShown);
-        EXPECT_EQ(m_checker.urls, row.sitesShown) << "checked like any other site";
+        EXPECT_EQ(dialog->SiteList()->Sites(), sites);
+        EXPECT_EQ(m_checker.urls, sites) << "checked like any other site";
         QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
         ASSERT_EQ(dialog->result(), QDialog::Accepted);
         // Saved like any other site, and not added again.
-        EXPECT_EQ(Open()->SiteList()->Sites(), row.sitesShown);
+        EXPECT_EQ(Open()->SiteList()->Sites(), sites);
     }
 }
 
