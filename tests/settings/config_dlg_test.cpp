@@ -27,10 +27,8 @@
 #include "sitelist/SiteListBox.h"
 #include "workers/SiteChecker.h"
 
-namespace torv {
+namespace torv::test {
 namespace {
-
-using test::WinePrefixFixture;
 
 const QString kInvalid = QStringLiteral("<invalid d3 path, please correct>");
 const QString kKali = QStringLiteral("Software\\Kali\\Kali95\\Games\\Descent 3");
@@ -52,11 +50,11 @@ protected:
     ConfigDlgTest() {
         m_sandbox.stageGameAndTool();
         m_sandbox.prefix().writeUserReg(
-            test::KqueryValues("C:\\\\KQ\\\\Launcher.exe", "-x -getmission old -rund3") +
-            test::Kali("Descent 3",
-                       "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n\"CmdLineOpts\"=\"-nointro\"") +
-            test::Kali("Descent 3 Demo",
-                       "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\""));
+            KqueryValues("C:\\\\KQ\\\\Launcher.exe", "-x -getmission old -rund3") +
+            Kali("Descent 3",
+                 "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n\"CmdLineOpts\"=\"-nointro\"") +
+            Kali("Descent 3 Demo",
+                 "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\""));
     }
 
     QString Ini() const { return m_sandbox.iniText(); }
@@ -103,7 +101,7 @@ protected:
         return dialog.OkButton()->isEnabled();
     }
 
-    test::SettingsFixture m_sandbox;
+    SettingsFixture m_sandbox;
     const QString& m_game = m_sandbox.game;
     std::unique_ptr<CLauncherSettings> m_settings;
     RecordingChecker m_checker;
@@ -183,11 +181,11 @@ TEST_P(ConfigDlgOk, SavesTheSettingsThenWritesEveryRow) {
         SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
     }
     const QString wine = m_sandbox.prefix().root() + "/wine";
-    std::optional<test::FakeWineServer> server;
+    std::optional<FakeWineServer> server;
     if (fault == Fault::WineFails) {
         server.emplace(m_sandbox.prefix().root() + "/server-root", m_sandbox.prefix().prefix());
         ASSERT_TRUE(server->locked());
-        ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 1));
+        ASSERT_TRUE(WriteFakeWine(wine, wine + ".log", 1));
         m_sandbox.registry().setWineProgram(wine);
     }
     const QString iniBefore = Ini();
@@ -341,4 +339,4 @@ TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgra
 }
 
 }  // namespace
-}  // namespace torv
+}  // namespace torv::test

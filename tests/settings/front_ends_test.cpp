@@ -5,13 +5,10 @@
 #include "settings/settings_fixture.h"
 #include "support/steam_fixture.h"
 
-namespace torv {
+namespace torv::test {
 namespace {
 
 using Result = CFrontEnds::WriteResult;
-using test::Kali;
-using test::Kquery;
-using test::KqueryValues;
 
 class FrontEndsTest : public ::testing::Test {
 protected:
@@ -24,7 +21,7 @@ protected:
         frontEnds.AddKali95Entries();
         return frontEnds;
     }
-    test::SettingsFixture m_sandbox;
+    SettingsFixture m_sandbox;
 };
 
 const QString kGameExe = "C:\\Games\\Descent3\\main.exe";
@@ -115,15 +112,14 @@ TEST_F(FrontEndsTest, KeyGoneAtWriteTimeIsSkippedQuietly) {
 
 // Front ends installed into the game's Proton prefix keep their settings there.
 TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
-    test::SettingsFixture sandbox;
-    test::SteamFixture steam;
+    SettingsFixture sandbox;
+    SteamFixture steam;
     const QString library = steam.path("lib");
-    test::SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
-    const QString game = test::SteamFixture::installGame(library, "Descent 3", {"main.exe"});
-    const QString prefix = test::SteamFixture::writeProtonPrefix(library, steam.path("c"), "D3");
-    test::SteamFixture::write(
-        prefix + "/user.reg",
-        "WINE REGISTRY Version 2\n\n" + KqueryValues("C:\\\\Other\\\\torv.exe", "-x"));
+    SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
+    const QString game = SteamFixture::installGame(library, "Descent 3", {"main.exe"});
+    const QString prefix = SteamFixture::writeProtonPrefix(library, steam.path("c"), "D3");
+    SteamFixture::write(prefix + "/user.reg", "WINE REGISTRY Version 2\n\n" +
+                                                  KqueryValues("C:\\\\Other\\\\torv.exe", "-x"));
     QFile::link("/", prefix + "/dosdevices/z:");
 
     CFrontEnds frontEnds(sandbox.registry());
@@ -137,4 +133,4 @@ TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
 }
 
 }  // namespace
-}  // namespace torv
+}  // namespace torv::test

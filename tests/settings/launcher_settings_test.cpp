@@ -9,11 +9,8 @@
 #include "settings/settings_fixture.h"
 #include "support/steam_fixture.h"
 
+namespace torv::test {
 namespace {
-
-using torv::CLauncherSettings;
-using torv::test::SettingsFixture;
-using torv::test::SteamFixture;
 
 // A registry key naming a Windows folder (Wine-escaped), in the 32-bit view when wow64.
 QString AppPaths(const QString& folder, bool wow64 = false) {
@@ -126,11 +123,10 @@ TEST(LauncherSettings, SaveWritesTheFileAUserExpects) {
     settings.AddSite("http://one.example/missions/");
     settings.AddSite("http://two.example/d3");
     EXPECT_TRUE(settings.Save());
-    const QString expected =
-        "[settings]\nKeep Alive=1\nVersion=" + QString(torv::res::kVersionText) +
-        "\nD3 Executable Path=/games/descent3/\n\n[other]\nkept=yes\n\n"
-        "[MissionSites]\nURL1=http://one.example/missions/\n"
-        "URL2=http://two.example/d3\n";
+    const QString expected = "[settings]\nKeep Alive=1\nVersion=" + QString(res::kVersionText) +
+                             "\nD3 Executable Path=/games/descent3/\n\n[other]\nkept=yes\n\n"
+                             "[MissionSites]\nURL1=http://one.example/missions/\n"
+                             "URL2=http://two.example/d3\n";
     EXPECT_EQ(sandbox.iniText(), expected);
 
     CLauncherSettings nextRun(sandbox.profile(), sandbox.registry());
@@ -140,3 +136,4 @@ TEST(LauncherSettings, SaveWritesTheFileAUserExpects) {
 }
 
 }  // namespace
+}  // namespace torv::test
