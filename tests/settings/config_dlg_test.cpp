@@ -25,6 +25,7 @@
 #include "settings/settings_fixture.h"
 #include "sitelist/SiteEdit.h"
 #include "sitelist/SiteListBox.h"
+#include "support/steam_fixture.h"
 #include "workers/SiteChecker.h"
 
 namespace torv::test {
@@ -34,8 +35,7 @@ const QString kInvalid = QStringLiteral("<invalid d3 path, please correct>");
 const QString kKali = QStringLiteral("Software\\Kali\\Kali95\\Games\\Descent 3");
 
 // Takes the site checks instead of a worker thread.
-class RecordingChecker : public ISiteChecker {
-public:
+struct RecordingChecker : ISiteChecker {
     void PostCheckSite(QObject*, std::unique_ptr<CSiteCheckRequest> request) override {
         urls.append(request->m_strUrl);
     }
@@ -57,7 +57,6 @@ protected:
                  "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\""));
     }
 
-    QString Ini() const { return m_sandbox.iniText(); }
     void SeedValidSettings(const QString& sites = "URL1=http://one.example/\n") {
         m_sandbox.seedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game +
                           "\nKeep Alive=0\n\n[MissionSites]\n" + sites);
@@ -93,11 +92,10 @@ protected:
     }
     // OK is enabled, and every front-end row with it.
     static bool Usable(CConfigDlg& dialog) {
-        bool rows = true;
         for (int row = 0; row < dialog.AppList()->count(); ++row) {
-            rows = rows && dialog.AppList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
+            EXPECT_EQ(dialog.AppList()->item(row)->flags().testFlag(Qt::ItemIsEnabled),
+                      dialog.OkButton()->isEnabled());
         }
-        EXPECT_EQ(rows, dialog.OkButton()->isEnabled());
         return dialog.OkButton()->isEnabled();
     }
 
@@ -138,7 +136,7 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
         auto dialog = Open();
         EXPECT_EQ(Usable(*dialog), row.startValid);
         EXPECT_EQ(dialog->PathEdit()->text(), row.startValid ? m_game : kInvalid);
-        const QString before = Ini();
+        const QString before = m_sandbox.iniText();
         m_nextFile = QString(row.choice).replace("@", driveC);
         QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         QLineEdit* box = dialog->PathEdit();
@@ -147,7 +145,7 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
         EXPECT_EQ(box->cursorPosition(), box->text().size()) << "the end is in sight";
         EXPECT_TRUE(box->isReadOnly());
         EXPECT_EQ(Usable(*dialog), row.valid);
-        EXPECT_EQ(Ini(), before) << "nothing is stored before OK";
+        EXPECT_EQ(m_sandbox.iniText(), before) << "nothing is stored before OK";
         // Enter in the list saves through OK, unless OK is disabled.
         dialog->AppList()->setFocus();
         QTest::keyClick(dialog.get(), Qt::Key_Return);
@@ -188,7 +186,7 @@ TEST_P(ConfigDlgOk, SavesTheSettingsThenWritesEveryRow) {
         ASSERT_TRUE(WriteFakeWine(wine, wine + ".log", 1));
         m_sandbox.registry().setWineProgram(wine);
     }
-    const QString iniBefore = Ini();
+    const QString iniBefore = m_sandbox.iniText();
     const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open(false);
     m_nextFile = m_game + "MAIN.EXE";
@@ -207,16 +205,16 @@ TEST_P(ConfigDlgOk, SavesTheSettingsThenWritesEveryRow) {
     EXPECT_EQ(dialog->DoModal(), res::IDOK);
 
     const bool saved = fault == Fault::None || fault == Fault::WineFails;
-    const char* reason = fault == Fault::FullDisk ? "No space left on device" : "Not a directory";
-    EXPECT_EQ(dialog->GetSaveError(), saved ? QString()
-                                            : "ERROR: Configuration could not be saved to [" +
-                                                  m_sandbox.profile().filePath() + "]: " + reason +
-                                                  ".");
-    EXPECT_EQ(Ini(), !saved ? iniBefore
-                            : "[settings]\nVersion=" + QString(res::kVersionText) +
-                                  "\nD3 Executable Path=" + m_game +
-                                  "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
-                                  "URL2=http://two.example/d3/\n");
+    const QString error =
+        "ERROR: Configuration could not be saved to [" + m_sandbox.profile().filePath() +
+        "]: " + (fault == Fault::FullDisk ? "No space left on device." : "Not a directory.");
+    EXPECT_EQ(dialog->GetSaveError(), saved ? "" : error);
+    EXPECT_EQ(m_sandbox.iniText(),
+              !saved ? iniBefore
+                     : "[settings]\nVersion=" + QString(res::kVersionText) +
+                           "\nD3 Executable Path=" + m_game +
+                           "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
+                           "URL2=http://two.example/d3/\n");
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
               fault == Fault::FileWhereTheFolderBelongs ? 0 : 1)
         << "no temporary file is left behind";
@@ -283,7 +281,7 @@ TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
     for (const KeyRow& row : rows) {
         SCOPED_TRACE(row.name);
         SeedValidSettings();
-        const QString before = Ini();
+        const QString before = m_sandbox.iniText();
         const QByteArray userReg = m_sandbox.userReg();
         auto dialog = Open();
         QApplication::setActiveWindow(dialog.get());
@@ -298,9 +296,10 @@ TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
         EXPECT_EQ(dialog->PathEdit()->text() == kInvalid, row.result == -1) << "browsed";
         EXPECT_EQ(dialog->isVisible() ? -1 : dialog->result(), row.result);
         if (row.result == QDialog::Accepted) {
-            EXPECT_TRUE(Ini().contains("Keep Alive=1")) << Ini().toStdString();
+            EXPECT_TRUE(m_sandbox.iniText().contains("Keep Alive=1"))
+                << m_sandbox.iniText().toStdString();
         } else {
-            EXPECT_EQ(Ini(), before);
+            EXPECT_EQ(m_sandbox.iniText(), before);
             EXPECT_EQ(m_sandbox.userReg(), userReg);
         }
     }
@@ -330,12 +329,9 @@ TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgra
     EXPECT_EQ(startFolder(other + "/"), QDir(other).canonicalPath()) << "even without the game";
     EXPECT_EQ(startFolder(""), QDir(m_sandbox.prefix().driveC()).canonicalPath());
     // Without a Wine prefix, the home folder.
-    const QString home = m_sandbox.prefix().makeFolder("home");
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(home));
+    const SteamFixture steam;  // HOME is its home folder while it lives
     m_sandbox.registry() = platform::WineRegistry(m_sandbox.prefix().root() + "/no-prefix");
-    EXPECT_EQ(startFolder("/nowhere/"), QDir(home).canonicalPath());
-    qputenv("HOME", oldHome);
+    EXPECT_EQ(startFolder("/nowhere/"), QDir(steam.home()).canonicalPath());
 }
 
 }  // namespace
