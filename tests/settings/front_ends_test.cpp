@@ -41,11 +41,11 @@ struct FrontEndRow {
     Result result;
 };
 
-std::vector<FrontEndRow> Rows() {
+TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
     const QString dword = QString::number(platform::RegDword) + ":";
     const QString expand = QString::number(platform::RegExpandSz) + ":";
     // clang-format off
-    return {
+    const FrontEndRow rows[] = {
         {"Kali95SwitchedToCheckedUsesItsOwnPlaceholder", Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-foo -getmission abc -rund3 -bar\""), "Kali 95 [Descent 3]", 0, 1, kToolExe, "-foo -bar -getmission {mapname} -rund3", Result::Written},
         {"KaliRowsAreTheSubkeysNamingDescent3InThatCase", Kali("descent 3", "\"GameExe\"=\"C:\\\\x\\\\main.exe\"") + Kali("Descent 3 Demo", "\"CmdLineOpts\"=\"-b\"") + Kali("Quake", "\"GameExe\"=\"C:\\\\q\\\\main.exe\""), "Kali 95 [Descent 3 Demo]", 2, 2, "", "-b", Result::Written},
         {"OptionAfterGetmissionIsNoMissionName", KqueryValues("c:\\\\d3\\\\main.exe", "-getmission -bar"), "Kquery 4", 0, 1, kToolExe, "-bar -getmission %map% -rund3", Result::Written},
@@ -65,10 +65,7 @@ std::vector<FrontEndRow> Rows() {
         {"ParametersOfAnotherTypeAreLeftAsTheyWere", Kquery("\"game_desc3\"=\"c:\\\\d3\\\\main.exe\"\n\"game_desc3_params\"=dword:00000001"), "Kquery 4", 0, 1, "c:\\d3\\main.exe", dword + "01000000", Result::LeftAsItWas},
     };
     // clang-format on
-}
-
-TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
-    for (const FrontEndRow& row : Rows()) {
+    for (const FrontEndRow& row : rows) {
         SCOPED_TRACE(row.name);
         m_sandbox.prefix().writeUserReg(row.userReg);
         CFrontEnds frontEnds = Read();

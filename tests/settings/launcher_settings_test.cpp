@@ -123,11 +123,11 @@ TEST(LauncherSettings, SaveWritesTheFileAUserExpects) {
     settings.AddSite("http://one.example/missions/");
     settings.AddSite("http://two.example/d3");
     EXPECT_TRUE(settings.Save());
-    const QString expected = "[settings]\nKeep Alive=1\nVersion=" + QString(res::kVersionText) +
-                             "\nD3 Executable Path=/games/descent3/\n\n[other]\nkept=yes\n\n"
-                             "[MissionSites]\nURL1=http://one.example/missions/\n"
-                             "URL2=http://two.example/d3\n";
-    EXPECT_EQ(sandbox.iniText(), expected);
+    EXPECT_EQ(sandbox.iniText(),
+              "[settings]\nKeep Alive=1\nVersion=" + QString(res::kVersionText) +
+                  "\nD3 Executable Path=/games/descent3/\n\n[other]\nkept=yes\n\n"
+                  "[MissionSites]\nURL1=http://one.example/missions/\n"
+                  "URL2=http://two.example/d3\n");
 
     CLauncherSettings nextRun(sandbox.profile(), sandbox.registry());
     EXPECT_EQ(nextRun.GetSiteCount(), 2);

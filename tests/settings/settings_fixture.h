@@ -45,11 +45,9 @@ public:
         if (!value) {
             return QStringLiteral("<none>");
         }
-        if (value->isString() && value->type == platform::RegSz) {
-            return value->text();
-        }
-        return QString::number(value->type) + QLatin1Char(':') +
-               (value->isString() ? value->text() : QString::fromLatin1(value->data.toHex()));
+        const QString text =
+            value->isString() ? value->text() : QString::fromLatin1(value->data.toHex());
+        return value->type == platform::RegSz ? text : QString::number(value->type) + ':' + text;
     }
 
     // A game executable at this path under drive C:; returns its folder's path ending in "/".
