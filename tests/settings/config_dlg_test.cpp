@@ -295,13 +295,10 @@ TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
         QTest::keyClick(focus, row.key);
         EXPECT_EQ(dialog->PathEdit()->text() == kInvalid, row.result == -1) << "browsed";
         EXPECT_EQ(dialog->isVisible() ? -1 : dialog->result(), row.result);
-        if (row.result == QDialog::Accepted) {
-            EXPECT_TRUE(m_sandbox.iniText().contains("Keep Alive=1"))
-                << m_sandbox.iniText().toStdString();
-        } else {
-            EXPECT_EQ(m_sandbox.iniText(), before);
-            EXPECT_EQ(m_sandbox.userReg(), userReg);
-        }
+        // Only OK writes the settings and the front ends.
+        const bool saved = row.result == QDialog::Accepted;
+        EXPECT_EQ(m_sandbox.iniText() != before, saved);
+        EXPECT_EQ(m_sandbox.userReg() != userReg, saved);
     }
 }
 
