@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <utility>
 
 #include "common/LogLine.h"
 #include "common/Paths.h"
@@ -9,20 +10,16 @@ namespace torv {
 namespace {
 
 TEST(LogLine, RemovesControlsAndKeepsTheLength) {
-    struct Case {
-        QString line;
-        QString shown;
-    };
     // clang-format off
-    const Case cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {"a\tb\r\nc", "abc   "},
         {QString("x\x1b[31my\x7f"), "x[31my  "},
         {QString::fromUtf8("D3 Path is [/home/Jürgen/Spiele/]."), QString::fromUtf8("D3 Path is [/home/Jürgen/Spiele/].")},
         {QString::fromUtf8("a\u0085b"), "ab "},  // a C1 control
     };
     // clang-format on
-    for (const Case& row : cases) {
-        EXPECT_EQ(CleanLogLine(row.line), row.shown) << row.line.toStdString();
+    for (const auto& [line, shown] : cases) {
+        EXPECT_EQ(CleanLogLine(line), shown) << line.toStdString();
     }
 }
 

@@ -9,11 +9,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 #include "platform/fake_wine_server.h"
 #include "res/DialogBuilder.h"
@@ -23,20 +25,17 @@
 #include "settings/settings_fixture.h"
 #include "sitelist/SiteEdit.h"
 #include "sitelist/SiteListBox.h"
+#include "support/steam_fixture.h"
 #include "workers/SiteChecker.h"
 
-namespace torv {
+namespace torv::test {
 namespace {
-
-using platform::WineRegistry;
-using test::WinePrefixFixture;
 
 const QString kInvalid = QStringLiteral("<invalid d3 path, please correct>");
 const QString kKali = QStringLiteral("Software\\Kali\\Kali95\\Games\\Descent 3");
 
 // Takes the site checks instead of a worker thread.
-class RecordingChecker : public ISiteChecker {
-public:
+struct RecordingChecker : ISiteChecker {
     void PostCheckSite(QObject*, std::unique_ptr<CSiteCheckRequest> request) override {
         urls.append(request->m_strUrl);
     }
@@ -44,23 +43,20 @@ public:
     QStringList urls;
 };
 
-// The game, this tool, and three front-end rows: Kquery 4 indeterminate, Kali 95 [Descent 3]
-// unchecked, Kali 95 [Descent 3 Demo] checked.
+// The game, this tool, and three front-end rows in this order: Kquery 4 indeterminate,
+// Kali 95 [Descent 3] unchecked, Kali 95 [Descent 3 Demo] checked.
 class ConfigDlgTest : public ::testing::Test {
 protected:
     ConfigDlgTest() {
         m_sandbox.stageGameAndTool();
         m_sandbox.prefix().writeUserReg(
-            "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n"
-            "\"game_desc3\"=\"C:\\\\KQ\\\\Launcher.exe\"\n"
-            "\"game_desc3_params\"=\"-x -getmission old -rund3\"\n\n"
-            "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1700000006\n"
-            "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n\"CmdLineOpts\"=\"-nointro\"\n\n"
-            "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3 Demo] 1700000007\n"
-            "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\"\n");
+            KqueryValues("C:\\\\KQ\\\\Launcher.exe", "-x -getmission old -rund3") +
+            Kali("Descent 3",
+                 "\"GameExe\"=\"C:\\\\D3\\\\Main.exe\"\n\"CmdLineOpts\"=\"-nointro\"") +
+            Kali("Descent 3 Demo",
+                 "\"GameExe\"=\"Z:\\\\opt\\\\torv.exe\"\n\"CmdLineOpts\"=\"-demo\""));
     }
 
-    QString Ini() const { return m_sandbox.iniText(); }
     void SeedValidSettings(const QString& sites = "URL1=http://one.example/\n") {
         m_sandbox.seedIni("[settings]\nVersion=0.3 Beta\nD3 Executable Path=" + m_game +
                           "\nKeep Alive=0\n\n[MissionSites]\n" + sites);
@@ -73,7 +69,6 @@ protected:
                                                    &m_checker, nullptr);
         dialog->SetOwnExecutable(m_sandbox.ownExe);
         dialog->SetFileChooser([this](QWidget* parent) {
-            ++m_chooserCalls;
             EXPECT_NE(parent, nullptr);
             return m_nextFile;
         });
@@ -84,10 +79,6 @@ protected:
         return dialog;
     }
 
-    static int Row(CConfigDlg& dialog, const QString& text) {
-        const auto items = dialog.AppList()->findItems(text, Qt::MatchExactly);
-        return items.isEmpty() ? -1 : dialog.AppList()->row(items.first());
-    }
     // A click on the row's check box, where a user clicks.
     static void ClickCheck(CConfigDlg& dialog, int row) {
         QListWidget* list = dialog.AppList();
@@ -101,83 +92,110 @@ protected:
     }
     // OK is enabled, and every front-end row with it.
     static bool Usable(CConfigDlg& dialog) {
-        bool rows = true;
         for (int row = 0; row < dialog.AppList()->count(); ++row) {
-            rows = rows && dialog.AppList()->item(row)->flags().testFlag(Qt::ItemIsEnabled);
+            EXPECT_EQ(dialog.AppList()->item(row)->flags().testFlag(Qt::ItemIsEnabled),
+                      dialog.OkButton()->isEnabled());
         }
-        EXPECT_EQ(rows, dialog.OkButton()->isEnabled());
         return dialog.OkButton()->isEnabled();
     }
 
-    test::SettingsFixture m_sandbox;
+    SettingsFixture m_sandbox;
     const QString& m_game = m_sandbox.game;
     std::unique_ptr<CLauncherSettings> m_settings;
     RecordingChecker m_checker;
     QString m_nextFile;
-    int m_chooserCalls = 0;
 };
-
-TEST_F(ConfigDlgTest, NoSettingsAndNoGameShowTheInvalidFolder) {
-    QFile::remove(m_game + "MAIN.EXE");
-    auto dialog = Open();
-    EXPECT_EQ(dialog->windowTitle(), "Torvane Configuration");
-    EXPECT_EQ(dialog->PathEdit()->text(), kInvalid);
-    EXPECT_TRUE(dialog->PathEdit()->isReadOnly());
-    ASSERT_EQ(dialog->AppList()->count(), 3);
-    EXPECT_FALSE(Usable(*dialog));
-    // A disabled row ignores clicks; Enter does not save past the disabled OK.
-    const int kquery = Row(*dialog, "Kquery 4");
-    ClickCheck(*dialog, kquery);
-    EXPECT_EQ(dialog->GetCheck(kquery), 2);
-    QTest::keyClick(dialog.get(), Qt::Key_Return);
-    EXPECT_TRUE(dialog->isVisible());
-}
 
 struct BrowseRow {
     const char* name;
     bool startValid;
     QString choice;  // with "@" for drive C:
     bool valid;      // afterwards
-    QString shown;   // "@game" for the game folder
+    QString shown;   // with "@" for drive C:
 };
 
+// A long folder shows its end, with the whole path as the tooltip.
 TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
+    const QString deep = QString("very-long-folder-name/").repeated(6) + "Descent3 Final";
+    m_sandbox.gameFile(deep + "/main.exe");
     // clang-format off
     const BrowseRow rows[] = {
-        {"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE", true, "@game"},
-        {"BlanksBeforeThePathAreDropped", false, "  @/Games/Descent3/main.exe", true, "@game"},
+        {"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE", true, "@/Games/Descent3/"},
+        {"BlanksBeforeThePathAreDropped", false, "  @/Games/Descent3/main.exe", true, "@/Games/Descent3/"},
         {"FolderWithoutTheGameDisablesOkAgain", true, "@/Other/setup.exe", false, kInvalid},
-        {"CancelledWhileValidChangesNothing", true, "", true, "@game"},
+        {"CancelledWhileValidChangesNothing", true, "", true, "@/Games/Descent3/"},
         {"PathWithoutAFolderIsNoGame", true, "main.exe", false, kInvalid},
+        {"LongFolder", true, "@/" + deep + "/main.exe", true, "@/" + deep + "/"},
     };
     // clang-format on
     WinePrefixFixture::write(m_sandbox.prefix().driveC() + "/Other/setup.exe", QByteArray("MZ"));
+    const QString driveC = QDir(m_sandbox.prefix().driveC()).canonicalPath();
     for (const BrowseRow& row : rows) {
         SCOPED_TRACE(row.name);
-        m_chooserCalls = 0;
         m_sandbox.seedIni(row.startValid ? "[settings]\nD3 Executable Path=" + m_game : "");
         auto dialog = Open();
-        const QString before = Ini();
-        m_nextFile =
-            QString(row.choice).replace("@", QDir(m_sandbox.prefix().driveC()).canonicalPath());
+        EXPECT_EQ(Usable(*dialog), row.startValid);
+        EXPECT_EQ(dialog->PathEdit()->text(), row.startValid ? m_game : kInvalid);
+        const QString before = m_sandbox.iniText();
+        m_nextFile = QString(row.choice).replace("@", driveC);
         QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
-        EXPECT_EQ(m_chooserCalls, 1);
-        EXPECT_EQ(dialog->PathEdit()->text(), row.shown == "@game" ? m_game : row.shown);
+        QLineEdit* box = dialog->PathEdit();
+        EXPECT_EQ(box->text(), QString(row.shown).replace("@", driveC));
+        EXPECT_EQ(box->toolTip(), row.valid ? box->text() : "");
+        EXPECT_EQ(box->cursorPosition(), box->text().size()) << "the end is in sight";
+        EXPECT_TRUE(box->isReadOnly());
         EXPECT_EQ(Usable(*dialog), row.valid);
-        EXPECT_EQ(Ini(), before) << "nothing is stored before OK";
+        EXPECT_EQ(m_sandbox.iniText(), before) << "nothing is stored before OK";
+        // Enter in the list saves through OK, unless OK is disabled.
+        dialog->AppList()->setFocus();
+        QTest::keyClick(dialog.get(), Qt::Key_Return);
+        EXPECT_EQ(dialog->isVisible(), !row.valid);
     }
 }
 
-// A click never reaches indeterminate; OK keeps a site still being edited and writes every row.
-TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
-    SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
+// What OK may run into: nothing, a Wine that cannot write the front ends, a file where the settings
+// folder belongs, or a full disk (a one-page tmpfs the seeded file fills).
+enum class Fault { None, WineFails, FileWhereTheFolderBelongs, FullDisk };
+const char* const kFaultNames[] = {"None", "WineFails", "FileWhereTheFolderBelongs", "FullDisk"};
+
+class ConfigDlgOk : public ConfigDlgTest, public ::testing::WithParamInterface<Fault> {};
+
+// A click never reaches indeterminate; OK keeps a site still being edited, saves the settings and
+// then writes every row; a failed save is reported and changes nothing.
+TEST_P(ConfigDlgOk, SavesTheSettingsThenWritesEveryRow) {
+    const Fault fault = GetParam();
+    const QString folder = QFileInfo(m_sandbox.profile().filePath()).absolutePath();
+    const QByteArray mountPoint = QFile::encodeName(folder);
+    if (fault == Fault::FullDisk) {
+        QDir().mkpath(folder);
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=4k") != 0) {
+            GTEST_SKIP() << "no tmpfs can be mounted here";
+        }
+    }
+    const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+    if (fault == Fault::FileWhereTheFolderBelongs) {
+        WinePrefixFixture::write(folder, QByteArray("a file"));
+    } else {
+        SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/d3\n");
+    }
+    const QString wine = m_sandbox.prefix().root() + "/wine";
+    std::optional<FakeWineServer> server;
+    if (fault == Fault::WineFails) {
+        server.emplace(m_sandbox.prefix().root() + "/server-root", m_sandbox.prefix().prefix());
+        ASSERT_TRUE(server->locked());
+        ASSERT_TRUE(WriteFakeWine(wine, wine + ".log", 1));
+        m_sandbox.registry().setWineProgram(wine);
+    }
+    const QString iniBefore = m_sandbox.iniText();
+    const QByteArray userReg = m_sandbox.userReg();
     auto dialog = Open(false);
+    m_nextFile = m_game + "MAIN.EXE";
     QTimer::singleShot(0, dialog.get(), [&] {
+        QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
-        for (const char* row : {"Kquery 4", "Kali 95 [Descent 3]", "Kali 95 [Descent 3 Demo]"}) {
-            ClickCheck(*dialog, Row(*dialog, row));
-            EXPECT_NE(dialog->AppList()->item(Row(*dialog, row))->checkState(),
-                      Qt::PartiallyChecked);
+        for (int row = 0; row < 3; ++row) {
+            ClickCheck(*dialog, row);
+            EXPECT_NE(dialog->AppList()->item(row)->checkState(), Qt::PartiallyChecked);
         }
         dialog->SiteList()->EditSite(1);
         dialog->SiteList()->Editor()->selectAll();
@@ -185,230 +203,133 @@ TEST_F(ConfigDlgTest, OkSavesTheIniAndWritesEveryRow) {
         QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
     });
     EXPECT_EQ(dialog->DoModal(), res::IDOK);
-    EXPECT_EQ(Ini(), "[settings]\nVersion=" + QString(res::kVersionText) +
-                         "\nD3 Executable Path=" + m_game +
-                         "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
-                         "URL2=http://two.example/d3/\n");
-    EXPECT_TRUE(dialog->GetWriteWarnings().isEmpty());
+
+    const bool saved = fault == Fault::None || fault == Fault::WineFails;
+    const QString error =
+        "ERROR: Configuration could not be saved to [" + m_sandbox.profile().filePath() +
+        "]: " + (fault == Fault::FullDisk ? "No space left on device." : "Not a directory.");
+    EXPECT_EQ(dialog->GetSaveError(), saved ? "" : error);
+    EXPECT_EQ(m_sandbox.iniText(),
+              !saved ? iniBefore
+                     : "[settings]\nVersion=" + QString(res::kVersionText) +
+                           "\nD3 Executable Path=" + m_game +
+                           "\nKeep Alive=1\n\n[MissionSites]\nURL1=http://typed.example/\n"
+                           "URL2=http://two.example/d3/\n");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
+              fault == Fault::FileWhereTheFolderBelongs ? 0 : 1)
+        << "no temporary file is left behind";
+    const QString warning = "WARNING: Unable to save the launch settings of [%1].";
+    EXPECT_EQ(dialog->GetWriteWarnings(),
+              fault != Fault::WineFails
+                  ? QStringList()
+                  : QStringList({warning.arg("Kali 95 [Descent 3 Demo]"),
+                                 warning.arg("Kali 95 [Descent 3]"), warning.arg("Kquery 4")}));
+    if (fault != Fault::None) {
+        EXPECT_EQ(m_sandbox.userReg(), userReg) << "front ends are written only after a save";
+        return;
+    }
     EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3"),
               "C:\\Games\\Descent3\\main.exe");
-    EXPECT_EQ(m_sandbox.stored(CFrontEnds::kKquery4Key, "game_desc3_params"), "-x");
     EXPECT_EQ(m_sandbox.stored(kKali, "GameExe"), "C:\\Tools\\torv");
-    EXPECT_EQ(m_sandbox.stored(kKali, "CmdLineOpts"), "-nointro -getmission {mapname} -rund3");
     EXPECT_EQ(m_sandbox.stored(kKali + " Demo", "GameExe"), "C:\\Games\\Descent3\\main.exe");
-
-    // The next opening shows what was saved.
-    auto again = Open();
-    EXPECT_EQ(again->GetCheck(Row(*again, "Kquery 4")), 0);
-    EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3]")), 1);
-    EXPECT_EQ(again->GetCheck(Row(*again, "Kali 95 [Descent 3 Demo]")), 0);
 }
 
-struct FirstRunRow {
-    const char* name;
-    QString ini;
-    QStringList sitesShown;
-};
+INSTANTIATE_TEST_SUITE_P(Faults, ConfigDlgOk,
+                         ::testing::Values(Fault::None, Fault::WineFails,
+                                           Fault::FileWhereTheFolderBelongs, Fault::FullDisk),
+                         [](const auto& info) { return kFaultNames[int(info.param)]; });
 
 TEST_F(ConfigDlgTest, DefaultSiteIsAddedOnceAndChecked) {
+    // What the settings file holds beside the game folder, and the sites the dialog shows.
     // clang-format off
-    const FirstRunRow rows[] = {
-        {"FirstRunAddsItAfterTheStoredSites", "[MissionSites]\nURL1=http://a.example/\n", {"http://a.example/", CConfigDlg::kDefaultSite}},
-        {"StoredSiteBeginningWithItInAnyCase", "[MissionSites]\nURL1=HTTP://Missions.Example.com/descent3/levels/more/\n", {"HTTP://Missions.Example.com/descent3/levels/more/"}},
-        {"LaterRunsNeverAddIt", "Version=0.3 Beta\n", {}},
+    const std::pair<QString, QStringList> rows[] = {
+        {"[MissionSites]\nURL1=http://a.example/\n", {"http://a.example/", CConfigDlg::kDefaultSite}},
+        {"[MissionSites]\nURL1=HTTP://Missions.Example.com/descent3/levels/more/\n", {"HTTP://Missions.Example.com/descent3/levels/more/"}},
+        {"Version=0.3 Beta\n", {}},  // later runs never add it
     };
     // clang-format on
-    for (const FirstRunRow& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [ini, sites] : rows) {
+        SCOPED_TRACE(ini.toStdString());
         m_checker.urls.clear();
-        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + row.ini);
+        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + m_game + "\n" + ini);
         auto dialog = Open();
-        EXPECT_EQ(dialog->SiteList()->Sites(), row.sitesShown);
-        EXPECT_EQ(m_checker.urls, row.sitesShown) << "checked like any other site";
+        EXPECT_EQ(dialog->SiteList()->Sites(), sites);
+        EXPECT_EQ(m_checker.urls, sites) << "checked like any other site";
         QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
         ASSERT_EQ(dialog->result(), QDialog::Accepted);
         // Saved like any other site, and not added again.
-        EXPECT_EQ(Open()->SiteList()->Sites(), row.sitesShown);
+        EXPECT_EQ(Open()->SiteList()->Sites(), sites);
     }
-}
-
-TEST_F(ConfigDlgTest, FrontEndsThatCannotBeWrittenAreReportedAfterOk) {
-    SeedValidSettings();
-    test::FakeWineServer server(m_sandbox.prefix().root() + "/server-root",
-                                m_sandbox.prefix().prefix());
-    ASSERT_TRUE(server.locked());
-    const QString wine = m_sandbox.prefix().root() + "/wine";
-    ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 1));
-    m_sandbox.registry().setWineProgram(wine);
-    auto dialog = Open();
-    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-    ASSERT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(
-        dialog->GetWriteWarnings(),
-        QStringList({"WARNING: Unable to save the launch settings of [Kali 95 [Descent 3 Demo]].",
-                     "WARNING: Unable to save the launch settings of [Kali 95 [Descent 3]].",
-                     "WARNING: Unable to save the launch settings of [Kquery 4]."}));
-    EXPECT_TRUE(Ini().contains("Version=" + QString(res::kVersionText)))
-        << "the tool's own settings are saved all the same";
 }
 
 struct KeyRow {
     const char* name;
     int focus;  // control id
     Qt::Key key;
-    int result;  // QDialog::Accepted / Rejected, or -1 while still open
-    int browses;
+    int result;  // QDialog::Accepted / Rejected, or -1 while still open (browsing)
 };
 
 TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
     // clang-format off
     const KeyRow rows[] = {
-        {"ReturnOnCancelCancels", res::IDCANCEL, Qt::Key_Return, QDialog::Rejected, 0},
-        {"ReturnOnBrowseBrowses", res::IDC_BROWSE, Qt::Key_Return, -1, 1},
-        {"ReturnOnOkSaves", res::IDOK, Qt::Key_Return, QDialog::Accepted, 0},
-        {"ReturnOnTheApplicationsIsOk", res::IDC_APPLIST, Qt::Key_Return, QDialog::Accepted, 0},
-        {"EscOnBrowseCancels", res::IDC_BROWSE, Qt::Key_Escape, QDialog::Rejected, 0},
+        {"ReturnOnCancelCancels", res::IDCANCEL, Qt::Key_Return, QDialog::Rejected},
+        {"ReturnOnBrowseBrowses", res::IDC_BROWSE, Qt::Key_Return, -1},
+        {"ReturnOnTheApplicationsIsOk", res::IDC_APPLIST, Qt::Key_Return, QDialog::Accepted},
+        {"EscOnBrowseCancels", res::IDC_BROWSE, Qt::Key_Escape, QDialog::Rejected},
     };
     // clang-format on
     for (const KeyRow& row : rows) {
         SCOPED_TRACE(row.name);
-        m_chooserCalls = 0;
         SeedValidSettings();
-        const QString before = Ini();
+        const QString before = m_sandbox.iniText();
         const QByteArray userReg = m_sandbox.userReg();
         auto dialog = Open();
         QApplication::setActiveWindow(dialog.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
-        ClickCheck(*dialog, Row(*dialog, "Kquery 4"));
+        ClickCheck(*dialog, 0);
         QWidget* focus = res::DialogControl(*dialog, row.focus);
         focus->setFocus(Qt::TabFocusReason);
         ASSERT_EQ(QApplication::focusWidget(), focus);
+        m_nextFile = "main.exe";  // no folder: the dialog shows it has none
         QTest::keyClick(focus, row.key);
-        EXPECT_EQ(m_chooserCalls, row.browses);
+        EXPECT_EQ(dialog->PathEdit()->text() == kInvalid, row.result == -1) << "browsed";
         EXPECT_EQ(dialog->isVisible() ? -1 : dialog->result(), row.result);
-        if (row.result == QDialog::Accepted) {
-            EXPECT_TRUE(Ini().contains("Keep Alive=1")) << Ini().toStdString();
-        } else {
-            EXPECT_EQ(Ini(), before);
-            EXPECT_EQ(m_sandbox.userReg(), userReg);
-        }
+        // Only OK writes the settings and the front ends.
+        const bool saved = row.result == QDialog::Accepted;
+        EXPECT_EQ(m_sandbox.iniText() != before, saved);
+        EXPECT_EQ(m_sandbox.userReg() != userReg, saved);
     }
 }
-
-class ConfigDlgSaveFailure : public ConfigDlgTest, public ::testing::WithParamInterface<bool> {};
-
-// A file where the settings folder belongs, or a full disk (a one-page tmpfs the seeded file
-// fills).
-TEST_P(ConfigDlgSaveFailure, FailedSaveIsReportedAndChangesNothing) {
-    const bool fullDisk = GetParam();
-    const QString folder = QFileInfo(m_sandbox.profile().filePath()).absolutePath();
-    const QByteArray mountPoint = QFile::encodeName(folder);
-    if (fullDisk) {
-        QDir().mkpath(folder);
-        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=4k") != 0) {
-            GTEST_SKIP() << "no tmpfs can be mounted here";
-        }
-        SeedValidSettings("URL1=http://one.example/\nURL2=http://two.example/\n");
-    } else {
-        WinePrefixFixture::write(folder, QByteArray("a file"));
-    }
-    const QString iniBefore = Ini();
-    const QByteArray userReg = m_sandbox.userReg();
-    auto dialog = Open();
-    m_nextFile = m_game + "MAIN.EXE";
-    QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
-    dialog->SiteList()->AppendSite("http://three.example/");
-    QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
-    QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-
-    EXPECT_FALSE(dialog->isVisible());
-    EXPECT_EQ(dialog->GetSaveError(),
-              "ERROR: Configuration could not be saved to [" + m_sandbox.profile().filePath() +
-                  "]: " + (fullDisk ? "No space left on device." : "Not a directory."));
-    EXPECT_EQ(Ini(), iniBefore);
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), fullDisk ? 1 : 0)
-        << "no temporary file is left behind";
-    EXPECT_EQ(m_sandbox.userReg(), userReg)
-        << "front ends are written only after a successful save";
-    if (fullDisk) {
-        ::umount2(mountPoint.constData(), MNT_DETACH);
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Places, ConfigDlgSaveFailure, ::testing::Bool(), [](const auto& info) {
-    return std::string(info.param ? "FullDisk" : "FileWhereTheFolderBelongs");
-});
-
-struct StartRow {
-    const char* name;
-    QString stored;  // "@game" for the game folder, "@other" for a folder without the game
-    bool driveC;     // the Wine prefix has its drive C:
-    QString start;   // "@game", "@other", "@driveC" or "@home"
-};
 
 TEST_F(ConfigDlgTest, FileDialogOpensWhereTheGameIsLikelyAndListsEveryGameProgram) {
-    // clang-format off
-    const StartRow rows[] = {
-        {"TheGameFolder", "@game", true, "@game"},
-        {"AStoredFolderWithoutTheGame", "@other", true, "@other"},
-        {"DriveCWithoutAFolder", "", true, "@driveC"},
-        {"HomeWithoutPrefix", "/nowhere/", false, "@home"},
-    };
-    // clang-format on
-    const QString other = m_sandbox.prefix().makeFolder("elsewhere/not-a-game");
-    const QString home = m_sandbox.prefix().makeFolder("home");
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", QFile::encodeName(home));
-    const auto place = [&](QString text) {
-        return text.replace("@game", m_game)
-            .replace("@other", other + "/")
-            .replace("@driveC", m_sandbox.prefix().driveC())
-            .replace("@home", home);
-    };
-    for (const StartRow& row : rows) {  // the row without drive C: last, it keeps no prefix
-        SCOPED_TRACE(row.name);
-        if (!row.driveC) {
-            m_sandbox.registry() = WineRegistry(m_sandbox.prefix().root() + "/no-prefix");
-        }
-        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + place(row.stored) + "\n");
+    // The folder the real file dialog opens in when the stored folder is this one.
+    const auto startFolder = [&](const QString& stored) {
+        m_sandbox.seedIni("[settings]\nD3 Executable Path=" + stored + "\n");
         auto dialog = Open();
-        dialog->SetFileChooser({});  // the real file dialog
-
-        QString shownFolder;
-        QStringList filters;
-        bool hidden = false;
+        dialog->SetFileChooser({});
+        QString shown = "<no file dialog>";
         QTimer::singleShot(0, dialog.get(), [&] {
             auto* files = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             ASSERT_NE(files, nullptr);
-            shownFolder = files->directory().canonicalPath();
-            filters = files->nameFilters();
-            hidden = files->filter().testFlag(QDir::Hidden);
+            shown = files->directory().canonicalPath();
+            EXPECT_EQ(files->nameFilters(),
+                      QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
+            EXPECT_TRUE(files->filter().testFlag(QDir::Hidden)) << "so that ~/.wine is listed";
             files->reject();
         });
         QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
-        EXPECT_EQ(shownFolder, QDir(place(row.start)).canonicalPath());
-        EXPECT_EQ(filters, QStringList({"Descent 3 Executable (main.exe Descent3.exe Descent3)"}));
-        EXPECT_TRUE(hidden) << "hidden folders such as ~/.wine are listed";
-    }
-    qputenv("HOME", oldHome);
-}
-
-TEST_F(ConfigDlgTest, LongGameFolderShowsItsEndAndTheWholePathAsTooltip) {
-    const QString deep =
-        m_sandbox.gameFolder(QString("very-long-folder-name/").repeated(6) + "Descent3 Final");
-    m_sandbox.seedIni("[settings]\nVersion=0.4 Beta\nD3 Executable Path=" + deep + "\n");
-    auto dialog = Open();
-    QLineEdit* box = dialog->PathEdit();
-    ASSERT_EQ(box->text(), deep);
-    ASSERT_GT(box->fontMetrics().horizontalAdvance(deep), box->width());
-    // The text's end is inside the box, its start is scrolled out to the left.
-    EXPECT_EQ(box->cursorPosition(), deep.size());
-    box->grab();  // scrolls as the next paint would
-    const QRect cursor = box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
-    EXPECT_TRUE(box->rect().contains(cursor.center()));
-    EXPECT_EQ(box->toolTip(), deep);
+        return shown;
+    };
+    const QString other = m_sandbox.prefix().makeFolder("elsewhere/not-a-game");
+    EXPECT_EQ(startFolder(m_game), QDir(m_game).canonicalPath());
+    EXPECT_EQ(startFolder(other + "/"), QDir(other).canonicalPath()) << "even without the game";
+    EXPECT_EQ(startFolder(""), QDir(m_sandbox.prefix().driveC()).canonicalPath());
+    // Without a Wine prefix, the home folder.
+    const SteamFixture steam;  // HOME is its home folder while it lives
+    m_sandbox.registry() = platform::WineRegistry(m_sandbox.prefix().root() + "/no-prefix");
+    EXPECT_EQ(startFolder("/nowhere/"), QDir(steam.home()).canonicalPath());
 }
 
 }  // namespace
-}  // namespace torv
+}  // namespace torv::test

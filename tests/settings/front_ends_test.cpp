@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/fake_wine_server.h"
 #include "settings/settings_fixture.h"
+#include "support/steam_fixture.h"
 
-namespace torv {
+namespace torv::test {
 namespace {
 
-using test::WinePrefixFixture;
 using Result = CFrontEnds::WriteResult;
 
 class FrontEndsTest : public ::testing::Test {
@@ -22,18 +21,8 @@ protected:
         frontEnds.AddKali95Entries();
         return frontEnds;
     }
-    test::SettingsFixture m_sandbox;
+    SettingsFixture m_sandbox;
 };
-
-QString Kquery(const QString& values) {
-    return "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n" + values + "\n";
-}
-QString Kali(const QString& subkey, const QString& values) {
-    return "[Software\\\\Kali\\\\Kali95\\\\Games\\\\" + subkey + "] 1700000006\n" + values + "\n";
-}
-QString KqueryValues(const QString& exe, const QString& params) {
-    return Kquery("\"game_desc3\"=\"" + exe + "\"\n\"game_desc3_params\"=\"" + params + "\"");
-}
 
 const QString kGameExe = "C:\\Games\\Descent3\\main.exe";
 const QString kToolExe = "C:\\Tools\\torv";
@@ -52,12 +41,13 @@ struct FrontEndRow {
     Result result;
 };
 
-std::vector<FrontEndRow> Rows() {
+TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
     const QString dword = QString::number(platform::RegDword) + ":";
     const QString expand = QString::number(platform::RegExpandSz) + ":";
     // clang-format off
-    return {
+    const FrontEndRow rows[] = {
         {"Kali95SwitchedToCheckedUsesItsOwnPlaceholder", Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-foo -getmission abc -rund3 -bar\""), "Kali 95 [Descent 3]", 0, 1, kToolExe, "-foo -bar -getmission {mapname} -rund3", Result::Written},
+        {"KaliRowsAreTheSubkeysNamingDescent3InThatCase", Kali("descent 3", "\"GameExe\"=\"C:\\\\x\\\\main.exe\"") + Kali("Descent 3 Demo", "\"CmdLineOpts\"=\"-b\"") + Kali("Quake", "\"GameExe\"=\"C:\\\\q\\\\main.exe\""), "Kali 95 [Descent 3 Demo]", 2, 2, "", "-b", Result::Written},
         {"OptionAfterGetmissionIsNoMissionName", KqueryValues("c:\\\\d3\\\\main.exe", "-getmission -bar"), "Kquery 4", 0, 1, kToolExe, "-bar -getmission %map% -rund3", Result::Written},
         {"OptionsInAnyLetterCaseAndWithASlashAreFound", KqueryValues("c:\\\\tools\\\\torv.exe", "/GetMission abc -RUND3 -x"), "Kquery 4", 1, 0, kGameExe, "-x", Result::Written},
         {"EmptyParametersOnACheckedRow", KqueryValues("c:\\\\d3\\\\main.exe", ""), "Kquery 4", 0, 1, kToolExe, " -getmission %map% -rund3", Result::Written},
@@ -75,10 +65,7 @@ std::vector<FrontEndRow> Rows() {
         {"ParametersOfAnotherTypeAreLeftAsTheyWere", Kquery("\"game_desc3\"=\"c:\\\\d3\\\\main.exe\"\n\"game_desc3_params\"=dword:00000001"), "Kquery 4", 0, 1, "c:\\d3\\main.exe", dword + "01000000", Result::LeftAsItWas},
     };
     // clang-format on
-}
-
-TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
-    for (const FrontEndRow& row : Rows()) {
+    for (const FrontEndRow& row : rows) {
         SCOPED_TRACE(row.name);
         m_sandbox.prefix().writeUserReg(row.userReg);
         CFrontEnds frontEnds = Read();
@@ -89,7 +76,8 @@ TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
         const Result result = frontEnds.WriteEntry(0, row.written, m_sandbox.game);
         EXPECT_EQ(result, row.result);
         const bool kali = row.row.startsWith("Kali");
-        const QString key = kali ? CFrontEnds::kKali95Key + "\\Descent 3" : CFrontEnds::kKquery4Key;
+        const QString key = kali ? CFrontEnds::kKali95Key + "\\" + row.row.mid(9).chopped(1)
+                                 : CFrontEnds::kKquery4Key;
         EXPECT_EQ(m_sandbox.stored(key, kali ? "GameExe" : "game_desc3"), row.exe);
         EXPECT_EQ(m_sandbox.stored(key, kali ? "CmdLineOpts" : "game_desc3_params"), row.params);
         // Only a row left as it was earns a warning, and it names the row.
@@ -98,35 +86,11 @@ TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
     }
 }
 
-TEST_F(FrontEndsTest, KaliEntriesAreTheSubkeysNamingDescent3ExactlyEachWithItsOwnValues) {
-    m_sandbox.prefix().writeUserReg(
-        Kali("Descent 3", "\"GameExe\"=\"C:\\\\D3\\\\main.exe\"\n\"CmdLineOpts\"=\"-a\"") +
-        Kali("Descent 3 Demo", "\"CmdLineOpts\"=\"-b\"") +
-        Kali("descent 3", "\"GameExe\"=\"C:\\\\x\\\\main.exe\"") +
-        Kali("Quake", "\"GameExe\"=\"C:\\\\q\\\\main.exe\""));
-    const CFrontEnds frontEnds = Read();
-    ASSERT_EQ(frontEnds.GetCount(), 2);
-    EXPECT_EQ(frontEnds.GetEntry(0).rowText, "Kali 95 [Descent 3]");
-    EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\d3\\main.exe");
-    EXPECT_EQ(frontEnds.GetEntry(1).rowText, "Kali 95 [Descent 3 Demo]");
-    // Never the first entry's executable.
-    EXPECT_EQ(frontEnds.GetEntry(1).executable, "");
-    EXPECT_EQ(frontEnds.GetEntry(1).parameters, "-b");
-
-    m_sandbox.prefix().writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
-    EXPECT_EQ(Read().GetCount(), 0);
-}
-
+// Beside the table's main.exe and torv.exe rows: the tool without an extension, and names near it.
 TEST(FrontEndCheckState, ExecutableDecidesTheRowState) {
     const std::pair<const char*, int> rows[] = {
-        {"c:\\games\\descent3\\main.exe", 0},
-        {"c:\\tools\\torv.exe", 1},
-        {"z:\\usr\\local\\bin\\torv", 1},
-        {"/usr/bin/torv", 1},
-        {"torv", 1},
-        {"c:\\torv\\main.exe", 0},
-        {"c:\\tools\\torvane", 2},
-        {"c:\\torv\\launcher.exe", 2},
+        {"z:\\usr\\local\\bin\\torv", 1}, {"/usr/bin/torv", 1},      {"torv", 1},
+        {"c:\\torv\\main.exe", 0},        {"c:\\tools\\torvane", 2}, {"c:\\torv\\launcher.exe", 2},
     };
     for (const auto& [executable, state] : rows) {
         EXPECT_EQ(CFrontEnds::CheckStateFor(executable), state) << executable;
@@ -143,24 +107,27 @@ TEST_F(FrontEndsTest, KeyGoneAtWriteTimeIsSkippedQuietly) {
     EXPECT_EQ(frontEnds.WarningFor(0, Result::KeyMissing), "");
 }
 
-// While Wine runs the prefix, the values go through it (its failure is the dialog test's).
-TEST_F(FrontEndsTest, WritesWhileWineRunsGoThroughIt) {
-    m_sandbox.prefix().writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
-    test::FakeWineServer server(m_sandbox.prefix().root() + "/server-root",
-                                m_sandbox.prefix().prefix());
-    ASSERT_TRUE(server.locked());
-    const QString wine = m_sandbox.prefix().root() + "/wine";
-    ASSERT_TRUE(test::WriteFakeWine(wine, wine + ".log", 0));
-    m_sandbox.registry().setWineProgram(wine);
-    const QByteArray before = m_sandbox.userReg();
-    EXPECT_EQ(Read().WriteEntry(0, 1, m_sandbox.game), Result::Written);
-    EXPECT_EQ(m_sandbox.userReg(), before);
-    const QString calls = QString::fromUtf8(WinePrefixFixture::read(wine + ".log"));
-    EXPECT_TRUE(
-        calls.contains("HKCU\\Software\\coldstorage\\Kquery4\n/v\ngame_desc3\n/t\nREG_SZ\n/d\n" +
-                       kToolExe + "\n/f\n"))
-        << calls.toStdString();
+// Front ends installed into the game's Proton prefix keep their settings there.
+TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
+    SettingsFixture sandbox;
+    SteamFixture steam;
+    const QString library = steam.path("lib");
+    SteamFixture::writeLibraries(steam.nativeRoot(), {steam.nativeRoot(), library}, 1);
+    const QString game = SteamFixture::installGame(library, "Descent 3", {"main.exe"});
+    const QString prefix = SteamFixture::writeProtonPrefix(library, steam.path("c"), "D3");
+    SteamFixture::write(prefix + "/user.reg", "WINE REGISTRY Version 2\n\n" +
+                                                  KqueryValues("C:\\\\Other\\\\torv.exe", "-x"));
+    QFile::link("/", prefix + "/dosdevices/z:");
+
+    CFrontEnds frontEnds(sandbox.registry());
+    ASSERT_EQ(frontEnds.AddKquery4Entry(), QList<int>({0}));
+    EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\other\\torv.exe");
+    EXPECT_EQ(frontEnds.WriteEntry(0, CHECK_UNCHECKED, game), CFrontEnds::WriteResult::Written);
+    const auto written = platform::WineRegistry(prefix).readString(
+        platform::WineRegistry::Hive::CurrentUser, CFrontEnds::kKquery4Key, "game_desc3");
+    EXPECT_EQ(written.value_or("<none>"), "Z:" + QString(game).replace('/', '\\') + "main.exe");
+    EXPECT_FALSE(QFile::exists(sandbox.prefix().prefix() + "/user.reg"));
 }
 
 }  // namespace
-}  // namespace torv
+}  // namespace torv::test

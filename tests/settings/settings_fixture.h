@@ -1,8 +1,8 @@
 // A user's machine in a folder: a Wine prefix whose registry may name a game folder, a profile in
-// a temporary config home, and game folders with or without main.exe.
+// a temporary config home, and game folders.
 #pragma once
 
-#include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include "platform/Profile.h"
@@ -10,6 +10,17 @@
 #include "platform/wine_prefix_fixture.h"
 
 namespace torv::test {
+
+// The user.reg text of the front ends' keys, their values as Wine escapes them.
+inline QString Kquery(const QString& values) {
+    return "[Software\\\\coldstorage\\\\Kquery4] 1700000005\n" + values + "\n";
+}
+inline QString Kali(const QString& subkey, const QString& values) {
+    return "[Software\\\\Kali\\\\Kali95\\\\Games\\\\" + subkey + "] 1700000006\n" + values + "\n";
+}
+inline QString KqueryValues(const QString& exe, const QString& params) {
+    return Kquery("\"game_desc3\"=\"" + exe + "\"\n\"game_desc3_params\"=\"" + params + "\"");
+}
 
 class SettingsFixture {
 public:
@@ -34,27 +45,22 @@ public:
         if (!value) {
             return QStringLiteral("<none>");
         }
-        if (value->isString() && value->type == platform::RegSz) {
-            return value->text();
-        }
-        return QString::number(value->type) + QLatin1Char(':') +
-               (value->isString() ? value->text() : QString::fromLatin1(value->data.toHex()));
+        const QString text =
+            value->isString() ? value->text() : QString::fromLatin1(value->data.toHex());
+        return value->type == platform::RegSz ? text : QString::number(value->type) + ':' + text;
     }
 
-    // A folder on drive C: holding an executable of that name (none when exeName is empty);
-    // returns its Unix path ending in "/".
-    QString gameFolder(const QString& relative, const QString& exeName = "main.exe") const {
-        const QString folder = m_prefix.makeFolder(QStringLiteral("prefix/drive_c/") + relative);
-        if (!exeName.isEmpty()) {
-            WinePrefixFixture::write(folder + QLatin1Char('/') + exeName, QByteArray("MZ"));
-        }
-        return QDir(folder).canonicalPath() + QLatin1Char('/');
+    // A game executable at this path under drive C:; returns its folder's path ending in "/".
+    QString gameFile(const QString& relative) const {
+        const QString path = m_prefix.driveC() + QLatin1Char('/') + relative;
+        WinePrefixFixture::write(path, QByteArray("MZ"));
+        return QFileInfo(path).canonicalPath() + QLatin1Char('/');
     }
 
     // Drive C: holds the game (Games/Descent3/MAIN.EXE) and this tool (Tools/torv); no Wine
     // server of the machine is ever asked.
     void stageGameAndTool() {
-        game = gameFolder(QStringLiteral("Games/Descent3"), QStringLiteral("MAIN.EXE"));
+        game = gameFile(QStringLiteral("Games/Descent3/MAIN.EXE"));
         ownExe = m_prefix.driveC() + QStringLiteral("/Tools/torv");
         WinePrefixFixture::write(ownExe, QByteArray("x"));
         m_registry.setServerRoot(m_prefix.makeFolder(QStringLiteral("server-root")));
