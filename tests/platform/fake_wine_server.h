@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QString>
 
+#include "platform/wine_prefix_fixture.h"
+
 namespace torv::test {
 
 class FakeWineServer {
@@ -29,24 +31,24 @@ public:
         const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/lock"));
         struct flock lock {};
         lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
+        int ready[2];
+        if (::pipe(ready) != 0) {
+            return;
+        }
         m_pid = ::fork();
         if (m_pid == 0) {
             ::alarm(20);  // never outlives a test run that lost track of it
             const int fd = ::open(lockPath.constData(), O_CREAT | O_WRONLY, 0600);
-            if (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0) {
+            // Says so once it holds the lock, then holds it until killed.
+            if (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 && ::write(ready[1], "", 1) == 1) {
                 ::pause();
             }
             ::_exit(1);
         }
-        // A lock can only be seen from another process: wait until this one sees it.
-        for (int i = 0; i < 500 && m_pid > 0 && !m_locked; ++i) {
-            ::usleep(10000);
-            const int fd = ::open(lockPath.constData(), O_RDONLY);
-            struct flock probe = lock;
-            m_locked = fd >= 0 && ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_pid == m_pid;
-            ::close(fd);
-        }
+        ::close(ready[1]);
+        char byte = 0;
+        m_locked = m_pid > 0 && ::read(ready[0], &byte, 1) == 1;
+        ::close(ready[0]);
     }
     ~FakeWineServer() { stop(); }
     FakeWineServer(const FakeWineServer&) = delete;
@@ -69,18 +71,13 @@ private:
 // Writes an executable script at path that appends its WINEPREFIX and then each argument, one
 // per line, to logPath, then a line "--", and exits with status.
 inline bool WriteFakeWine(const QString& path, const QString& logPath, int status) {
-    QFile script(path);
-    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return false;
-    }
-    script.write(QStringLiteral("#!/bin/sh\nlog='%1'\nprintf '%s\\n' \"$WINEPREFIX\" >> \"$log\"\n"
-                                "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$log\"; done\n"
-                                "printf -- '--\\n' >> \"$log\"\nexit %2\n")
-                     .arg(logPath)
-                     .arg(status)
-                     .toUtf8());
-    script.close();
-    return script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    WinePrefixFixture::write(
+        path, QStringLiteral("#!/bin/sh\nlog='%1'\nprintf '%s\\n' \"$WINEPREFIX\" >> \"$log\"\n"
+                             "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$log\"; done\n"
+                             "printf -- '--\\n' >> \"$log\"\nexit %2\n")
+                  .arg(logPath)
+                  .arg(status));
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 }  // namespace torv::test
