@@ -18,14 +18,10 @@ const QStringList kArguments = {
     QStringLiteral("/usr/bin/torv"), QStringLiteral("-directip"), QStringLiteral("192.168.0.100"),
     QStringLiteral("two words \"quoted\""), QStringLiteral("-launched")};
 
-// A game folder whose main.exe is a script that records its working folder and arguments.
+// A game folder whose main.exe is a script that records its working folder and arguments. The
+// folder is made by the first file written into it.
 class ProcessStartTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_game = m_dir.path() + QStringLiteral("/Descent 3");
-        QDir().mkpath(m_game);
-        m_record = m_dir.path() + QStringLiteral("/record.txt");
-    }
     void TearDown() override { qputenv("PATH", m_path); }
 
     QString writeScript(const QString& path, const QString& before, const QString& after) const {
@@ -50,8 +46,8 @@ protected:
 
     const QByteArray m_path = qgetenv("PATH");
     QTemporaryDir m_dir;
-    QString m_game;
-    QString m_record;
+    const QString m_game = m_dir.path() + QStringLiteral("/Descent 3");
+    const QString m_record = m_dir.path() + QStringLiteral("/record.txt");
 };
 
 // The last row is a Windows game, run through the wine found on PATH.

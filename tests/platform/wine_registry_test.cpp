@@ -104,7 +104,6 @@ INSTANTIATE_TEST_SUITE_P(Values, WineRegistryString, ::testing::Values(
     StringRow{"MissingKey", Hive::LocalMachine, "Software\\Nobody", "Path", View::Native, std::nullopt},
     StringRow{"KeyOfOtherHive", Hive::CurrentUser, kAppPath, "Path", View::Native, std::nullopt},
     StringRow{"CurrentUser", Hive::CurrentUser, kKquery, "game_desc3_params", View::Native, QStringLiteral("-foo -getmission abc -rund3 -bar")},
-    StringRow{"ThirtyTwoBitViewFirst", Hive::LocalMachine, kD3, "BaseDirectory", View::Prefer32Bit, QStringLiteral("C:\\ThirtyTwo\\")},
     StringRow{"NativeViewIgnoresThirtyTwoBit", Hive::LocalMachine, kD3, "BaseDirectory", View::Native, QStringLiteral("C:\\Plain\\")},
     StringRow{"ThirtyTwoBitViewFallsBackToPlain", Hive::LocalMachine, kD3, "OnlyPlain", View::Prefer32Bit, QStringLiteral("plain")},
     StringRow{"EscapedBracketInKeyName", Hive::LocalMachine, "Software\\Odd\\Br]acket", "v", View::Native, QStringLiteral("bracket")}),
@@ -135,7 +134,9 @@ TEST_F(WineRegistryTest, MissingPrefixOrHiveIsARegistryWithoutKeysThatIsNeverWri
     EXPECT_FALSE(QFile::exists(userReg()));
 }
 
-TEST_F(WineRegistryTest, WritesKeepExpandableStringsAndEveryOtherLineAndReplaceTheFile) {
+// Changed values keep their type and every other line, in order; the file is replaced, never
+// written into, and a new key starts after one blank line, as Wine writes them.
+TEST_F(WineRegistryTest, WritesKeepTypesAndEveryOtherLineAndReplaceTheFile) {
     m_prefix.writeUserReg(QString::fromUtf8(kUserReg) +
                           "\n[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1\n"
                           "\"GameExe\"=str(2):\"%GAMES%\\\\main.exe\"\n\"Raw\"=hex:01,02\n");
@@ -145,21 +146,46 @@ TEST_F(WineRegistryTest, WritesKeepExpandableStringsAndEveryOtherLineAndReplaceT
               0);
     WineRegistry registry(m_prefix.prefix());
     const QString kali = "Software\\Kali\\Kali95\\Games\\Descent 3";
-
+    const QString newKey = "Software\\New\\Key";
+    const QString text = "new \"text\"\\ J\u00f6rg\n";
+    const QByteArray bytes = QByteArray::fromHex("00017f80fe0a").repeated(17);
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "gameexe", "Z:\\usr\\bin\\torv"));
-    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "CmdLineOpts", "-getmission"));
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "CmdLineOpts", text));
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "Raw", "x"));
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, newKey, "", "default"));
+    ASSERT_TRUE(registry.writeValue(Hive::CurrentUser, newKey, {"data", RegBinary, bytes}));
+    // A string value without its terminator cannot be written as a string; its bytes are kept.
+    ASSERT_TRUE(registry.writeValue(Hive::CurrentUser, newKey, {"odd", RegSz, QByteArray("abc")}));
 
-    const auto stored = [&](const char* name) {
-        const auto value = WineRegistry(m_prefix.prefix()).readValue(Hive::CurrentUser, kali, name);
-        return value ? qMakePair(value->type, value->text()) : qMakePair(quint32(0), QString());
+    // clang-format off
+    const QPair<QString, RegistryValue> expected[] = {
+        {kali, RegistryValue::fromString("GameExe", "Z:\\usr\\bin\\torv", RegExpandSz)},
+        {kali, RegistryValue::fromString("CmdLineOpts", text)},
+        {kali, RegistryValue::fromString("Raw", "x")},
+        {newKey, RegistryValue::fromString("", "default")},
+        {newKey, {"data", RegBinary, bytes}},
+        {newKey, {"odd", RegSz, QByteArray("abc")}},
     };
-    EXPECT_EQ(stored("GameExe"), qMakePair(quint32(RegExpandSz), QString("Z:\\usr\\bin\\torv")));
-    EXPECT_EQ(stored("CmdLineOpts"), qMakePair(quint32(RegSz), QString("-getmission")));
-    EXPECT_EQ(stored("Raw"), qMakePair(quint32(RegSz), QString("x")));
-    EXPECT_TRUE(WinePrefixFixture::read(userReg()).startsWith(
-        before.left(before.indexOf("[Software\\\\Kali"))));
-    EXPECT_EQ(registry.readString(Hive::CurrentUser, kali, "CmdLineOpts"), "-getmission");
+    // clang-format on
+    for (const auto& [key, value] : expected) {
+        const auto stored = registry.readValue(Hive::CurrentUser, key, value.name);
+        ASSERT_TRUE(stored.has_value()) << value.name.toStdString();
+        EXPECT_EQ(stored->type, value.type) << value.name.toStdString();
+        EXPECT_EQ(stored->data, value.data) << value.name.toStdString();
+    }
+    const QStringList lines = QString::fromUtf8(WinePrefixFixture::read(userReg())).split('\n');
+    EXPECT_TRUE(lines.contains("\"CmdLineOpts\"=\"new \\\"text\\\"\\\\ J\\xf6rg\\n\""));
+    EXPECT_TRUE(lines.join('\n').contains("\"\n\n[Software\\\\New\\\\Key] "));
+    QStringList kept = QString::fromUtf8(before).split('\n');
+    kept.removeIf([](const QString& line) {
+        return line.isEmpty() || line.startsWith("\"GameExe\"") || line.startsWith("\"Raw\"");
+    });
+    QStringList inOrder = lines;
+    inOrder.removeIf([&](const QString& line) { return !kept.contains(line); });
+    EXPECT_EQ(inOrder, kept) << "lines lost, repeated or out of order";
+    for (const QString& line : lines) {
+        EXPECT_LE(line.size(), 80) << "binary data wraps like Wine's: " << line.toStdString();
+    }
     EXPECT_EQ(WinePrefixFixture::read(link), before) << "the old file was replaced, not written";
     m_prefix.writeUserReg(
         "[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1\n\"Raw\"=\"wine\"\n");
@@ -227,49 +253,6 @@ TEST_F(WineRegistryTest, WritesGoThroughWineWhileAServerOfThePrefixRuns) {
     EXPECT_EQ(registry.readString(Hive::CurrentUser, kKquery, "game_desc3"), "x");
 }
 
-TEST(RegistryFileText, ChangedValuesKeepEveryOtherLineAndReadBack) {
-    const QString original = QString::fromUtf8(kSystemReg);
-    RegistryFile file = RegistryFile::fromText(original);
-    file.setValue(kD3, RegistryValue::fromString("Quoted", "new \"text\"\\ J\u00f6rg\n"), 5);
-    file.setValue(kD3, RegistryValue::fromString("Added", "x", RegExpandSz), 5);
-    file.setValue(kD3, RegistryValue::fromDword("Version", 0x1234abcd), 5);
-    file.setValue("Software\\New\\Key", RegistryValue::fromString("", "default"), 1700000009);
-    const QByteArray bytes = QByteArray::fromHex("00017f80fe0a").repeated(17);
-    file.setValue("Software\\Bin", {"data", RegBinary, bytes}, 1);
-    // A string value without its terminator cannot be written as a string; its bytes are kept.
-    file.setValue("Software\\Bin", {"odd", RegSz, QByteArray("abc")}, 1);
-
-    const RegistryFile reread = RegistryFile::fromText(file.toText());
-    EXPECT_EQ(reread.value(kD3, "quoted")->text(), "new \"text\"\\ J\u00f6rg\n");
-    EXPECT_EQ(reread.value(kD3, "Added")->type, RegExpandSz);
-    EXPECT_EQ(reread.value(kD3, "Version")->dword(), 0x1234abcdu);
-    EXPECT_EQ(reread.value("software\\new\\key", "")->text(), "default");
-    EXPECT_EQ(reread.value("Software\\Bin", "data")->data, bytes);
-    EXPECT_EQ(reread.value("Software\\Bin", "odd")->data, QByteArray("abc"));
-    EXPECT_EQ(reread.value("Software\\Bin", "odd")->type, RegSz);
-
-    const QStringList lines = file.toText().split('\n');
-    EXPECT_TRUE(lines.contains("\"Quoted\"=\"new \\\"text\\\"\\\\ J\\xf6rg\\n\""));
-    EXPECT_TRUE(lines.contains("\"Added\"=str(2):\"x\""));
-    EXPECT_TRUE(lines.contains("\"Version\"=dword:1234abcd"));
-    // A new key starts after one blank line, as Wine writes them.
-    const qsizetype added = lines.indexOf("[Software\\\\New\\\\Key] 1700000009");
-    ASSERT_GT(added, 1);
-    EXPECT_EQ(lines[added - 1], "");
-    EXPECT_NE(lines[added - 2], "");
-    // Binary data wraps like Wine's; the other lines of the original stay, in order.
-    QStringList kept = original.split('\n');
-    kept.removeIf([](const QString& line) {
-        return line.isEmpty() || line.startsWith("\"Quoted\"") || line.startsWith("\"Version\"");
-    });
-    QStringList inOrder = lines;
-    inOrder.removeIf([&](const QString& line) { return !kept.contains(line); });
-    EXPECT_EQ(inOrder, kept) << "lines lost, repeated or out of order";
-    for (const QString& line : lines) {
-        EXPECT_TRUE(line.size() <= 80 || kept.contains(line)) << line.toStdString();
-    }
-}
-
 TEST_F(WineRegistryTest, PathsGoThroughTheDriveLinksBothWays) {
     m_prefix.makeFolder("prefix/drive_c/Games/Descent3");
     const QString c = m_prefix.driveC();
@@ -291,7 +274,6 @@ TEST_F(WineRegistryTest, PathsGoThroughTheDriveLinksBothWays) {
         {"C:\\", realC + "/"},
         {"D:\\maps", realD + "/maps"},
         {"Z:\\usr\\bin", "/usr/bin"},
-        {"Q:\\Games", ""},
         {"E:\\Games", ""},
         {"\\\\server\\share\\d3", ""},
         {"", ""},
