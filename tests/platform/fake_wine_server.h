@@ -1,11 +1,9 @@
-// Stand-ins for a running Wine: a process holding a prefix's wineserver lock, and a `wine` script
-// that records how it was called.
+// Stand-ins for a running Wine: a held wineserver lock of a prefix, and a `wine` script that
+// records how it was called.
 #pragma once
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QDir>
@@ -18,7 +16,8 @@ namespace torv::test {
 
 class FakeWineServer {
 public:
-    // Holds the lock in the server folder Wine uses for prefix under serverRoot.
+    // Holds the lock in the server folder Wine uses for prefix under serverRoot. The lock belongs
+    // to an open file description: a look at it from this process sees it, as from any other.
     FakeWineServer(const QString& serverRoot, const QString& prefix) {
         struct stat st {};
         if (::stat(QFile::encodeName(prefix).constData(), &st) != 0) {
@@ -28,43 +27,27 @@ public:
                                                 .arg(qulonglong(st.st_dev), 0, 16)
                                                 .arg(qulonglong(st.st_ino), 0, 16);
         QDir().mkpath(folder);
-        const QByteArray lockPath = QFile::encodeName(folder + QStringLiteral("/lock"));
+        m_fd = ::open(QFile::encodeName(folder + QStringLiteral("/lock")).constData(),
+                      O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
         struct flock lock {};
         lock.l_type = F_WRLCK;
-        int ready[2];
-        if (::pipe(ready) != 0) {
-            return;
-        }
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::alarm(20);  // never outlives a test run that lost track of it
-            const int fd = ::open(lockPath.constData(), O_CREAT | O_WRONLY, 0600);
-            // Says so once it holds the lock, then holds it until killed.
-            if (fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0 && ::write(ready[1], "", 1) == 1) {
-                ::pause();
-            }
-            ::_exit(1);
-        }
-        ::close(ready[1]);
-        char byte = 0;
-        m_locked = m_pid > 0 && ::read(ready[0], &byte, 1) == 1;
-        ::close(ready[0]);
+        m_locked = m_fd >= 0 && ::fcntl(m_fd, F_OFD_SETLK, &lock) == 0;
     }
     ~FakeWineServer() { stop(); }
     FakeWineServer(const FakeWineServer&) = delete;
     FakeWineServer& operator=(const FakeWineServer&) = delete;
 
     bool locked() const { return m_locked; }
+    // The server ends; its lock file stays behind.
     void stop() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
         }
     }
 
 private:
-    pid_t m_pid = -1;
+    int m_fd = -1;
     bool m_locked = false;
 };
 
