@@ -33,15 +33,9 @@ protected:
                                    QFileDevice::ExeOwner);
         return path;
     }
-    // One line per argument; an empty argument is an empty line.
-    QStringList recorded() const {
-        QString text = QString::fromUtf8(WinePrefixFixture::read(m_record));
-        text.chop(1);
-        return text.split('\n');
-    }
-    // What the game sees: its folder, then every argument but the first.
-    QStringList expected(const QStringList& front = {}) const {
-        return QStringList{m_game} + front + kArguments.mid(1);
+    // What the game records: its folder, then every argument but the first, a line each.
+    QByteArray expected(const QStringList& front = {}) const {
+        return ((QStringList{m_game} + front + kArguments.mid(1)).join('\n') + '\n').toUtf8();
     }
 
     const QByteArray m_path = qgetenv("PATH");
@@ -77,7 +71,7 @@ TEST_F(ProcessStartTest, WaitingRunsTheGameInItsFolderAndReturnsHowItEnded) {
         EXPECT_TRUE(result.started);
         EXPECT_EQ(result.exitStatus, row.expected);
         EXPECT_TRUE(result.error.isEmpty()) << result.error.toStdString();
-        EXPECT_EQ(recorded(), expected(row.front));
+        EXPECT_EQ(WinePrefixFixture::read(m_record), expected(row.front));
         EXPECT_EQ(QDir::currentPath(), before);
     }
 }
@@ -128,7 +122,7 @@ TEST_F(ProcessStartTest, ReplacingBecomesTheGameInItsFolder) {
             std::_Exit(99);
         },
         ::testing::ExitedWithCode(5), "");
-    EXPECT_EQ(recorded(), expected());
+    EXPECT_EQ(WinePrefixFixture::read(m_record), expected());
 }
 
 TEST_F(ProcessStartTest, DetachedStartRunsTheProgramWithoutWaitingForIt) {
@@ -147,7 +141,7 @@ TEST_F(ProcessStartTest, DetachedStartRunsTheProgramWithoutWaitingForIt) {
     for (int i = 0; i < 1000 && !QFile::exists(m_record); ++i) {
         QThread::msleep(10);
     }
-    EXPECT_EQ(recorded(), expected());
+    EXPECT_EQ(WinePrefixFixture::read(m_record), expected());
 }
 
 }  // namespace

@@ -69,46 +69,42 @@ protected:
     WinePrefixFixture m_prefix;
 };
 
-struct StringRow {
-    const char* name;
-    Hive hive;
-    const char* key;
-    const char* value;
-    View view;
-    std::optional<QString> expected;
-};
-
-class WineRegistryString : public WineRegistryTest,
-                           public ::testing::WithParamInterface<StringRow> {};
-
-TEST_P(WineRegistryString, ReadsStringValuesAsWineWroteThem) {
+TEST_F(WineRegistryTest, ReadsStringValuesAsWineWroteThem) {
     const WineRegistry registry(m_prefix.prefix());
-    const StringRow& row = GetParam();
-    EXPECT_EQ(registry.readString(row.hive, row.key, row.value, row.view), row.expected);
+    const struct {
+        const char* name;
+        Hive hive;
+        const char* key;
+        const char* value;
+        View view;
+        std::optional<QString> expected;
+    } rows[] = {
+        // clang-format off
+        {"DefaultValue", Hive::LocalMachine, kAppPath, "", View::Native, QStringLiteral("C:\\Games\\Descent3\\main.exe")},
+        {"KeyInOtherCase", Hive::LocalMachine, "SOFTWARE\\microsoft\\windows\\currentversion\\app paths\\DESCENT 3.EXE", "Path", View::Native, QStringLiteral("C:\\Games\\Descent3")},
+        {"ValueNameInOtherCase", Hive::LocalMachine, kAppPath, "PATH", View::Native, QStringLiteral("C:\\Games\\Descent3")},
+        {"ExtraBackslashesInKey", Hive::LocalMachine, "\\Software\\\\Outrage\\Descent3\\", "OnlyPlain", View::Native, QStringLiteral("plain")},
+        {"QuotesAndBackslashes", Hive::LocalMachine, kD3, "Quoted", View::Native, QStringLiteral("say \"hi\" \\ bye")},
+        {"HexEscapes", Hive::LocalMachine, kD3, "NonAscii", View::Native, QString::fromUtf16(u"J\u00f6rg \u00e9a \u2603")},
+        {"LetterEscapes", Hive::LocalMachine, kD3, "Controls", View::Native, QStringLiteral("tab\there\nnew\a")},
+        {"OctalEscapes", Hive::LocalMachine, kD3, "Octal", View::Native, QStringLiteral("AB")},
+        {"ExpandStringUnexpanded", Hive::LocalMachine, kD3, "Expand", View::Native, QStringLiteral("%ProgramFiles%\\Outrage")},
+        {"ExpandStringAsHex", Hive::LocalMachine, kD3, "HexExpand", View::Native, QStringLiteral("%PF%\\D3")},
+        {"DwordIsNoString", Hive::LocalMachine, kD3, "Version", View::Native, std::nullopt},
+        {"MissingValue", Hive::LocalMachine, kD3, "Nothing", View::Native, std::nullopt},
+        {"MissingKey", Hive::LocalMachine, "Software\\Nobody", "Path", View::Native, std::nullopt},
+        {"KeyOfOtherHive", Hive::CurrentUser, kAppPath, "Path", View::Native, std::nullopt},
+        {"CurrentUser", Hive::CurrentUser, kKquery, "game_desc3_params", View::Native, QStringLiteral("-foo -getmission abc -rund3 -bar")},
+        {"NativeViewIgnoresThirtyTwoBit", Hive::LocalMachine, kD3, "BaseDirectory", View::Native, QStringLiteral("C:\\Plain\\")},
+        {"ThirtyTwoBitViewFallsBackToPlain", Hive::LocalMachine, kD3, "OnlyPlain", View::Prefer32Bit, QStringLiteral("plain")},
+        {"EscapedBracketInKeyName", Hive::LocalMachine, "Software\\Odd\\Br]acket", "v", View::Native, QStringLiteral("bracket")},
+        // clang-format on
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(registry.readString(row.hive, row.key, row.value, row.view), row.expected)
+            << row.name;
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Values, WineRegistryString, ::testing::Values(
-    StringRow{"DefaultValue", Hive::LocalMachine, kAppPath, "", View::Native, QStringLiteral("C:\\Games\\Descent3\\main.exe")},
-    StringRow{"KeyInOtherCase", Hive::LocalMachine, "SOFTWARE\\microsoft\\windows\\currentversion\\app paths\\DESCENT 3.EXE", "Path", View::Native, QStringLiteral("C:\\Games\\Descent3")},
-    StringRow{"ValueNameInOtherCase", Hive::LocalMachine, kAppPath, "PATH", View::Native, QStringLiteral("C:\\Games\\Descent3")},
-    StringRow{"ExtraBackslashesInKey", Hive::LocalMachine, "\\Software\\\\Outrage\\Descent3\\", "OnlyPlain", View::Native, QStringLiteral("plain")},
-    StringRow{"QuotesAndBackslashes", Hive::LocalMachine, kD3, "Quoted", View::Native, QStringLiteral("say \"hi\" \\ bye")},
-    StringRow{"HexEscapes", Hive::LocalMachine, kD3, "NonAscii", View::Native, QString::fromUtf16(u"J\u00f6rg \u00e9a \u2603")},
-    StringRow{"LetterEscapes", Hive::LocalMachine, kD3, "Controls", View::Native, QStringLiteral("tab\there\nnew\a")},
-    StringRow{"OctalEscapes", Hive::LocalMachine, kD3, "Octal", View::Native, QStringLiteral("AB")},
-    StringRow{"ExpandStringUnexpanded", Hive::LocalMachine, kD3, "Expand", View::Native, QStringLiteral("%ProgramFiles%\\Outrage")},
-    StringRow{"ExpandStringAsHex", Hive::LocalMachine, kD3, "HexExpand", View::Native, QStringLiteral("%PF%\\D3")},
-    StringRow{"DwordIsNoString", Hive::LocalMachine, kD3, "Version", View::Native, std::nullopt},
-    StringRow{"MissingValue", Hive::LocalMachine, kD3, "Nothing", View::Native, std::nullopt},
-    StringRow{"MissingKey", Hive::LocalMachine, "Software\\Nobody", "Path", View::Native, std::nullopt},
-    StringRow{"KeyOfOtherHive", Hive::CurrentUser, kAppPath, "Path", View::Native, std::nullopt},
-    StringRow{"CurrentUser", Hive::CurrentUser, kKquery, "game_desc3_params", View::Native, QStringLiteral("-foo -getmission abc -rund3 -bar")},
-    StringRow{"NativeViewIgnoresThirtyTwoBit", Hive::LocalMachine, kD3, "BaseDirectory", View::Native, QStringLiteral("C:\\Plain\\")},
-    StringRow{"ThirtyTwoBitViewFallsBackToPlain", Hive::LocalMachine, kD3, "OnlyPlain", View::Prefer32Bit, QStringLiteral("plain")},
-    StringRow{"EscapedBracketInKeyName", Hive::LocalMachine, "Software\\Odd\\Br]acket", "v", View::Native, QStringLiteral("bracket")}),
-    [](const auto& info) { return std::string(info.param.name); });
-// clang-format on
 
 TEST_F(WineRegistryTest, ReadsKeysDwordsAndBinaryDataInFileOrder) {
     const WineRegistry registry(m_prefix.prefix());
