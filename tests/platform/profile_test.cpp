@@ -86,9 +86,7 @@ TEST_F(ProfileTest, BatchAppliesInOrderInAnyLetterCaseKeepsTheRestAndReplacesThe
     batch.removeSection(QStringLiteral("MissionSites"));
     batch.writeString(QStringLiteral("MissionSites"), QStringLiteral("URL1"), "new");
     batch.writeInt(QStringLiteral("Settings"), QStringLiteral("Keep Alive"), -1);
-    QString error = QStringLiteral("untouched");
-    ASSERT_TRUE(profile.write(batch, &error));
-    EXPECT_EQ(error, "untouched");
+    ASSERT_TRUE(profile.write(batch));
     EXPECT_EQ(WinePrefixFixture::read(iniPath()),
               "; by hand\n[settings]\nversion=0.4\nmystery line\nKeep Alive=-1\n\n[Other]\nx=y\n"
               "\n[MissionSites]\nURL1=new\n");
@@ -125,7 +123,6 @@ TEST_F(ProfileTest, OnlyARegularFileOfAtMostOneMiBIsUsedAnyOtherIsNamedOnceAndLe
         profile.setProblemReporter([&](const QString& line) { reported << line; });
         const bool usable = row.problem == nullptr;
         EXPECT_EQ(profile.getInt(kSettings, QStringLiteral("Keep Alive"), 7), usable ? 1 : 7);
-        EXPECT_TRUE(profile.values(QStringLiteral("MissionSites")).isEmpty());
         EXPECT_EQ(profile.writeString(kSettings, QStringLiteral("Version"), "v"), usable);
         EXPECT_EQ(reported, usable
                                 ? QStringList()
@@ -141,13 +138,16 @@ TEST_F(ProfileTest, OnlyARegularFileOfAtMostOneMiBIsUsedAnyOtherIsNamedOnceAndLe
 TEST(ProfileDefaultPath, FollowsAnAbsoluteXdgConfigHome) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     const QString fallback = QDir::homePath() + "/.config/Quillfen/torv.ini";
-    const struct {
-        const char* configHome;
-        QString expected;
-    } rows[] = {{"/tmp/cfg", "/tmp/cfg/Quillfen/torv.ini"}, {"", fallback}, {"cfg", fallback}};
-    for (const auto& row : rows) {
-        qputenv("XDG_CONFIG_HOME", row.configHome);
-        EXPECT_EQ(Profile::defaultPath(QStringLiteral("torv")), row.expected) << row.configHome;
+    // clang-format off
+    const std::pair<const char*, QString> rows[] = {
+        {"/tmp/cfg", "/tmp/cfg/Quillfen/torv.ini"},
+        {"", fallback},
+        {"cfg", fallback},
+    };
+    // clang-format on
+    for (const auto& [configHome, expected] : rows) {
+        qputenv("XDG_CONFIG_HOME", configHome);
+        EXPECT_EQ(Profile::defaultPath(QStringLiteral("torv")), expected) << configHome;
     }
     qputenv("XDG_CONFIG_HOME", saved);
 }
