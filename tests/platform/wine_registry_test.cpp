@@ -35,8 +35,6 @@ const char kSystemReg[] =
 "Expand"=str(2):"%ProgramFiles%\\Outrage"
 "HexExpand"=hex(2):25,00,50,00,46,00,25,00,5c,00,44,00,33,00,00,00
 "Version"=dword:0000002a
-"Blob"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,\
-  17,18,19,1a
 
 [Software\\Wow6432Node\\Outrage\\Descent3] 1700000002
 "BaseDirectory"="C:\\ThirtyTwo\\"
@@ -105,11 +103,9 @@ TEST_F(WineRegistryTest, ReadsStringValuesAsWineWroteThem) {
     }
 }
 
-TEST_F(WineRegistryTest, ReadsKeysDwordsAndBinaryDataInFileOrder) {
+// Binary data wrapped over several lines is read back in the write test below.
+TEST_F(WineRegistryTest, ListsSubkeysInFileOrderAndKnowsKeysThatHaveNoSectionOfTheirOwn) {
     const WineRegistry registry(m_prefix.prefix());
-    EXPECT_EQ(registry.readDword(Hive::LocalMachine, kD3, "Version"), 42u);
-    EXPECT_EQ(registry.readValue(Hive::LocalMachine, kD3, "Blob")->data,
-              QByteArray::fromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a"));
     EXPECT_EQ(registry.subkeys(Hive::LocalMachine, "software"),
               QStringList({"Microsoft", "Outrage", "Wow6432Node", "Odd"}));
     EXPECT_EQ(registry.subkeys(Hive::LocalMachine, "Software\\Odd"),
