@@ -44,7 +44,8 @@ protected:
     const QString m_record = m_dir.path() + QStringLiteral("/record.txt");
 };
 
-// The last row is a Windows game, run through the wine found on PATH.
+// The last row is a Windows game, run through the wine found on PATH. A game that replaces this
+// process, or that this process waits for and that ends well, is the end-to-end HeadlessTest's.
 TEST_F(ProcessStartTest, WaitingRunsTheGameInItsFolderAndReturnsHowItEnded) {
     const QString bin = m_dir.path() + QStringLiteral("/bin");
     const QString windowsGame = m_game + QStringLiteral("/win.exe");
@@ -58,7 +59,6 @@ TEST_F(ProcessStartTest, WaitingRunsTheGameInItsFolderAndReturnsHowItEnded) {
         int expected;
         QStringList front;  // arguments the record starts with
     } rows[] = {
-        {m_game + "/main.exe", "main.exe", "exit 0", 0, {}},
         {m_game + "/main.exe", "main.exe", "exit 3", 3, {}},
         {m_game + "/main.exe", "main.exe", "kill -9 $$", 137, {}},
         {bin + "/wine", windowsGame, "exit 4", 4, {windowsGame}},
@@ -111,18 +111,6 @@ TEST_F(ProcessStartTest, StartThatFailsGivesTheReasonAndKeepsTheCallersFolder) {
         }
     }
     EXPECT_FALSE(QFile::exists(m_record));
-}
-
-TEST_F(ProcessStartTest, ReplacingBecomesTheGameInItsFolder) {
-    const QString game = writeScript(m_game + QStringLiteral("/main.exe"), {}, "exit 5");
-    // The death-test child is the process that gets replaced; the exit code is the game's.
-    EXPECT_EXIT(
-        {
-            torv::platform::startReplacing(m_game, game, kArguments);
-            std::_Exit(99);
-        },
-        ::testing::ExitedWithCode(5), "");
-    EXPECT_EQ(WinePrefixFixture::read(m_record), expected());
 }
 
 TEST_F(ProcessStartTest, DetachedStartRunsTheProgramWithoutWaitingForIt) {
