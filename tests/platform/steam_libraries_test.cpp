@@ -26,7 +26,7 @@ QStringList gameFolders(const QList<SteamInstall>& installs) {
 
 // The Flatpak root's listing is in the older form of bare paths; ~/.steam/steam links to the
 // native root.
-TEST(SteamLibraries, EveryRootCountsOnceListingsFirstAndSpecialFilesAreSkippedWithoutBlocking) {
+TEST(SteamLibraries, EveryRootCountsOnceListingsFirstAndAFifoIsSkippedWithoutBlocking) {
     SteamFixture steam;
     const QString root = steam.nativeRoot();
     const QString second = steam.path("second");
