@@ -16,12 +16,13 @@ struct ReadRow {
     std::string text;
     std::vector<std::string> path;  // keys from the top; the last names a value
     const char* expected;           // nullptr: the text is rejected
+    KeyValuesLimits limits = {};
 };
 
 class KeyValuesRead : public ::testing::TestWithParam<ReadRow> {};
 
 TEST_P(KeyValuesRead, GivesTheValueAtThePathOrRejectsTheText) {
-    const auto root = ParseKeyValues(GetParam().text);
+    const auto root = ParseKeyValues(GetParam().text, GetParam().limits);
     if (GetParam().expected == nullptr) {
         EXPECT_FALSE(root.has_value());
         return;
@@ -36,16 +37,20 @@ TEST_P(KeyValuesRead, GivesTheValueAtThePathOrRejectsTheText) {
     EXPECT_EQ(node->value, GetParam().expected);
 }
 
-const std::string kLibraries =
-    "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"/home/p/.local/share/Steam\"\n"
-    "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"123\"\n\t\t}\n\t}\n"
-    "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"/mnt/games/SteamLibrary\"\n"
-    "\t\t\"apps\"\n\t\t{\n\t\t\t\"273590\"\t\t\"456\"\n\t\t}\n\t}\n}\n";
+std::string repeated(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) {
+        out += text;
+    }
+    return out;
+}
+
+const KeyValuesLimits kSmall{1000, 4, 10};
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Texts, KeyValuesRead, ::testing::Values(
-    ReadRow{"NestedBlocks", kLibraries, {"libraryfolders", "1", "path"}, "/mnt/games/SteamLibrary"},
-    ReadRow{"KeysIgnoreCase", kLibraries, {"LibraryFolders", "1", "APPS", "273590"}, "456"},
+    ReadRow{"NestedBlocks", "\"a\"\n{\n\t\"b\"\t\t\"1\"\n\t\"c\"\n\t{\n\t\t\"d\"\t\t\"2\"\n\t}\n}\n", {"a", "c", "d"}, "2"},
+    ReadRow{"KeysIgnoreCase", "\"a\" { \"B\" { \"c\" \"1\" } }", {"A", "b", "C"}, "1"},
     ReadRow{"FirstOfTwoEqualKeys", "\"a\" \"1\" \"A\" \"2\"", {"a"}, "1"},
     ReadRow{"Comments", "// head\n\"a\" // after the key\n\"x // y\" // tail", {"a"}, "x // y"},
     ReadRow{"Escapes", R"("a" "C:\\Games\\D3 \"x\"\ty\n")", {"a"}, "C:\\Games\\D3 \"x\"\ty\n"},
@@ -58,34 +63,14 @@ INSTANTIATE_TEST_SUITE_P(Texts, KeyValuesRead, ::testing::Values(
     ReadRow{"UnclosedBlock", "\"a\" { \"b\" \"1\"", {"a"}, nullptr},
     ReadRow{"StrayClose", "\"a\" \"1\" }", {"a"}, nullptr},
     ReadRow{"KeyWithoutValue", "\"a\" { \"b\" }", {"a"}, nullptr},
-    ReadRow{"BlockWithoutKey", "{ \"a\" \"1\" }", {"a"}, nullptr}),
+    ReadRow{"BlockWithoutKey", "{ \"a\" \"1\" }", {"a"}, nullptr},
+    ReadRow{"DepthAtTheBound", repeated("k { ", 4) + "v 1" + repeated(" }", 4), {"k", "k", "k", "k", "v"}, "1", kSmall},
+    ReadRow{"DepthPastTheBound", repeated("k { ", 5) + "v 1" + repeated(" }", 5), {}, nullptr, kSmall},
+    ReadRow{"DeepEnoughToOverflowAReaderWithoutTheBound", repeated("k { ", 200000) + "v 1" + repeated(" }", 200000), {}, nullptr},
+    ReadRow{"PairsAtTheBound", repeated("a b\n", 10), {"a"}, "b", kSmall},
+    ReadRow{"PairsPastTheBound", repeated("a b\n", 11), {}, nullptr, kSmall},
+    ReadRow{"SizePastTheBound", std::string(1001, ' '), {}, nullptr, kSmall}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
-
-std::string nested(int depth) {
-    std::string open;
-    std::string close;
-    for (int i = 0; i < depth; ++i) {
-        open += "\"k\" { ";
-        close += "} ";
-    }
-    return open + "\"v\" \"1\" " + close;
-}
-
-TEST(KeyValuesBounds, DepthSizeAndPairCountAreBounded) {
-    const KeyValuesLimits limits{1000, 4, 10};
-    EXPECT_TRUE(ParseKeyValues(nested(4), limits).has_value());
-    EXPECT_FALSE(ParseKeyValues(nested(5), limits).has_value());
-    // Deep enough to overflow the stack of a reader without the bound.
-    EXPECT_FALSE(ParseKeyValues(nested(200000)).has_value());
-
-    std::string pairs;
-    for (int i = 0; i < 10; ++i) {
-        pairs += "\"a\" \"b\"\n";
-    }
-    EXPECT_TRUE(ParseKeyValues(pairs, limits).has_value());
-    EXPECT_FALSE(ParseKeyValues(pairs + "\"a\" \"b\"", limits).has_value());
-    EXPECT_FALSE(ParseKeyValues(std::string(1001, ' '), limits).has_value());
-}
 
 }  // namespace
