@@ -17,6 +17,7 @@ namespace torv {
 namespace {
 
 using namespace std::string_literals;
+using namespace Qt::StringLiterals;
 
 using FilePtr = std::unique_ptr<std::FILE, decltype(&std::fclose)>;
 
@@ -133,6 +134,18 @@ TEST(FileScan, FindsEachUrlLeavesTheFileBehindItsLineAndReportsProgress) {
         {"/home/p/missions/pack.mn3", "URL" + x1023 + " http://a/b/\n", {}},  // beyond the 1023 bytes of a line read
         {"/x/a.mn3", "URL" + x1023 + "URL http://a/b/\n", {{"http://a/b/", ""}}},
         {"/x/a.mn3", "URL http://one/a/\n\x00\xffURL\thttp://two/b/c\r\n"s, {{"http://one/a/", "\x00\xffURL\thttp://two/b/c\r\n"s}, {"http://two/b/", ""}}},
+        // The site: from the first scheme, small letters only, to the line's last slash.
+        {"/x/a.txt", "Get it at HTTP://a/ or http://Sites/Levels/pack.zip\n", {{"http://sites/levels/", ""}}},
+        {"/x/a.txt", "see http://a/b/ and c/d \t\r\n", {{"http://a/b/ and c/", ""}}},
+        {"/x/a.txt", "http:/a/b/\n", {}},
+        {"/x/a.txt", "http://a\n", {{"http://", ""}}},
+        {"/x/a.txt", "mirror: https://A/b/c.zip\n", {{"https://a/b/", ""}}},
+        {"/x/a.txt", "https://a/ or http://b/c\n", {{"https://a/ or http://b/", ""}}},
+        {"/x/a.txt", "http://a/ or https://b/c\n", {{"http://a/ or https://b/", ""}}},
+        {"/x/a.mn3", "URL\0http://a/b/\n"s, {}},  // the line ends at a NUL
+        {"/x/a.mn3", "URL http://a/\0b/c/\n"s, {{"http://a/", ""}}},
+        {"/x/a.txt", "http://\xc3\x84Xy/L\xc3\xa9vels/\n", {{u"http://\u00c4xy/l\u00e9vels/"_s, ""}}},
+        {"/x/a.txt", "http://Caf\xe9/\n", {{u"http://caf\u00e9/"_s, ""}}},  // not UTF-8: read as Latin-1
     };
     // clang-format on
     for (const Case& row : cases) {
