@@ -21,7 +21,7 @@ struct EntryRead {
     int open = 0;
     std::vector<int> reads;  // every result, the last one being the read that stopped it
     std::string data;
-    int close = 0;
+    int close = -1;  // also when the entry did not open
 };
 
 // Reads chunk by chunk until a read returns anything but a full chunk, as extraction does; bounded.
