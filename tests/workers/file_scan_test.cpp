@@ -87,14 +87,6 @@ ScanRun ScanDropped(const char* path, const std::string& content) {
     return ScanToEnd(scanner, file.get(), qint64(content.size()));
 }
 
-std::vector<int> Multiples(int from, int to, int step) {
-    std::vector<int> values;
-    for (int value = from; value <= to; value += step) {
-        values.push_back(value);
-    }
-    return values;
-}
-
 TEST(FileScan, FindsEachUrlLeavesTheFileBehindItsLineAndReportsProgress) {
     struct Hit {
         QString url;
@@ -118,15 +110,12 @@ TEST(FileScan, FindsEachUrlLeavesTheFileBehindItsLineAndReportsProgress) {
         {"/x/a.txt", std::string(1020, 'x') + "http://z/\n", {}},  // the piece limit splits the scheme
         {"/x/a.txt", "abc\0 http://a/b/\n"s, {}},
         {"/x/a.mn3", "", {}, {{1}}},
-        {"/x/a.mn3", std::string(600, 'a'), {}, {Multiples(2, 600, 2)}},
-        {"/x/a.mn3", "URL none\n" + std::string(2991, 'a'), {}, {Multiples(1030, 4010, 10)}},  // a line read counts 1024
-        {"/x/a.mn3", "URL http://a/b/\n" + std::string(290, 'a'), {{"http://a/b/", std::string(290, 'a')}}, {{1, 2}, Multiples(17, 307, 1)}},
         {"/x/pack.zip", "URL http://a/b/\n", {}},
         {"/x/pack.mn3/readme", "URL http://a/b/\n", {}},
         {"/x/extra.Hog", "home url http://a/b/\nURL http://c/d/\n", {{"http://c/d/", ""}}},
         {"/x/a.mn3", "URL" + x1000 + "URL" + std::string(30, 'y') + " http://a/b/\n", {}},  // the second marker is in the line read
         {"/x/a.mn3", "URL none\nURL http://c/d/\n", {{"http://c/d/", ""}}},
-        {"/x/a.mn3", "UURL http://a/b/\n", {}, {Multiples(1, 18, 1)}},  // every byte, and the read that meets the end
+        {"/x/a.mn3", "UURL http://a/b/\n", {}},
         {"/x/.hog", "UUURL http://a/b/\n", {{"http://a/b/", ""}}},
         {"/x/a.mn3", "data http://x/y/ URL", {}},
         {"/x/a.mn3", "URL http://a/b/", {{"http://a/b/", ""}}},
