@@ -150,14 +150,11 @@ TEST(FileScan, FindsEachUrlLeavesTheFileBehindItsLineAndReportsProgress) {
     }
 }
 
-TEST(FileScan, ReadErrorEndsTheScanAfterTheUrlsBeforeIt) {
-    const std::string content = "URL http://a/b/\n" + std::string(20000, 'x') + "URL http://c/d/\n";
+// fopen gives a stream for a folder on Linux whose reads fail and never reach an end. A read
+// error in a file is among the block scan's cases below.
+TEST(FileScan, AFolderOpenedAsAFileEndsTheScanWithNothingFound) {
     test::TempDir dir;
     for (const FileScanner scanner : {&ScanMarkedFile, &ScanTextFile}) {
-        FailingStream failing(content, 9000);
-        EXPECT_EQ(ScanToEnd(scanner, failing.file.get(), qint64(content.size())).urls,
-                  std::vector<QString>{"http://a/b/"});
-        // fopen gives a stream for a folder on Linux whose reads fail and never reach an end.
         const FilePtr folder(std::fopen(dir.path().c_str(), "rb"), &std::fclose);
         ASSERT_NE(folder, nullptr);
         EXPECT_TRUE(ScanToEnd(scanner, folder.get(), 4096).urls.empty());

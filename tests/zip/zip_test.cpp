@@ -1,5 +1,5 @@
-// The zip reader: finding the end record and the directory, reading entries, update mode, and
-// archives written by other tools.
+// The zip reader: finding the end record and the directory, reading entries,
+// update mode, and archives written by other tools.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,7 +25,8 @@ ZipBuilder twoEntries() {
     return b;
 }
 
-// An archive whose end record starts `distance` bytes before the end of the file.
+// An archive whose end record starts `distance` bytes before the end of the
+// file.
 std::string endRecordAt(size_t distance) {
     ZipBuilder b = twoEntries();
     b.comment = std::string(distance - 22, 'c');
@@ -76,7 +77,8 @@ TEST(ZipDirectory, OpensWithExpectedEntries) {
     }
 }
 
-// The span is the byte range the extraction step checks for overlaps: header, name, extra, data.
+// The span is the byte range the extraction step checks for overlaps: header,
+// name, extra, data.
 TEST(ZipDirectory, ReportsNamesSizesAndSpansInDirectoryOrder) {
     TempDir dir;
     ZipBuilder b;
@@ -102,40 +104,9 @@ TEST(ZipDirectory, ReportsNamesSizesAndSpansInDirectoryOrder) {
     }
 }
 
-TEST(ZipDirectory, HandleCallsRefuseNullAndBadIndexes) {
-    TempDir dir;
-    ArchivePtr archive = openArchive(dir.write("a.zip", twoEntries().build()));
-    ZipEntryInfo info{};
-    ZipEntrySpan span{};
-    struct Call {
-        const char* what;
-        std::function<int()> call;
-        int error;  // expected ZipArchiveLastError, which starts at 0
-    };
-    // clang-format off
-    const Call calls[] = {
-        {"count of null", [] { return ZipArchiveGetEntryCount(nullptr); }, 0},
-        {"info of null", [&] { return ZipArchiveGetEntryInfo(nullptr, 0, &info); }, 0},
-        {"info -1", [&] { return ZipArchiveGetEntryInfo(archive.get(), -1, &info); }, ZIPERR_BAD_INDEX},
-        {"info count", [&] { return ZipArchiveGetEntryInfo(archive.get(), 2, &info); }, ZIPERR_BAD_INDEX},
-        {"open null", [] { return ZipArchiveOpenEntry(nullptr, 0); }, ZIPERR_BAD_INDEX},
-        {"open count", [&] { return ZipArchiveOpenEntry(archive.get(), 2); }, ZIPERR_BAD_INDEX},
-        {"span count", [&] { return ZipArchiveGetEntrySpan(archive.get(), 2, &span); }, ZIPERR_BAD_INDEX},
-        {"close entry none open", [&] { return ZipArchiveCloseEntry(archive.get()); }, ZIPERR_NO_ENTRY_OPEN},
-        {"close entry null", [] { return ZipArchiveCloseEntry(nullptr); }, 0},
-        {"read none open", [&] { uint8_t b[16]; return ZipArchiveReadEntry(archive.get(), b, sizeof b); }, 0},
-        {"close null", [] { return ZipArchiveClose(nullptr); }, 0},
-    };
-    // clang-format on
-    for (const Call& c : calls) {
-        ZipArchiveLastError = 0;
-        EXPECT_EQ(c.call(), -1) << c.what;
-        EXPECT_EQ(ZipArchiveLastError, c.error) << c.what;
-    }
-}
-
-// Reading a missing archive opens nothing; update mode creates it where the folder exists and
-// leaves an existing one as it was, even with an entry left open at the close.
+// Reading a missing archive opens nothing; update mode creates it where the
+// folder exists and leaves an existing one as it was, even with an entry left
+// open at the close.
 TEST(ZipDirectory, UpdateModeCreatesOnlyAMissingArchive) {
     TempDir dir;
     ZipArchiveLastError = 0;
@@ -159,8 +130,8 @@ TEST(ZipDirectory, UpdateModeCreatesOnlyAMissingArchive) {
     EXPECT_EQ(TempDir::read(path), endRecordAt(30));
 }
 
-// A refused open sets no error, leaves nothing open, and keeps the byte range measurable only
-// while the local header can be read.
+// A refused open sets no error, leaves nothing open, and keeps the byte range
+// measurable only while the local header can be read.
 enum class Open { Yes, RefusedSpanKept, RefusedSpanLost };
 
 struct ReadCase {
@@ -169,7 +140,8 @@ struct ReadCase {
     uint32_t chunk;
     std::vector<int> reads;  // empty: not checked, the data must match instead
     int close;
-    bool dataMatches;  // the bytes delivered are the entry's content, to where the reads stop
+    bool dataMatches;  // the bytes delivered are the entry's content, to where the
+                       // reads stop
     Open open = Open::Yes;
 };
 
@@ -199,10 +171,12 @@ TEST_P(EntryReadTest, DeliversAndVerifies) {
         EXPECT_EQ(r.data,
                   b.entries[0].data.substr(0, c.reads.empty() ? std::string::npos : r.data.size()));
     }
-    // Whatever happened to the entry, nothing stays open and the archive stays usable.
+    // Whatever happened to the entry, nothing stays open and the archive stays
+    // usable.
     EXPECT_EQ(readEntry(archive.get(), 1).data, b.entries[1].data);
 
-    // The whole-entry path refuses what the 1024-byte steps refuse and delivers what they do.
+    // The whole-entry path refuses what the 1024-byte steps refuse and delivers
+    // what they do.
     const EntryRead steps = readEntry(archive.get(), 0);
     EXPECT_EQ(extractWhole(archive.get(), 0),
               steps.close == 0 ? std::optional(steps.data) : std::nullopt);
@@ -246,13 +220,42 @@ const ReadCase kReadCases[] = {
 INSTANTIATE_TEST_SUITE_P(Zip, EntryReadTest, ::testing::ValuesIn(kReadCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The open entry reads from the shared file, so every other call must leave its position alone.
-TEST(ZipEntryRead, OneEntryAtATime) {
+// Calls on a null archive, with a bad index or with no entry open are refused.
+// One entry is open at a time; it reads from the shared file, so every other
+// call must leave its position alone.
+TEST(ZipEntryRead, HandleCallsAndOneEntryAtATime) {
     TempDir dir;
     ZipBuilder b;
     b.add("a", noise(10000), 0);
     b.add("b", "bee", 0);
     ArchivePtr archive = openArchive(dir.write("a.zip", b.build()));
+    ZipEntryInfo info{};
+    ZipEntrySpan span{};
+    struct Call {
+        const char* what;
+        std::function<int()> call;
+        int error;  // expected ZipArchiveLastError, which starts at 0
+    };
+    // clang-format off
+    const Call calls[] = {
+        {"count of null", [] { return ZipArchiveGetEntryCount(nullptr); }, 0},
+        {"info of null", [&] { return ZipArchiveGetEntryInfo(nullptr, 0, &info); }, 0},
+        {"info -1", [&] { return ZipArchiveGetEntryInfo(archive.get(), -1, &info); }, ZIPERR_BAD_INDEX},
+        {"info count", [&] { return ZipArchiveGetEntryInfo(archive.get(), 2, &info); }, ZIPERR_BAD_INDEX},
+        {"open null", [] { return ZipArchiveOpenEntry(nullptr, 0); }, ZIPERR_BAD_INDEX},
+        {"open count", [&] { return ZipArchiveOpenEntry(archive.get(), 2); }, ZIPERR_BAD_INDEX},
+        {"span count", [&] { return ZipArchiveGetEntrySpan(archive.get(), 2, &span); }, ZIPERR_BAD_INDEX},
+        {"close entry none open", [&] { return ZipArchiveCloseEntry(archive.get()); }, ZIPERR_NO_ENTRY_OPEN},
+        {"close entry null", [] { return ZipArchiveCloseEntry(nullptr); }, 0},
+        {"read none open", [&] { uint8_t out[16]; return ZipArchiveReadEntry(archive.get(), out, sizeof out); }, 0},
+        {"close null", [] { return ZipArchiveClose(nullptr); }, 0},
+    };
+    // clang-format on
+    for (const Call& c : calls) {
+        ZipArchiveLastError = 0;
+        EXPECT_EQ(c.call(), -1) << c.what;
+        EXPECT_EQ(ZipArchiveLastError, c.error) << c.what;
+    }
     ASSERT_EQ(ZipArchiveOpenEntry(archive.get(), 0), 0);
     ZipArchiveLastError = 0;
     EXPECT_EQ(ZipArchiveOpenEntry(archive.get(), 1), -1);
@@ -269,7 +272,6 @@ TEST(ZipEntryRead, OneEntryAtATime) {
     readNext(0);
     EXPECT_EQ(extractWhole(archive.get(), 1), "bee");
     readNext(100);
-    ZipEntrySpan span{};
     EXPECT_EQ(ZipArchiveGetEntrySpan(archive.get(), 1, &span), 0);
     readNext(200);
     EXPECT_EQ(ZipArchiveCloseEntry(archive.get()), -1);  // closed early
@@ -304,13 +306,15 @@ TEST(ZipForeignArchives, EveryEntryMatchesItsFile) {
     dir.write("src/readme.txt", "Fly safe.\r\n");
     dir.write("src/empty.txt", "");
     dir.write("src/sounds/engine.ogg", noise(1024 * 3, 9));
-    // Each runs inside the folder "src" and writes the archive "out.zip" beside it.
+    // Each runs inside the folder "src" and writes the archive "out.zip" beside
+    // it.
     for (const char* tool : {
              "zip -q -r ../out.zip . -x '.*'",
              "echo 'mission pack' | zip -q -r -0 -z ../out.zip .",
              "zip -q -r -fz- - . | cat > ../out.zip",
              "bsdtar --format zip -cf ../out.zip .",
-             "bsdtar --format zip --options zip:compression=store -cf ../out.zip .",
+             "bsdtar --format zip --options zip:compression=store -cf ../out.zip "
+             ".",
          }) {
         SCOPED_TRACE(tool);
         const std::string command = "cd '" + dir.path() + "/src' && rm -f ../out.zip && " + tool;
