@@ -135,9 +135,8 @@ TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
     ASSERT_TRUE(PumpUntil([&] { return answers.size() == 2 * std::size(cases); }, 30000));
     for (size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
-        const uint16_t id = uint16_t(65535 + i);
-        EXPECT_EQ(answers[2 * i], Answer(SITESTATE_CHECKING, id));
-        EXPECT_EQ(answers[2 * i + 1], Answer(cases[i].verdict, id));
+        EXPECT_EQ(answers[2 * i], Answer(SITESTATE_CHECKING, uint16_t(65535 + i)));
+        EXPECT_EQ(answers[2 * i + 1], Answer(cases[i].verdict, uint16_t(65535 + i)));
     }
     // One request per site on the server: no redirect followed, nothing else contacted.
     EXPECT_EQ(server.requests().size(), 10u);
