@@ -1,5 +1,5 @@
-// The zip reader: finding the end record and the directory, reading entries,
-// update mode, and archives written by other tools.
+// The zip reader: finding the end record and the directory, reading entries, update mode, and
+// archives written by other tools.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -25,8 +25,7 @@ ZipBuilder twoEntries() {
     return b;
 }
 
-// An archive whose end record starts `distance` bytes before the end of the
-// file.
+// An archive whose end record starts `distance` bytes before the end of the file.
 std::string endRecordAt(size_t distance) {
     ZipBuilder b = twoEntries();
     b.comment = std::string(distance - 22, 'c');
@@ -77,8 +76,7 @@ TEST(ZipDirectory, OpensWithExpectedEntries) {
     }
 }
 
-// The span is the byte range the extraction step checks for overlaps: header,
-// name, extra, data.
+// The span is the byte range the extraction step checks for overlaps: header, name, extra, data.
 TEST(ZipDirectory, ReportsNamesSizesAndSpansInDirectoryOrder) {
     TempDir dir;
     ZipBuilder b;
@@ -104,9 +102,8 @@ TEST(ZipDirectory, ReportsNamesSizesAndSpansInDirectoryOrder) {
     }
 }
 
-// Reading a missing archive opens nothing; update mode creates it where the
-// folder exists and leaves an existing one as it was, even with an entry left
-// open at the close.
+// Reading a missing archive opens nothing; update mode creates it where the folder exists and
+// leaves an existing one as it was, even with an entry left open at the close.
 TEST(ZipDirectory, UpdateModeCreatesOnlyAMissingArchive) {
     TempDir dir;
     ZipArchiveLastError = 0;
@@ -130,8 +127,8 @@ TEST(ZipDirectory, UpdateModeCreatesOnlyAMissingArchive) {
     EXPECT_EQ(TempDir::read(path), endRecordAt(30));
 }
 
-// A refused open sets no error, leaves nothing open, and keeps the byte range
-// measurable only while the local header can be read.
+// A refused open sets no error, leaves nothing open, and keeps the byte range measurable only
+// while the local header can be read.
 enum class Open { Yes, RefusedSpanKept, RefusedSpanLost };
 
 struct ReadCase {
@@ -140,8 +137,7 @@ struct ReadCase {
     uint32_t chunk;
     std::vector<int> reads;  // empty: not checked, the data must match instead
     int close;
-    bool dataMatches;  // the bytes delivered are the entry's content, to where the
-                       // reads stop
+    bool dataMatches;  // the bytes delivered are the entry's content, to where the reads stop
     Open open = Open::Yes;
 };
 
@@ -171,12 +167,10 @@ TEST_P(EntryReadTest, DeliversAndVerifies) {
         EXPECT_EQ(r.data,
                   b.entries[0].data.substr(0, c.reads.empty() ? std::string::npos : r.data.size()));
     }
-    // Whatever happened to the entry, nothing stays open and the archive stays
-    // usable.
+    // Whatever happened to the entry, nothing stays open and the archive stays usable.
     EXPECT_EQ(readEntry(archive.get(), 1).data, b.entries[1].data);
 
-    // The whole-entry path refuses what the 1024-byte steps refuse and delivers
-    // what they do.
+    // The whole-entry path refuses what the 1024-byte steps refuse and delivers what they do.
     const EntryRead steps = readEntry(archive.get(), 0);
     EXPECT_EQ(extractWhole(archive.get(), 0),
               steps.close == 0 ? std::optional(steps.data) : std::nullopt);
@@ -220,9 +214,8 @@ const ReadCase kReadCases[] = {
 INSTANTIATE_TEST_SUITE_P(Zip, EntryReadTest, ::testing::ValuesIn(kReadCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Calls on a null archive, with a bad index or with no entry open are refused.
-// One entry is open at a time; it reads from the shared file, so every other
-// call must leave its position alone.
+// Calls on a null archive, with a bad index or with no entry open are refused. One entry is open
+// at a time; it reads from the shared file, so every other call must leave its position alone.
 TEST(ZipEntryRead, HandleCallsAndOneEntryAtATime) {
     TempDir dir;
     ZipBuilder b;
@@ -306,8 +299,7 @@ TEST(ZipForeignArchives, EveryEntryMatchesItsFile) {
     dir.write("src/readme.txt", "Fly safe.\r\n");
     dir.write("src/empty.txt", "");
     dir.write("src/sounds/engine.ogg", noise(1024 * 3, 9));
-    // Each runs inside the folder "src" and writes the archive "out.zip" beside
-    // it.
+    // Each runs inside the folder "src" and writes the archive "out.zip" beside it.
     for (const char* tool : {
              "zip -q -r ../out.zip . -x '.*'",
              "echo 'mission pack' | zip -q -r -0 -z ../out.zip .",
