@@ -34,19 +34,12 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 }
 
 // Stands in for the list window: records every WM_INET_SITESTATE it is sent.
-class AnswerWindow : public QObject {
-public:
+struct AnswerWindow : QObject {
     std::vector<Answer> answers;
     std::vector<qint64> times;  // when each answer came, in ms from the window's start
     QElapsedTimer clock;
 
     AnswerWindow() { clock.start(); }
-
-    bool waitFor(size_t n, int timeoutMs) {
-        return PumpUntil([&] { return answers.size() >= n; }, timeoutMs);
-    }
-
-protected:
     bool event(QEvent* event) override {
         if (event->type() == CSiteStateEvent::EventType()) {
             const uint32_t wParam = static_cast<CSiteStateEvent*>(event)->wParam();
@@ -60,8 +53,7 @@ protected:
 
 std::atomic<int> g_liveRequests{0};
 
-class CountedRequest : public CSiteCheckRequest {
-public:
+struct CountedRequest : CSiteCheckRequest {
     CountedRequest(const std::string& url, uint16_t id) {
         m_strUrl = QString::fromStdString(url);
         m_nId = id;
@@ -90,55 +82,6 @@ struct Checks {
 };
 
 TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
-    HttpServer server;
-    const std::string port = std::to_string(server.port());
-    struct Case {
-        std::string site;  // a path on the server, named after the status it answers, or a URL
-        uint16_t verdict;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {"/200/", SITESTATE_VALID},
-        {"/299/", SITESTATE_VALID},
-        {"/403/", SITESTATE_VALID},  // a forbidden listing is still a site
-        {"/199/", SITESTATE_INVALID},
-        {"/300/", SITESTATE_INVALID},
-        {"/301/", SITESTATE_INVALID},
-        {"/404/", SITESTATE_INVALID},
-        {"localsite", SITESTATE_INVALID},
-        {"ftp://127.0.0.1:" + port + "/", SITESTATE_INVALID},
-    };
-    // clang-format on
-    Checks checks;
-    checks.worker->PostCheckSite(&checks.window, nullptr);  // ignored
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        const std::string& site = cases[i].site;
-        if (site.starts_with('/')) {
-            HttpReply reply = test::Reply(std::stoi(site.substr(1)), "Scripted", "not to be read");
-            reply.headers = {{"Location", server.url("/200/")}};
-            reply.delayBeforeHeadersMs = i == 0 ? 300 : 0;  // the first finishing last would show
-            server.route(site, reply);
-        }
-        // The ids run over the whole range: 65535, 0, 1, ...
-        checks.post(site.starts_with('/') ? server.url(site) : site, uint16_t(65535 + i));
-    }
-    ASSERT_TRUE(checks.window.waitFor(2 * std::size(cases), 30000));
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(cases[i].site);
-        const uint16_t id = uint16_t(65535 + i);
-        EXPECT_EQ(checks.window.answers[2 * i], Answer(SITESTATE_CHECKING, id));
-        EXPECT_EQ(checks.window.answers[2 * i + 1], Answer(cases[i].verdict, id));
-    }
-    // One request per status: no redirect followed, nothing else contacted.
-    EXPECT_EQ(server.requests().size(), 7u);
-    for (const auto& request : server.requests()) {
-        EXPECT_EQ(request.method, "GET");
-        EXPECT_NE(request.header("Cache-Control").find("no-cache"), std::string::npos)
-            << "the check may be answered from a cache";
-    }
-}
-
-TEST(InternetThread, FailingSitesAreAnsweredAtOnceAndASilentOneAtTheDataLimit) {
     // A listener that hangs up shows that an https site is tried with a TLS handshake.
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost));
@@ -152,33 +95,65 @@ TEST(InternetThread, FailingSitesAreAnsweredAtOnceAndASilentOneAtTheDataLimit) {
         }
     });
     HttpServer server;
-    HttpReply stalled;
-    stalled.body = std::string(4096, 'x');
-    stalled.fault = HttpReply::Fault::StallMidBody;
-    server.route("/stalled/", stalled);
-    HttpReply silent;
-    silent.fault = HttpReply::Fault::NoStatus;
-    server.route("/silent/", silent);
-    server.route("/next/", HttpReply{});
+    const std::string local = "://127.0.0.1:";
+    const uint16_t V = SITESTATE_VALID, I = SITESTATE_INVALID;
+    using Fault = HttpReply::Fault;
+    struct Case {
+        int status;  // 0: the site is the URL, else a path on the server answering this status
+        std::string url;
+        uint16_t verdict;
+        Fault fault = Fault::None;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {200, "", V}, {299, "", V}, {403, "", V},  // a forbidden listing is still a site
+        {199, "", I}, {300, "", I}, {301, "", I}, {404, "", I},
+        {0, "localsite", I},
+        {0, "ftp" + local + std::to_string(server.port()) + "/", I},
+        {200, "", V, Fault::StallMidBody},  // from here on each is answered at once
+        {0, "http" + local + std::to_string(HttpServer::unusedPort()) + "/", I},
+        {0, "https" + local + std::to_string(listener.serverPort()) + "/", I},
+        {200, "", I, Fault::NoStatus},  // silent: given up at the data limit
+        {200, "", V},
+    };
+    // clang-format on
+    const size_t stalled = 9, secure = 11, silent = 12;
     const SiteCheckLimits limits{6000, 3000};
     Checks checks(limits);
-    checks.post(server.url("/stalled/"), 1);
-    checks.post("http://127.0.0.1:" + std::to_string(HttpServer::unusedPort()) + "/", 2);
-    checks.post("https://127.0.0.1:" + std::to_string(listener.serverPort()) + "/", 3);
-    checks.post(server.url("/silent/"), 4);
-    checks.post(server.url("/next/"), 5);
-    ASSERT_TRUE(checks.window.waitFor(10, 15000)) << "the silent site held the queue";
-    const uint16_t C = SITESTATE_CHECKING, V = SITESTATE_VALID, I = SITESTATE_INVALID;
-    EXPECT_EQ(checks.window.answers,
-              (std::vector<Answer>{
-                  {C, 1}, {V, 1}, {C, 2}, {I, 2}, {C, 3}, {I, 3}, {C, 4}, {I, 4}, {C, 5}, {V, 5}}));
+    checks.worker->PostCheckSite(&checks.window, nullptr);  // ignored
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string path = "/" + std::to_string(i) + "/";
+        HttpReply reply = test::Reply(cases[i].status, "Scripted", std::string(4096, 'x'));
+        reply.headers = {{"Location", server.url("/0/")}};
+        reply.delayBeforeHeadersMs = i == 0 ? 300 : 0;  // the first finishing last would show
+        reply.fault = cases[i].fault;
+        server.route(path, reply);
+        // The ids run over the whole range: 65535, 0, 1, ...
+        checks.post(cases[i].status != 0 ? server.url(path) : cases[i].url, uint16_t(65535 + i));
+    }
+    const std::vector<Answer>& answers = checks.window.answers;
+    ASSERT_TRUE(PumpUntil([&] { return answers.size() == 2 * std::size(cases); }, 30000));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(answers[2 * i], Answer(SITESTATE_CHECKING, uint16_t(65535 + i)));
+        EXPECT_EQ(answers[2 * i + 1], Answer(cases[i].verdict, uint16_t(65535 + i)));
+    }
+    // One request per site on the server: no redirect followed, nothing else contacted.
+    EXPECT_EQ(server.requests().size(), 10u);
+    for (const auto& request : server.requests()) {
+        EXPECT_EQ(request.method, "GET");
+        EXPECT_NE(request.header("Cache-Control").find("no-cache"), std::string::npos)
+            << "the check may be answered from a cache";
+    }
     const std::vector<qint64>& at = checks.window.times;
-    EXPECT_LT(at[5], 2000) << "waited for a body, a refused connection or a failed handshake";
+    EXPECT_LT(at[2 * secure + 1] - at[2 * stalled], 2000)
+        << "waited for a body, a refused connection or a failed handshake";
     ASSERT_FALSE(firstBytes.isEmpty()) << "the secure site was not contacted";
     EXPECT_EQ(firstBytes.at(0), char(0x16)) << "a TLS handshake record, not plain HTTP";
     // CHECKING comes before the site is contacted, the verdict at the data limit.
-    EXPECT_GE(at[7] - at[6], limits.dataMs - 100) << "gave up before the limit";
-    EXPECT_LT(at[7] - at[6], limits.connectMs) << "waited for the connect limit";
+    EXPECT_GE(at[2 * silent + 1] - at[2 * silent], limits.dataMs - 100) << "gave up too soon";
+    EXPECT_LT(at[2 * silent + 1] - at[2 * silent], limits.connectMs)
+        << "waited for the connect limit";
 }
 
 TEST(InternetThread, ChecksQueuedBeforeQuitRunWhenTheWindowHasGoneAndTheThreadEnds) {

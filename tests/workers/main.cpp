@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 #include <QGuiApplication>
 
+#include "support/qt_test_env.h"
+
 int main(int argc, char** argv) {
-    // Test discovery runs the binary without the test environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+    torv::test::PrepareQtTestEnvironment();
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -9,14 +9,10 @@ namespace torv::test {
 
 bool ScanMarkedByteByByte(std::FILE* file, qint64 length, QString& url,
                           const ScanProgress& progress) {
-    if (std::ferror(file)) {
-        return false;
-    }
     const long start = std::ftell(file);
-    if (start < 0) {
+    if (std::ferror(file) || start < 0) {
         return false;
     }
-    static const char marker[] = "URL";
     qint64 position = start;
     const qint64 step = std::max<qint64>(length / 300, 1);
     int matched = 0;
@@ -25,21 +21,19 @@ bool ScanMarkedByteByByte(std::FILE* file, qint64 length, QString& url,
         if (byte == EOF && std::ferror(file)) {
             return false;
         }
-        if (byte == marker[matched]) {
-            if (++matched == 3) {
-                char line[1024];
-                if (std::fgets(line, sizeof line, file) != nullptr) {
-                    position += 1024;
-                    if (ExtractSiteUrl(QByteArray(line), url)) {
-                        return true;
-                    }
-                } else if (std::ferror(file)) {
-                    return false;
-                }
-                matched = 0;
-            }
-        } else {
+        // A byte that breaks a partial marker does not start a new one.
+        matched = byte == "URL"[matched] ? matched + 1 : 0;
+        if (matched == 3) {
             matched = 0;
+            char line[1024];
+            if (std::fgets(line, sizeof line, file) != nullptr) {
+                position += 1024;
+                if (ExtractSiteUrl(QByteArray(line), url)) {
+                    return true;
+                }
+            } else if (std::ferror(file)) {
+                return false;
+            }
         }
         position += 1;
         if (position % step == 0 && progress) {

@@ -1,6 +1,7 @@
 // Small helpers shared by the zip reader's tests.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ struct EntryRead {
     int open = 0;
     std::vector<int> reads;  // every result, the last one being the read that stopped it
     std::string data;
-    int close = 0;
+    int close = -1;  // also when the entry did not open
 };
 
 // Reads chunk by chunk until a read returns anything but a full chunk, as extraction does; bounded.
@@ -31,16 +32,11 @@ inline EntryRead readEntry(ZipArchive* archive, int index, uint32_t chunk = 1024
     if (result.open != 0) {
         return result;
     }
-    std::vector<uint8_t> buffer(chunk);
-    for (int i = 0; i < (1 << 22); ++i) {
-        const int n = ZipArchiveReadEntry(archive, buffer.data(), chunk);
+    std::string buffer(chunk, '\0');
+    for (int i = 0, n = int(chunk); n == int(chunk) && i < (1 << 22); ++i) {
+        n = ZipArchiveReadEntry(archive, reinterpret_cast<uint8_t*>(buffer.data()), chunk);
         result.reads.push_back(n);
-        if (n > 0) {
-            result.data.append(reinterpret_cast<const char*>(buffer.data()), size_t(n));
-        }
-        if (n != int(chunk)) {
-            break;
-        }
+        result.data.append(buffer, 0, size_t(std::max(n, 0)));
     }
     result.close = ZipArchiveCloseEntry(archive);
     return result;
