@@ -2,21 +2,15 @@
 // within them and reads back the same when written out again in the quoted form Steam writes.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.h"
 #include "platform/KeyValues.h"
 
 namespace {
 
 using torv::platform::KeyValue;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 std::string quoted(const std::string& text) {
     std::string out = "\"";

@@ -4,22 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "workers/FileScanners.h"
 #include "workers/MarkedFileScan.h"
 #include "workers/SiteUrl.h"
 #include "workers/marked_scan_reference.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void checkUrl(const QString& url) {
     check(url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://")));

@@ -2,20 +2,14 @@
 // the answers Find and GetAt give.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/TokenList.h"
+#include "fuzz_check.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void checkList(const torv::CTokenList& list) {
     const int count = list.GetCount();
