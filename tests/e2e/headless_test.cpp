@@ -29,22 +29,23 @@ TEST_F(HeadlessTest, FetchesTheMissionAndHandsOverToTheGame) {
         const Outcome run = this->run({"-getmission", "btc", "-rund3", "-nointro"});
         EXPECT_EQ(run.exitCode, 0);
         const QString zip = m_missions + "btc.zip";
-        EXPECT_EQ(run.lines.mid(2), QStringList({
-                                 "Attempting to retrieve [" + site("/missing/btc.zip") + "].",
-                                 "Server returned 404 Not Found",
-                                 "Attempting to retrieve [" + site("/missions/btc.zip") + "].",
-                                 "Mission found, downloading to [" + zip + "]...",
-                                 "Bytes Copied: 0",
-                                 "Bytes copied: 2048",
-                                 "Bytes copied: 22528",
-                                 "Bytes copied: 43008",
-                                 QStringLiteral("Bytes copied: %1").arg(archive.size()),
-                                 "Unzipped File: [btc.mn3].",
-                                 "Unzipped File: [btc.txt].",
-                                 "Deleting zip file...",
-                                 "D3 CMD LINE: [" + m_game + "main.exe -nointro -launched]",
-                                 "Launching D3...",
-                             }));
+        EXPECT_EQ(run.lines.mid(2),
+                  QStringList({
+                      "Attempting to retrieve [" + site("/missing/btc.zip") + "].",
+                      "Server returned 404 Not Found",
+                      "Attempting to retrieve [" + site("/missions/btc.zip") + "].",
+                      "Mission found, downloading to [" + zip + "]...",
+                      "Bytes Copied: 0",
+                      "Bytes copied: 2048",
+                      "Bytes copied: 22528",
+                      "Bytes copied: 43008",
+                      QStringLiteral("Bytes copied: %1").arg(archive.size()),
+                      "Unzipped File: [btc.mn3].",
+                      "Unzipped File: [btc.txt].",
+                      "Deleting zip file...",
+                      "D3 CMD LINE: [" + m_game + "main.exe -nointro -launched]",
+                      "Launching D3...",
+                  }));
         EXPECT_EQ(read(m_game + "args.txt"), "-nointro\n-launched\n");
         EXPECT_EQ(QDir(read(m_game + "cwd.txt").trimmed()).canonicalPath(),
                   QDir(m_game).canonicalPath());
@@ -60,17 +61,26 @@ struct EndCase {
     QStringList arguments;
     int exitCode;
     bool asksSites;
-    QStringList lastLines;  // "@game" is the game folder, "@root" the sandbox
+    QStringList lastLines;          // "@game" is the game folder, "@root" the sandbox
+    const char* program = nullptr;  // a link to torv by that name runs instead
+    const char* profile = "torv";   // the settings are written to <profile>.ini
 };
 
 // Each run ends with its exit status and last lines, never starts the game or creates the missions
-// folder, and asks the sites only when it has to. A stale display counts as none.
+// folder, and asks the sites only when it has to. A stale display counts as none. The settings
+// profile is named after the whole executable name, less only a trailing ".exe".
 TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
     const QString notFound = "ERROR: Mission was not found on any configured sites.";
+    const QStringList inPlace = {"Mission file [here.mn3] found in [@gamemissions/].",
+                                 "D3 CMD LINE: [@gamemain.exe -launched]",
+                                 "The -rund3 paramter was not present. D3 will not be run."};
     // clang-format off
     const EndCase cases[] = {
         {"NotOnAnySite", nullptr, false, {"-getmission", "nothere", "-rund3"}, 1, true, {notFound}},
-        {"InPlace", nullptr, false, {"-getmission", "here"}, 0, false, {"Mission file [here.mn3] found in [@gamemissions/].", "D3 CMD LINE: [@gamemain.exe -launched]", "The -rund3 paramter was not present. D3 will not be run."}},
+        {"InPlace", nullptr, false, {"-getmission", "here"}, 0, false, inPlace},
+        {"ProfileWithDots", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "torv-0.4", "torv-0.4"},
+        {"ProfileLessExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "TORV.EXE", "TORV"},
+        {"ProfileWithInnerExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "torv.exe.old", "torv.exe.old"},
         {"NoName", nullptr, false, {"-getmission", "", "-rund3"}, 1, false, {"ERROR: -getmission must be followed by a mission name.", "Usage: TORV -getmission <mission> [-rund3] [<d3 args>]", "Example: TORV -getmission btc.mn3 -rund3 -directip 192.168.0.100 -nointro -launched"}},
         {"NoMissionsFolder", nullptr, true, {"-getmission", "btc", "-rund3"}, 1, false, {"D3 Path is [@game].", "ERROR: Unable to use the missions folder [@gamemissions/]: No such file or directory."}},
         {"FifoNamedLikeTheMission", "Games/Descent 3/missions/btc.mn3", false, {"-getmission", "btc"}, 1, true, {"WARNING: File [btc.mn3] was not unzipped: a special file has that name.", "Unzipped File: [btc.txt].", "Deleting zip file...", "Zip file didn't contain the .mn3 for the mission.", notFound}},
@@ -81,7 +91,9 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
         SCOPED_TRACE(c.name);
         torv::test::Sandbox s;
         s.m_server.route("/m/btc.zip", Reply(200, "OK", MissionArchive(10)));
-        s.writeSettings(s.m_game, {s.site("/m/")});
+        s.writeSettings(s.m_game, {s.site("/m/")}, false, c.profile);
+        const QString program = c.program ? s.m_root + "/" + c.program : TORV_BINARY;
+        ASSERT_TRUE(c.program == nullptr || QFile::link(TORV_BINARY, program));
         s.write(s.m_missions + "here.mn3", "");
         s.m_env.insert("DISPLAY", ":4711");
         s.m_env.insert("WAYLAND_DISPLAY", "torv-test-no-such-display");
@@ -95,7 +107,7 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
             QDir(s.m_missions).removeRecursively();
         }
 
-        const Outcome run = s.run(c.arguments);
+        const Outcome run = s.run(c.arguments, program);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.lines.join('\n').toStdString();
         QStringList expected = c.lastLines;
         expected.replaceInStrings("@game", s.m_game).replaceInStrings("@root", s.m_root);
@@ -185,22 +197,6 @@ TEST_F(HeadlessTest, KeepsFetchingWhenItsOutputIsClosed) {
     EXPECT_EQ(outcome.lines, QStringList{"Torvane Auto-download Tool by Quillfen."});
     EXPECT_EQ(read(m_root + "/status").trimmed(), "0");
     EXPECT_EQ(QFile(m_missions + "btc.mn3").size(), 50000);
-}
-
-TEST_F(HeadlessTest, TheProfileIsNamedAfterTheWholeExecutableName) {
-    write(m_missions + "here.mn3", "");
-    const std::pair<QString, QString> cases[] = {
-        {"torv-0.4", "torv-0.4"}, {"TORV.EXE", "TORV"}, {"torv.exe.old", "torv.exe.old"}};
-    for (const auto& [program, profile] : cases) {
-        SCOPED_TRACE(program.toStdString());
-        const QString link = m_root + "/" + program;
-        ASSERT_TRUE(QFile::link(QStringLiteral(TORV_BINARY), link));
-        writeSettings(m_game, {}, false, profile);
-        const Outcome run = this->run({"-getmission", "here"}, link);
-        EXPECT_EQ(run.exitCode, 0);
-        EXPECT_EQ(run.lines.value(1), "D3 Path is [" + m_game + "].");
-        QFile::remove(iniPath(profile));
-    }
 }
 
 // No game folder set, a game Steam installed: the mission lands there; Steam or the engine starts.
