@@ -167,6 +167,7 @@ struct EndCase {
     QStringList lastLines;          // "@game" is the game folder, "@root" the sandbox
     const char* program = nullptr;  // a link to torv by that name runs instead
     const char* profile = "torv";   // the settings are written to <profile>.ini
+    bool discover = false;  // no game folder set: the Wine prefix names it, and it is remembered
 };
 
 // Each run ends with its exit status and last lines, never starts the game or creates the missions
@@ -184,6 +185,7 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
         {"ProfileWithDots", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "torv-0.4", "torv-0.4"},
         {"ProfileLessExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "TORV.EXE", "TORV"},
         {"ProfileWithInnerExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "torv.exe.old", "torv.exe.old"},
+        {"FolderFromWinePrefix", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, nullptr, "torv", true},
         {"NoName", nullptr, false, {"-getmission", "", "-rund3"}, 1, false, {"ERROR: -getmission must be followed by a mission name.", "Usage: TORV -getmission <mission> [-rund3] [<d3 args>]", "Example: TORV -getmission btc.mn3 -rund3 -directip 192.168.0.100 -nointro -launched"}},
         {"NoMissionsFolder", nullptr, true, {"-getmission", "btc", "-rund3"}, 1, false, {"D3 Path is [@game].", "ERROR: Unable to use the missions folder [@gamemissions/]: No such file or directory."}},
         {"FifoNamedLikeTheMission", "Games/Descent 3/missions/btc.mn3", false, {"-getmission", "btc"}, 1, true, {"WARNING: File [btc.mn3] was not unzipped: a special file has that name.", "Unzipped File: [btc.txt].", "Deleting zip file...", "Zip file didn't contain the .mn3 for the mission.", notFound}},
@@ -194,7 +196,11 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
         SCOPED_TRACE(c.name);
         Sandbox s;
         s.m_server.route("/m/btc.zip", Reply(200, "OK", MissionArchive(10)));
-        s.writeSettings(s.m_game, {s.site("/m/")}, false, c.profile);
+        s.writeSettings(c.discover ? "" : s.m_game, {s.site("/m/")}, false, c.profile);
+        if (c.discover) {
+            // Installed at C:\Games\Descent 3 inside the prefix, registered under the 32-bit view.
+            SteamFixture::writeWinePrefix(s.m_root + "/prefix", s.m_root, "Games\\\\Descent 3");
+        }
         const QString program = c.program ? s.m_root + "/" + c.program : TORV_BINARY;
         ASSERT_TRUE(c.program == nullptr || QFile::link(TORV_BINARY, program));
         s.write(s.m_missions + "here.mn3", "");
@@ -218,26 +224,12 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
         EXPECT_FALSE(QFile::exists(s.m_game + "args.txt")) << "the game never starts";
         EXPECT_NE(QDir(s.m_missions).exists(), c.removeMissions) << "never created for the user";
         EXPECT_EQ(s.m_server.requests().empty(), !c.asksSites);
+        EXPECT_TRUE(!c.discover || s.read(s.iniPath()).contains("D3 Executable Path=" + s.m_game));
         struct stat st {};
         EXPECT_TRUE(c.fifo == nullptr ||
                     (::stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode)))
             << "a FIFO is left as it is";
     }
-}
-
-TEST_F(HeadlessTest, GameFolderIsDiscoveredInTheWinePrefixAndRemembered) {
-    // Installed at C:\Games\Descent 3 inside the prefix, registered under the 32-bit view.
-    SteamFixture::writeWinePrefix(m_root + "/prefix", m_root, "Games\\\\Descent 3");
-    writeSettings("", {});
-    write(m_missions + "here.mn3", "");
-
-    const Outcome run = this->run({"-getmission", "here"});
-    EXPECT_EQ(run.exitCode, 0);
-    const QString path = run.lines.value(1);
-    EXPECT_EQ(QDir(path.mid(12, path.size() - 14)).canonicalPath(), QDir(m_game).canonicalPath())
-        << path.toStdString();
-    EXPECT_TRUE(read(iniPath()).contains("D3 Executable Path="));
-    EXPECT_FALSE(read(iniPath()).contains("D3 Executable Path=\n"));
 }
 
 TEST_F(HeadlessTest, ConfigurationModeWithoutDisplaySaysSoAndShowsTheSettings) {
