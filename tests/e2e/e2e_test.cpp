@@ -87,7 +87,7 @@ public:
     }
 
     std::unique_ptr<QProcess> start(const QStringList& arguments,
-                                    const QString& program = QStringLiteral(TORV_BINARY),
+                                    const QString& program = TORV_BINARY,
                                     const QString& stdoutFile = {}) {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(m_env);
@@ -111,8 +111,7 @@ public:
         return result;
     }
 
-    Outcome run(const QStringList& arguments,
-                const QString& program = QStringLiteral(TORV_BINARY)) {
+    Outcome run(const QStringList& arguments, const QString& program = TORV_BINARY) {
         return finish(*start(arguments, program));
     }
 
@@ -124,7 +123,35 @@ public:
     QProcessEnvironment m_env = QProcessEnvironment::systemEnvironment();
 };
 
-class HeadlessTest : public testing::Test, protected Sandbox {};
+class HeadlessTest : public testing::Test, protected Sandbox {
+protected:
+    HeadlessTest() {
+        HttpReply stalling = Reply(200, "OK", MissionArchive(200000));
+        stalling.fault = HttpReply::Fault::StallMidBody;
+        m_server.route("/slow/btc.zip", stalling);
+        m_server.route("/good/btc.zip", Reply(200, "OK", MissionArchive(200000)));
+        HttpReply silent = Reply(200, "OK", "");
+        silent.fault = HttpReply::Fault::NoStatus;
+        m_server.route("/silent/btc.zip", silent);
+    }
+
+    QStringList partFiles() const {
+        return QDir(m_missions).entryList({".torv-*.part"}, QDir::Files | QDir::Hidden);
+    }
+
+    // torv fetching from the site, once its output holds marker.
+    std::unique_ptr<QProcess> startUntil(const std::string& path, const QString& marker) {
+        writeSettings(m_game, {site(path)});
+        auto torv = start({"-getmission", "btc"});
+        QString out;
+        const QDeadlineTimer deadline(20000);
+        while (!out.contains(marker) && torv->waitForReadyRead(deadline.remainingTime())) {
+            out += QString::fromUtf8(torv->readAllStandardOutput());
+        }
+        EXPECT_TRUE(out.contains(marker)) << out.toStdString();
+        return torv;
+    }
+};
 
 TEST_F(HeadlessTest, FetchesTheMissionAndHandsOverToTheGame) {
     const std::string archive = MissionArchive(50000);
@@ -320,37 +347,7 @@ TEST_F(HeadlessTest, FetchesIntoTheSteamInstallAndStartsTheGame) {
     }
 }
 
-class InterruptTest : public testing::Test, protected Sandbox {
-protected:
-    InterruptTest() {
-        HttpReply stalling = Reply(200, "OK", MissionArchive(200000));
-        stalling.fault = HttpReply::Fault::StallMidBody;
-        m_server.route("/slow/btc.zip", stalling);
-        m_server.route("/good/btc.zip", Reply(200, "OK", MissionArchive(200000)));
-        HttpReply silent = Reply(200, "OK", "");
-        silent.fault = HttpReply::Fault::NoStatus;
-        m_server.route("/silent/btc.zip", silent);
-    }
-
-    QStringList partFiles() const {
-        return QDir(m_missions).entryList({".torv-*.part"}, QDir::Files | QDir::Hidden);
-    }
-
-    // torv fetching from the site, once its output holds marker.
-    std::unique_ptr<QProcess> startUntil(const std::string& path, const QString& marker) {
-        writeSettings(m_game, {site(path)});
-        auto torv = start({"-getmission", "btc"});
-        QString out;
-        const QDeadlineTimer deadline(20000);
-        while (!out.contains(marker) && torv->waitForReadyRead(deadline.remainingTime())) {
-            out += QString::fromUtf8(torv->readAllStandardOutput());
-        }
-        EXPECT_TRUE(out.contains(marker)) << out.toStdString();
-        return torv;
-    }
-};
-
-TEST_F(InterruptTest, SignalEndsTheRunRemovingThePartialArchiveAndSaysSo) {
+TEST_F(HeadlessTest, SignalEndsTheRunRemovingThePartialArchiveAndSaysSo) {
     // From the silent site the signal comes before the body: nothing to remove, and no claim.
     // clang-format off
     const std::tuple<int, QString, bool> cases[] = {
@@ -373,7 +370,7 @@ TEST_F(InterruptTest, SignalEndsTheRunRemovingThePartialArchiveAndSaysSo) {
     }
 }
 
-TEST_F(InterruptTest, NextRunSweepsWhatAKilledRunLeft) {
+TEST_F(HeadlessTest, NextRunSweepsWhatAKilledRunLeft) {
     write(m_missions + ".torv-notes.part", "");  // not of torv's pattern
     const auto killed = startUntil("/slow/", "\nBytes copied: ");
     killed->kill();
@@ -439,8 +436,7 @@ TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
             sandbox.m_env.insert("DISPLAY", ":97");
         }
         const QStringList before = EntriesUnder(sandbox.m_root);
-        const auto process = sandbox.start(c.arguments, QStringLiteral(TORV_BINARY),
-                                           QString::fromLatin1(c.stdoutFile));
+        const auto process = sandbox.start(c.arguments, TORV_BINARY, c.stdoutFile);
         const Outcome run = sandbox.finish(*process);
         EXPECT_EQ(run.exitCode, c.exitCode) << process->readAllStandardError().toStdString();
 
