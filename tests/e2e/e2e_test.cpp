@@ -213,6 +213,7 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
         {"ProfileLessExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "TORV.EXE", "TORV"},
         {"ProfileWithInnerExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "torv.exe.old", "torv.exe.old"},
         {"FolderFromWinePrefix", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, nullptr, "torv", true},
+        {"ConfigurationWithoutDisplay", nullptr, false, {}, 1, false, {"Entering configuration mode...", "ERROR: The configuration dialog needs a display (DISPLAY or WAYLAND_DISPLAY); nothing was changed.", "D3 Path is [@game].", "Keep Alive is [off].", "Mission site 1: [@site]."}},
         {"NoName", nullptr, false, {"-getmission", "", "-rund3"}, 1, false, {"ERROR: -getmission must be followed by a mission name.", "Usage: TORV -getmission <mission> [-rund3] [<d3 args>]", "Example: TORV -getmission btc.mn3 -rund3 -directip 192.168.0.100 -nointro -launched"}},
         {"NoMissionsFolder", nullptr, true, {"-getmission", "btc", "-rund3"}, 1, false, {"D3 Path is [@game].", "ERROR: Unable to use the missions folder [@gamemissions/]: No such file or directory."}},
         {"FifoNamedLikeTheMission", "Games/Descent 3/missions/btc.mn3", false, {"-getmission", "btc"}, 1, true, {"WARNING: File [btc.mn3] was not unzipped: a special file has that name.", "Unzipped File: [btc.txt].", "Deleting zip file...", "Zip file didn't contain the .mn3 for the mission.", notFound}},
@@ -243,35 +244,24 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
             QDir(s.m_missions).removeRecursively();
         }
 
+        const QString before = c.fifo ? QString() : s.read(s.iniPath(c.profile));
         const Outcome run = s.run(c.arguments, program);
         EXPECT_EQ(run.exitCode, c.exitCode) << run.lines.join('\n').toStdString();
         QStringList expected = c.lastLines;
         expected.replaceInStrings("@game", s.m_game).replaceInStrings("@root", s.m_root);
+        expected.replaceInStrings("@site", s.site("/m/"));
         EXPECT_EQ(run.lines.mid(run.lines.size() - expected.size()), expected);
         EXPECT_FALSE(QFile::exists(s.m_game + "args.txt")) << "the game never starts";
         EXPECT_NE(QDir(s.m_missions).exists(), c.removeMissions) << "never created for the user";
         EXPECT_EQ(s.m_server.requests().empty(), !c.asksSites);
         EXPECT_TRUE(!c.discover || s.read(s.iniPath()).contains("D3 Executable Path=" + s.m_game));
+        EXPECT_TRUE(c.fifo || c.discover || s.read(s.iniPath(c.profile)) == before)
+            << "settings kept";
         struct stat st {};
         EXPECT_TRUE(c.fifo == nullptr ||
                     (::stat(QFile::encodeName(fifo).constData(), &st) == 0 && S_ISFIFO(st.st_mode)))
             << "a FIFO is left as it is";
     }
-}
-
-TEST_F(HeadlessTest, ConfigurationModeWithoutDisplaySaysSoAndShowsTheSettings) {
-    writeSettings(m_game, {"http://a.example/m/", "http://b.example/"}, true);
-    const QString before = read(iniPath());
-    const Outcome run = this->run({});
-    EXPECT_NE(run.exitCode, 0) << "nothing was configured";
-    EXPECT_EQ(run.lines, QStringList({"Torvane Auto-download Tool by Quillfen.",
-                                      "Entering configuration mode...",
-                                      "ERROR: The configuration dialog needs a display (DISPLAY or "
-                                      "WAYLAND_DISPLAY); nothing was changed.",
-                                      "D3 Path is [" + m_game + "].", "Keep Alive is [on].",
-                                      "Mission site 1: [http://a.example/m/].",
-                                      "Mission site 2: [http://b.example/]."}));
-    EXPECT_EQ(read(iniPath()), before);
 }
 
 TEST_F(HeadlessTest, RacingProcessesTakeTurnsAndFetchOnce) {
