@@ -191,15 +191,16 @@ struct EndCase {
     QStringList arguments;
     int exitCode;
     bool asksSites;
-    QStringList lastLines;          // "@game" is the game folder, "@root" the sandbox
+    QStringList lastLines;  // "@game" is the game folder, "@root" the sandbox, "@site" the site
     const char* program = nullptr;  // a link to torv by that name runs instead
     const char* profile = "torv";   // the settings are written to <profile>.ini
     bool discover = false;  // no game folder set: the Wine prefix names it, and it is remembered
 };
 
 // Each run ends with its exit status and last lines, never starts the game or creates the missions
-// folder, and asks the sites only when it has to. A stale display counts as none. The settings
-// profile is named after the whole executable name, less only a trailing ".exe".
+// folder, asks the sites only when it has to, and leaves the settings file as it was unless it
+// stored a discovered game folder. A stale display counts as none. The settings profile is named
+// after the whole executable name, less only a trailing ".exe".
 TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
     const QString notFound = "ERROR: Mission was not found on any configured sites.";
     const QStringList inPlace = {"Mission file [here.mn3] found in [@gamemissions/].",
