@@ -1,13 +1,15 @@
 // Runs both dropped-file scanners over the input as a file, and the URL cut over each line: every
 // URL is a lower-case "http(s)://.../", scans end, positions stay in bounds, blocks match bytes.
+#include <QByteArrayList>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "workers/FileScanners.h"
 #include "workers/MarkedFileScan.h"
 #include "workers/SiteUrl.h"
@@ -15,24 +17,17 @@
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
 void checkUrl(const QString& url) {
     check(url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://")));
     check(url.endsWith(QLatin1Char('/')));
-    for (const QChar c : url) {
-        check(!(c >= QLatin1Char('A') && c <= QLatin1Char('Z')));
-    }
+    check(std::none_of(url.begin(), url.end(), [](QChar c) { return c >= 'A' && c <= 'Z'; }));
 }
 
 struct Run {
     std::vector<QString> urls;
     std::vector<long> offsets;
     std::vector<std::vector<int>> progress;
+    bool operator==(const Run&) const = default;
 };
 
 // Every reported position lies in (0, limit] and is a multiple of step.
@@ -83,22 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return torv::detail::ScanMarkedBlocks(f, n, url, p, tinyBlock);
         },
         contents, markedLimit);
-    for (const Run* run : {&product, &tiny}) {
-        check(run->urls == reference.urls);
-        check(run->offsets == reference.offsets);
-        check(run->progress == reference.progress);
-    }
+    check(product == reference && tiny == reference);
 
     // Line scan: at most one URL per piece of a line, positions in whole lines.
     const Run text = scanToEnd(&torv::ScanTextFile, contents, 1024 * (length + 1), 1024);
     check(text.urls.size() <= lines + size / 1023);
 
     // The cut alone, line by line: a URL exactly when the line (to its first NUL) names one.
-    const char* begin = reinterpret_cast<const char*>(data);
-    const char* end = begin + size;
-    for (const char* line = begin; line <= end;) {
-        const char* feed = std::find(line, end, '\n');
-        const QByteArray bytes(line, qsizetype(feed - line));
+    for (const QByteArray& bytes : QByteArray::fromStdString(contents).split('\n')) {
         const QByteArray untilNul =
             bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'));
         QString url = QStringLiteral("before");
@@ -109,7 +96,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         } else {
             check(url == QLatin1String("before"));
         }
-        line = feed + 1;
     }
     return 0;
 }

@@ -2,32 +2,29 @@
 // the answers Find and GetAt give.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "common/TokenList.h"
+#include "fuzz_check.h"
 
 namespace {
 
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-void checkList(const torv::CTokenList& list) {
+// Returns the length of all tokens together.
+size_t checkList(const torv::CTokenList& list) {
     const int count = list.GetCount();
+    size_t total = 0;
     check(count >= 1 && count <= torv::CTokenList::kMaxTokens);
     check(list.GetAt(count) == nullptr && list.GetAt(-1) == nullptr);
     for (int i = 0; i < count; ++i) {
         const char* token = list.GetAt(i);
-        check(token != nullptr);
-        check(std::strlen(token) < torv::CTokenList::kSlotSize);
+        check(token != nullptr && std::strlen(token) < torv::CTokenList::kSlotSize);
         const int found = list.Find(token);
         check(found >= 0 && found <= i);
+        total += std::strlen(token);
     }
+    return total;
 }
 
 }  // namespace
@@ -37,13 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     torv::CTokenList list;
     list.Split(text.c_str());  // stops at the first NUL, as a command line would
-    checkList(list);
     // Splitting never makes more text than it was given.
-    size_t total = 0;
-    for (int i = 0; i < list.GetCount(); ++i) {
-        total += std::strlen(list.GetAt(i));
-    }
-    check(total <= std::strlen(text.c_str()));
+    check(checkList(list) <= std::strlen(text.c_str()));
 
     // The same bytes as an argument vector, NUL-separated.
     std::vector<const char*> argv;

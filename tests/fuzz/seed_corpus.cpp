@@ -41,7 +41,7 @@ std::vector<std::string> archives() {
 }
 
 std::vector<std::string> seedsOf(const std::string& target) {
-    if (target == "zip" || target == "zip_extract") {
+    if (target == "zip") {
         return archives();
     }
     if (target == "scan") {

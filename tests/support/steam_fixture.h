@@ -20,52 +20,46 @@ public:
     }
     ~SteamFixture() { qputenv("HOME", m_savedHome); }
 
-    QString home() const { return m_dir.path() + QStringLiteral("/home"); }
-    QString path(const QString& relative) const {
-        return m_dir.path() + QLatin1Char('/') + relative;
-    }
-    QString nativeRoot() const { return home() + QStringLiteral("/.local/share/Steam"); }
+    QString home() const { return m_dir.path() + "/home"; }
+    QString path(const QString& relative) const { return m_dir.path() + "/" + relative; }
+    QString nativeRoot() const { return home() + "/.local/share/Steam"; }
     QString flatpakRoot() const {
-        return home() + QStringLiteral("/.var/app/com.valvesoftware.Steam/.local/share/Steam");
+        return home() + "/.var/app/com.valvesoftware.Steam/.local/share/Steam";
     }
 
     // The root's listing of libraries, each with its apps; appLibrary (-1: none) holds 273590.
     static void writeLibraries(const QString& root, const QStringList& libraries, int appLibrary) {
-        QString vdf = QStringLiteral("\"libraryfolders\"\n{\n");
+        QString vdf = "\"libraryfolders\"\n{\n";
         for (int i = 0; i < libraries.size(); ++i) {
-            vdf += QStringLiteral(
+            vdf += QString(
                        "\t\"%1\"\n\t{\n\t\t\"path\"\t\t\"%2\"\n\t\t\"label\"\t\t\"\"\n"
                        "\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1000\"\n%3\t\t}\n\t}\n")
                        .arg(i)
-                       .arg(libraries[i], i == appLibrary
-                                              ? QStringLiteral("\t\t\t\"273590\"\t\t\"2000\"\n")
-                                              : QString());
+                       .arg(libraries[i], i == appLibrary ? "\t\t\t\"273590\"\t\t\"2000\"\n" : "");
         }
-        write(root + QStringLiteral("/steamapps/libraryfolders.vdf"), vdf + QStringLiteral("}\n"));
+        write(root + "/steamapps/libraryfolders.vdf", vdf + "}\n");
     }
 
     // The app's manifest naming installdir, and the install folder holding the executables (each
     // a script recording its arguments into <folder>/<name>.args). Returns the folder with "/".
     static QString installGame(const QString& library, const QString& installdir,
                                const QStringList& executables) {
-        write(library + QStringLiteral("/steamapps/appmanifest_273590.acf"),
-              QStringLiteral(
-                  "\"AppState\"\n{\n\t\"appid\"\t\t\"273590\"\n\t\"name\"\t\t\"Descent 3\"\n"
-                  "\t\"installdir\"\t\t\"%1\"\n}\n")
+        write(library + "/steamapps/appmanifest_273590.acf",
+              QString("\"AppState\"\n{\n\t\"appid\"\t\t\"273590\"\n\t\"name\"\t\t\"Descent 3\"\n"
+                      "\t\"installdir\"\t\t\"%1\"\n}\n")
                   .arg(installdir));
-        const QString folder = library + QStringLiteral("/steamapps/common/") + installdir;
-        QDir().mkpath(folder + QStringLiteral("/missions"));
+        const QString folder = library + "/steamapps/common/" + installdir + "/";
+        QDir().mkpath(folder + "missions");
         for (const QString& name : executables) {
-            writeRecorder(folder + QLatin1Char('/') + name,
-                          folder + QLatin1Char('/') + name + QStringLiteral(".args"));
+            writeRecorder(folder + name, folder + name + ".args");
         }
-        return folder + QLatin1Char('/');
+        return folder;
     }
 
     // The library's Proton prefix (see writeWinePrefix). Returns the prefix.
     static QString writeProtonPrefix(const QString& library, const QString& driveC,
                                      const QString& windowsFolder) {
-        const QString prefix = library + QStringLiteral("/steamapps/compatdata/273590/pfx");
+        const QString prefix = library + "/steamapps/compatdata/273590/pfx";
         writeWinePrefix(prefix, driveC, windowsFolder);
         return prefix;
     }
@@ -74,18 +68,19 @@ public:
     // drive C: linked to driveC.
     static void writeWinePrefix(const QString& prefix, const QString& driveC,
                                 const QString& windowsFolder) {
-        QDir().mkpath(prefix + QStringLiteral("/dosdevices"));
-        QFile::link(driveC, prefix + QStringLiteral("/dosdevices/c:"));
-        write(prefix + QStringLiteral("/system.reg"),
-              QStringLiteral("WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n"
-                             "#arch=win64\n\n[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] "
-                             "1700000000\n\"BaseDirectory\"=\"C:\\\\%1\"\n\n")
+        QDir().mkpath(prefix + "/dosdevices");
+        QFile::link(driveC, prefix + "/dosdevices/c:");
+        write(prefix + "/system.reg",
+              QString(
+                  "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+                  "[Software\\\\Wow6432Node\\\\Outrage\\\\Descent3] 1700000000\n"
+                  "\"BaseDirectory\"=\"C:\\\\%1\"\n\n")
                   .arg(windowsFolder));
     }
 
     // An executable script that writes its arguments, one a line, into record.
     static void writeRecorder(const QString& path, const QString& record) {
-        write(path, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record));
+        write(path, QString("#!/bin/sh\nprintf '%s\\n' \"$@\" > '%1'\n").arg(record));
         QFile(path).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 

@@ -9,59 +9,46 @@ namespace torv::test {
 
 namespace {
 
-void put16(std::string& out, uint16_t v) {
-    out.push_back(char(v & 0xFF));
-    out.push_back(char(v >> 8));
-}
-
-void put32(std::string& out, uint32_t v) {
-    put16(out, uint16_t(v & 0xFFFF));
-    put16(out, uint16_t(v >> 16));
+// Appends v as that many little-endian bytes.
+void put(std::string& out, uint32_t v, int bytes = 4) {
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(char(v >> (8 * i)));
+    }
 }
 
 // The fields a local header and a central record share, from "version needed" to the extra
 // field's length.
 void putCommon(std::string& out, uint16_t flags, uint16_t method, uint32_t crc, uint32_t csize,
                uint32_t usize, const std::string& name, const std::string& extra) {
-    put16(out, 20);
-    put16(out, flags);
-    put16(out, method);
-    put32(out, 0x5A216000);  // 2025-01-01 12:00
-    put32(out, crc);
-    put32(out, csize);
-    put32(out, usize);
-    put16(out, uint16_t(name.size()));
-    put16(out, uint16_t(extra.size()));
+    for (const uint16_t v : {uint16_t(20), flags, method}) {
+        put(out, v, 2);
+    }
+    for (const uint32_t v : {0x5A216000u, crc, csize, usize}) {  // the time: 2025-01-01 12:00
+        put(out, v);
+    }
+    put(out, uint16_t(name.size()), 2);
+    put(out, uint16_t(extra.size()), 2);
 }
 
 }  // namespace
 
 std::string rawDeflate(const std::string& data, int level) {
-    z_stream s{};
-    if (deflateInit2(&s, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
-        throw std::runtime_error("deflateInit2 failed");
+    uLongf size = compressBound(uLong(data.size()));
+    std::string out(size, '\0');
+    if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                  reinterpret_cast<const Bytef*>(data.data()), uLong(data.size()), level) != Z_OK) {
+        throw std::runtime_error("compress2 failed");
     }
-    std::string out(deflateBound(&s, uLong(data.size())) + 16, '\0');
-    s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    s.avail_in = uInt(data.size());
-    s.next_out = reinterpret_cast<Bytef*>(out.data());
-    s.avail_out = uInt(out.size());
-    const int rc = deflate(&s, Z_FINISH);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    if (rc != Z_STREAM_END) {
-        throw std::runtime_error("deflate did not finish");
-    }
-    return out;
+    return out.substr(2, size - 6);  // without zlib's two-byte header and four-byte checksum
 }
 
 void patch16(std::string& bytes, size_t offset, uint16_t value) {
-    bytes.at(offset) = char(value & 0xFF);
+    bytes.at(offset) = char(value);
     bytes.at(offset + 1) = char(value >> 8);
 }
 
 void patch32(std::string& bytes, size_t offset, uint32_t value) {
-    patch16(bytes, offset, uint16_t(value & 0xFFFF));
+    patch16(bytes, offset, uint16_t(value));
     patch16(bytes, offset + 2, uint16_t(value >> 16));
 }
 
@@ -89,39 +76,38 @@ std::string ZipBuilder::build(ZipLayout* layout) const {
         const auto unlessDescribed = [&](uint32_t v) { return e.dataDescriptor ? 0u : v; };
 
         local.localHeaderOffsets.push_back(out.size());
-        put32(out, 0x04034B50);
+        put(out, 0x04034B50);
         putCommon(out, e.localFlags.value_or(flags), e.localMethod.value_or(e.method),
                   unlessDescribed(crc), unlessDescribed(csize), unlessDescribed(usize), lname,
                   e.localExtra);
         out += lname + e.localExtra + payload;
         local.dataEnds.push_back(out.size());
         if (e.dataDescriptor) {
-            put32(out, 0x08074B50);
-            put32(out, crc);
-            put32(out, csize);
-            put32(out, usize);
+            for (const uint32_t v : {0x08074B50u, crc, csize, usize}) {
+                put(out, v);
+            }
         }
 
-        put32(directory, 0x02014B50);
-        put16(directory, 0x031E);  // made by Unix, version 3.0
+        put(directory, 0x02014B50);
+        put(directory, 0x031E, 2);  // made by Unix, version 3.0
         putCommon(directory, flags, e.method, crc, csize, usize, e.name, e.extra);
-        put16(directory, uint16_t(e.comment.size()));
-        put32(directory, 0);           // disk number, internal attributes
-        put32(directory, 0x81A40000);  // -rw-r--r--
-        put32(directory, e.localHeaderOffset.value_or(uint32_t(local.localHeaderOffsets.back())));
+        put(directory, uint16_t(e.comment.size()), 2);
+        put(directory, 0);           // disk number, internal attributes
+        put(directory, 0x81A40000);  // -rw-r--r--
+        put(directory, e.localHeaderOffset.value_or(uint32_t(local.localHeaderOffsets.back())));
         directory += e.name + e.extra + e.comment;
     }
 
     local.directoryOffset = out.size();
     out += directory;
     const uint16_t count = totalEntries.value_or(uint16_t(entries.size()));
-    put32(out, 0x06054B50);
-    put32(out, 0);  // disk numbers
-    put16(out, count);
-    put16(out, count);
-    put32(out, uint32_t(directory.size()));
-    put32(out, directoryOffset.value_or(uint32_t(local.directoryOffset)));
-    put16(out, uint16_t(comment.size()));
+    put(out, 0x06054B50);
+    put(out, 0);  // disk numbers
+    put(out, count, 2);
+    put(out, count, 2);
+    put(out, uint32_t(directory.size()));
+    put(out, directoryOffset.value_or(uint32_t(local.directoryOffset)));
+    put(out, uint16_t(comment.size()), 2);
     out += comment + trailer;
     if (layout != nullptr) {
         *layout = std::move(local);
