@@ -68,7 +68,8 @@ void CLauncherSettings::SetKeepAlive(int keepAlive) {
     m_keepAlive = keepAlive;
 }
 
-bool CLauncherSettings::IsFirstRun() const {
+bool CLauncherSettings::IsFirstRun() {
+    EnsureLoaded();
     return m_version.isEmpty();
 }
 

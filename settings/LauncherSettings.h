@@ -35,7 +35,7 @@ public:
     void SetKeepAlive(int keepAlive);
 
     // True until a save has happened; call a getter first.
-    bool IsFirstRun() const;
+    bool IsFirstRun();
     // Writes everything in one replacement of the profile file. False leaves the file as it was;
     // error, when given, then says why.
     bool Save(QString* error = nullptr);

@@ -65,6 +65,11 @@ TEST(TokenList, FindsTheFirstTokenWithoutCaseAndNothingOutsideTheList) {
     EXPECT_EQ(CTokenList().Find(""), -1) << "an empty list finds nothing, not even an empty word";
     EXPECT_EQ(list.GetAt(5), nullptr);
     EXPECT_EQ(list.GetAt(-1), nullptr);
+    CTokenList ends;  // the first and the last letter fold too, on either side
+    ends.Split("AZ az");
+    EXPECT_EQ(ends.Find("az"), 0);
+    ends.Split("az AZ");
+    EXPECT_EQ(ends.Find("AZ"), 0);
 }
 
 // Blanks and quotes stay as they are; at most 32 tokens of 127 characters.

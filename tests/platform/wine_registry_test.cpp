@@ -126,6 +126,7 @@ TEST_F(WineRegistryTest, MissingPrefixOrHiveIsARegistryWithoutKeysThatIsNeverWri
 // written into, and a new key starts after one blank line, as Wine writes them.
 TEST_F(WineRegistryTest, WritesKeepTypesAndEveryOtherLineAndReplaceTheFile) {
     m_prefix.writeUserReg(QString::fromUtf8(kUserReg) +
+                          "\n[Software\\\\Empty] 1\n"
                           "\n[Software\\\\Kali\\\\Kali95\\\\Games\\\\Descent 3] 1\n"
                           "\"GameExe\"=str(2):\"%GAMES%\\\\main.exe\"\n\"Raw\"=hex:01,02\n");
     const QByteArray before = WinePrefixFixture::read(userReg());
@@ -141,6 +142,7 @@ TEST_F(WineRegistryTest, WritesKeepTypesAndEveryOtherLineAndReplaceTheFile) {
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "CmdLineOpts", text));
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, kali, "Raw", "x"));
     ASSERT_TRUE(registry.writeString(Hive::CurrentUser, newKey, "", "default"));
+    ASSERT_TRUE(registry.writeString(Hive::CurrentUser, "Software\\Empty", "first", "1"));
     ASSERT_TRUE(registry.writeValue(Hive::CurrentUser, newKey, {"data", RegBinary, bytes}));
     // A string value without its terminator cannot be written as a string; its bytes are kept.
     ASSERT_TRUE(registry.writeValue(Hive::CurrentUser, newKey, {"odd", RegSz, QByteArray("abc")}));
@@ -164,6 +166,8 @@ TEST_F(WineRegistryTest, WritesKeepTypesAndEveryOtherLineAndReplaceTheFile) {
     const QStringList lines = QString::fromUtf8(WinePrefixFixture::read(userReg())).split('\n');
     EXPECT_TRUE(lines.contains("\"CmdLineOpts\"=\"new \\\"text\\\"\\\\ J\\xf6rg\\n\""));
     EXPECT_TRUE(lines.join('\n').contains("\"\n\n[Software\\\\New\\\\Key] "));
+    EXPECT_EQ(lines.value(lines.indexOf("[Software\\\\Empty] 1") + 1), "\"first\"=\"1\"")
+        << "a key's first value follows its header";
     QStringList kept = QString::fromUtf8(before).split('\n');
     kept.removeIf([](const QString& line) {
         return line.isEmpty() || line.startsWith("\"GameExe\"") || line.startsWith("\"Raw\"");
@@ -173,6 +177,7 @@ TEST_F(WineRegistryTest, WritesKeepTypesAndEveryOtherLineAndReplaceTheFile) {
     EXPECT_EQ(inOrder, kept) << "lines lost, repeated or out of order";
     for (const QString& line : lines) {
         EXPECT_LE(line.size(), 80) << "binary data wraps like Wine's: " << line.toStdString();
+        EXPECT_FALSE(line.endsWith(',')) << "a comma only between bytes: " << line.toStdString();
     }
     EXPECT_EQ(WinePrefixFixture::read(link), before) << "the old file was replaced, not written";
     m_prefix.writeUserReg(

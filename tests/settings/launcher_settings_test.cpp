@@ -130,8 +130,8 @@ TEST(LauncherSettings, SaveWritesTheFileAUserExpects) {
                   "URL2=http://two.example/d3\n");
 
     CLauncherSettings nextRun(sandbox.profile(), sandbox.registry());
-    EXPECT_EQ(nextRun.GetSiteCount(), 2);  // loads the file, which IsFirstRun() does not
-    EXPECT_FALSE(nextRun.IsFirstRun());
+    EXPECT_FALSE(nextRun.IsFirstRun()) << "asked before anything else loaded the file";
+    EXPECT_EQ(nextRun.GetSiteCount(), 2);
 }
 
 }  // namespace
