@@ -428,16 +428,4 @@ bool Profile::writeString(const QString& section, const QString& entry, const QS
     return writeLines(lines);
 }
 
-bool Profile::writeInt(const QString& section, const QString& entry, int value) {
-    return writeString(section, entry, QString::number(value));
-}
-
-bool Profile::removeSection(const QString& section) {
-    QStringList lines = readLines();
-    if (!dropSection(lines, section)) {
-        return true;
-    }
-    return writeLines(lines);
-}
-
 }  // namespace torv::platform

@@ -67,9 +67,6 @@ public:
     bool write(const Batch& batch, QString* error = nullptr);
 
     bool writeString(const QString& section, const QString& entry, const QString& value);
-    bool writeInt(const QString& section, const QString& entry, int value);
-    // Removes every section of that name with all its lines; true also when there was none.
-    bool removeSection(const QString& section);
 
     static QString escape(const QString& text, bool isName);
     static QString unescape(const QString& text);

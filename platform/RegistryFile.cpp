@@ -357,22 +357,6 @@ RegistryFile::ParsedValue RegistryFile::parseValue(qsizetype lineNo) const {
     return parsed;
 }
 
-QList<RegistryValue> RegistryFile::values(const QString& key) const {
-    QList<RegistryValue> result;
-    const KeySection* section = findKey(key);
-    if (section == nullptr) {
-        return result;
-    }
-    for (qsizetype i = section->header + 1; i < section->end;) {
-        const ParsedValue parsed = parseValue(i);
-        if (parsed.valid) {
-            result.append(parsed.value);
-        }
-        i = parsed.end;
-    }
-    return result;
-}
-
 std::optional<RegistryValue> RegistryFile::value(const QString& key, const QString& name) const {
     const KeySection* section = findKey(key);
     if (section == nullptr) {

@@ -48,8 +48,6 @@ public:
     bool hasKey(const QString& key) const;
     // Names of the key's direct subkeys, in file order.
     QStringList subkeys(const QString& key) const;
-    // The key's values, in file order; a value whose line Wine would not load is left out.
-    QList<RegistryValue> values(const QString& key) const;
     std::optional<RegistryValue> value(const QString& key, const QString& name) const;
     // Replaces the value of that name (whatever its type was) or adds it, creating the key.
     void setValue(const QString& key, const RegistryValue& value, qint64 modifiedSecs);

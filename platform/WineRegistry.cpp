@@ -134,18 +134,8 @@ std::optional<QString> WineRegistry::readString(Hive hive, const QString& key, c
     return value->text();
 }
 
-std::optional<quint32> WineRegistry::readDword(Hive hive, const QString& key, const QString& name,
-                                               View view) const {
-    const auto value = readValue(hive, key, name, view);
-    return value ? value->dword() : std::nullopt;
-}
-
 QStringList WineRegistry::subkeys(Hive hive, const QString& key) const {
     return hiveFile(hive).subkeys(key);
-}
-
-QList<RegistryValue> WineRegistry::values(Hive hive, const QString& key) const {
-    return hiveFile(hive).values(key);
 }
 
 bool WineRegistry::isServerRunning() const {

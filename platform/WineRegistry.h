@@ -33,10 +33,7 @@ public:
     // A REG_SZ or REG_EXPAND_SZ value (not expanded); any other type is no string.
     std::optional<QString> readString(Hive hive, const QString& key, const QString& name,
                                       View view = View::Native) const;
-    std::optional<quint32> readDword(Hive hive, const QString& key, const QString& name,
-                                     View view = View::Native) const;
     QStringList subkeys(Hive hive, const QString& key) const;
-    QList<RegistryValue> values(Hive hive, const QString& key) const;
 
     // Stores the value under the key (created when missing). While a Wine server of this prefix
     // runs it keeps the registry in memory and would write its own copy back over the file, so

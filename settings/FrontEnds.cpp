@@ -209,15 +209,6 @@ LaunchSettings CFrontEnds::BuildLaunchSettings(int index, int checkState,
     return out;
 }
 
-bool CFrontEnds::WriteText(WineRegistry& registry, const QString& key, const QString& name,
-                           const QString& text) {
-    // The type of the value already there, as long as that is a string type: text stored
-    // under any other type would be read back as garbage.
-    const auto existing = registry.readValue(kUser, key, name);
-    const quint32 type = existing && existing->isString() ? existing->type : platform::RegSz;
-    return registry.writeValue(kUser, key, RegistryValue::fromString(name, text, type));
-}
-
 CFrontEnds::WriteResult CFrontEnds::Write(int index, int checkState, const QString& gameFolder,
                                           const QString& key, const QString& exeName,
                                           const QString& paramsName) {
@@ -228,10 +219,10 @@ CFrontEnds::WriteResult CFrontEnds::Write(int index, int checkState, const QStri
     }
     bool ok = true;
     if (!settings.keepExecutable) {
-        ok = WriteText(registry, key, exeName, settings.executable) && ok;
+        ok = registry.writeString(kUser, key, exeName, settings.executable) && ok;
     }
     if (!settings.keepParameters) {
-        ok = WriteText(registry, key, paramsName, settings.parameters) && ok;
+        ok = registry.writeString(kUser, key, paramsName, settings.parameters) && ok;
     }
     if (!ok) {
         return WriteResult::Failed;

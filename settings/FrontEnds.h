@@ -81,8 +81,6 @@ private:
                             const QString& rowText) const;
     WriteResult Write(int index, int checkState, const QString& gameFolder, const QString& key,
                       const QString& exeName, const QString& paramsName);
-    bool WriteText(platform::WineRegistry& registry, const QString& key, const QString& name,
-                   const QString& text);
 
     platform::WineRegistry& m_registry;
     std::vector<std::unique_ptr<platform::WineRegistry>> m_protonRegistries;

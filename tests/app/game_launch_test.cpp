@@ -48,7 +48,7 @@ TEST_P(LaunchKinds, StartsThePreferredProgramTheWayItRuns) {
 
     platform::Profile profile(root + "/torv.ini");
     profile.writeString("settings", "D3 Executable Path", game);
-    profile.writeInt("settings", "Keep Alive", row.keepAlive ? 1 : 0);
+    profile.writeString("settings", "Keep Alive", row.keepAlive ? "1" : "0");
     const platform::WineRegistry registry(root + "/prefix");
     CLauncherSettings settings(profile, registry);
     const char* argv[] = {"/usr/bin/torv", "-getmission", "x", "-rund3", "-nointro"};
