@@ -40,7 +40,6 @@ protected:
         m_profile.writeString("MissionSites", QStringLiteral("URL%1").arg(++m_sites),
                               QString::fromStdString(url));
     }
-    QString missions() const { return m_gameFolder + "missions/"; }
 
     FlowResult run(QStringList argv) {
         std::vector<QByteArray> bytes;
@@ -68,18 +67,6 @@ protected:
 };
 
 const QString kTool = "/usr/local/bin/torv";
-
-// A page served where the archive should be is judged like an archive without the mission.
-TEST_F(FlowTest, HtmlPageFallsThroughToTheError) {
-    m_server.route("/html/btc.zip", Reply(200, "OK", "<html><body>Oops</body></html>"));
-    addSite(m_server.url("/html/"));
-    EXPECT_EQ(run({kTool, "-getmission", "btc"}), FlowResult::Failed);
-    EXPECT_EQ(
-        m_log.lines.mid(m_log.lines.size() - 3),
-        QStringList({"Deleting zip file...", "Zip file didn't contain the .mn3 for the mission.",
-                     "ERROR: Mission was not found on any configured sites."}));
-    EXPECT_FALSE(QFile::exists(missions() + "btc.zip"));
-}
 
 // The site's own text may hold a blank; the mission's name is encoded once, by the flow.
 TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {

@@ -133,6 +133,9 @@ protected:
         HttpReply silent = Reply(200, "OK", "");
         silent.fault = HttpReply::Fault::NoStatus;
         m_server.route("/silent/btc.zip", silent);
+        HttpReply late = Reply(200, "OK", MissionArchive(50000));
+        late.delayBeforeHeadersMs = 1'500;
+        m_server.route("/late/btc.zip", late);
     }
 
     QStringList partFiles() const {
@@ -206,7 +209,8 @@ struct EndCase {
 // Each run ends with its exit status and last lines, never starts the game or creates the missions
 // folder, asks the sites only when it has to, and leaves the settings file as it was unless it
 // stored a discovered game folder. A stale display counts as none. The settings profile is named
-// after the whole executable name, less only a trailing ".exe".
+// after the whole executable name, less only a trailing ".exe". A page served for the archive is
+// an archive without the mission.
 TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
     const QString notFound = "ERROR: Mission was not found on any configured sites.";
     const QStringList inPlace = {"Mission file [here.mn3] found in [@gamemissions/].",
@@ -215,6 +219,7 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
     // clang-format off
     const EndCase cases[] = {
         {"NotOnAnySite", nullptr, false, {"-getmission", "nothere", "-rund3"}, 1, true, {notFound}},
+        {"PageForTheArchive", nullptr, false, {"-getmission", "page"}, 1, true, {"Deleting zip file...", "Zip file didn't contain the .mn3 for the mission.", notFound}},
         {"InPlace", nullptr, false, {"-getmission", "here"}, 0, false, inPlace},
         {"ProfileWithDots", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "torv-0.4", "torv-0.4"},
         {"ProfileLessExe", nullptr, false, {"-getmission", "here"}, 0, false, inPlace, "TORV.EXE", "TORV"},
@@ -231,6 +236,7 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
         SCOPED_TRACE(c.name);
         Sandbox s;
         s.m_server.route("/m/btc.zip", Reply(200, "OK", MissionArchive(10)));
+        s.m_server.route("/m/page.zip", Reply(200, "OK", "<html><body>Oops</body></html>"));
         s.writeSettings(c.discover ? "" : s.m_game, {s.site("/m/")}, false, c.profile);
         if (c.discover) {
             // Installed at C:\Games\Descent 3 inside the prefix, registered under the 32-bit view.
@@ -272,11 +278,8 @@ TEST(Headless, ExitStatusAndLastLinesSayWhyItEnded) {
 }
 
 TEST_F(HeadlessTest, RacingProcessesTakeTurnsAndFetchOnce) {
-    // The site answers slowly, so the others start while the first one holds the folder.
-    HttpReply slow = Reply(200, "OK", MissionArchive(50000));
-    slow.delayBeforeHeadersMs = 1'500;
-    m_server.route("/m/btc.zip", slow);
-    writeSettings(m_game, {site("/m/")});
+    // The site answers late, so the others start while the first one holds the folder.
+    writeSettings(m_game, {site("/late/")});
 
     std::vector<std::unique_ptr<QProcess>> racers;
     for (int i = 0; i < 4; ++i) {
@@ -302,10 +305,7 @@ TEST_F(HeadlessTest, RacingProcessesTakeTurnsAndFetchOnce) {
 
 TEST_F(HeadlessTest, KeepsFetchingWhenItsOutputIsClosed) {
     // The answer comes after the reader has taken its one line and gone.
-    HttpReply slow = Reply(200, "OK", MissionArchive(50000));
-    slow.delayBeforeHeadersMs = 500;
-    m_server.route("/m/btc.zip", slow);
-    writeSettings(m_game, {site("/m/")});
+    writeSettings(m_game, {site("/late/")});
 
     const QString pipeline =
         QStringLiteral("( \"%1\" -getmission btc; echo $? > \"%2/status\" ) | head -1")
