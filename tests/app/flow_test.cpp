@@ -31,8 +31,7 @@ protected:
           m_profile(QString::fromStdString(m_dir.file("config/torv.ini"))),
           m_registry(QString::fromStdString(m_dir.file("wineprefix"))) {
         QDir().mkpath(m_gameFolder + "missions");
-        QFile game(m_gameFolder + "main.exe");
-        EXPECT_TRUE(game.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(QFile(m_gameFolder + "main.exe").open(QIODevice::WriteOnly));
         m_profile.writeString("settings", "D3 Executable Path", m_gameFolder);
     }
 
@@ -68,24 +67,13 @@ protected:
 
 const QString kTool = "/usr/local/bin/torv";
 
-// The site's own text may hold a blank; the mission's name is encoded once, by the flow.
+// The mission's name is taken from any form of the argument and encoded once, by the flow; the
+// site's own text may hold a blank.
 TEST_F(FlowTest, MissionNameIsTakenFromAnyFormOfTheArgumentAndEncodedInTheUrl) {
-    const struct {
-        QString argument;
-        std::string request;
-    } cases[] = {
-        {"C:\\Missions\\btc.mn3", "/m%20s/btc.zip"},
-        {"my level.mn3", "/m%20s/my%20level.zip"},
-        {"/home/p/Bl\u00e4h#1%.mn3", "/m%20s/Bl%C3%A4h%231%25.zip"},
-    };
     addSite(m_server.url("/m s/"));
-    size_t seen = 0;
-    for (const auto& c : cases) {
-        m_log.lines.clear();
-        EXPECT_EQ(run({kTool, "-getmission", c.argument}), FlowResult::Failed);
-        ASSERT_TRUE(m_server.waitForRequests(seen + 1, 5000)) << c.argument.toStdString();
-        EXPECT_EQ(m_server.requests()[seen++].path, c.request) << c.argument.toStdString();
-    }
+    EXPECT_EQ(run({kTool, "-getmission", "C:\\Missions\\Bl\u00e4h#1 %.mn3"}), FlowResult::Failed);
+    ASSERT_TRUE(m_server.waitForRequests(1, 5000));
+    EXPECT_EQ(m_server.requests()[0].path, "/m%20s/Bl%C3%A4h%231%20%25.zip");
 }
 
 enum class Setup { OneSite, NoSite, StartFails };

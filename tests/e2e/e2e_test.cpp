@@ -400,7 +400,6 @@ QStringList EntriesUnder(const QString& folder) {
 TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
     const QString version = QStringLiteral("Torvane ") + torv::res::kVersionText;
     const QString usage = "Usage: torv [-getmission <mission>] [-rund3] [<d3 args>]";
-    const QString banner = "Torvane Auto-download Tool by Quillfen.";
     // The help from its first line to its last, with the line that names the settings file.
     const QStringList help = {"Torvane v" + QString(torv::res::kVersionText), usage,
                               "Settings: @config/Quillfen/torv.ini", "Exit status:"};
@@ -410,7 +409,7 @@ TEST(CommandLineInfo, AnswersOnlyAsTheSoleArgumentAndTouchesNothing) {
         {"help", {"--help"}, true, help},
         {"short help", {"-h"}, true, help},
         {"unwritable output", {"--version"}, true, {}, "/dev/full", 1},
-        {"two words", {"--version", "--help"}, false, {banner}, nullptr, 1},
+        {"two words", {"--version", "--help"}, false, {"Torvane Auto-download Tool by Quillfen."}, nullptr, 1},
     };
     // clang-format on
     for (const InfoCase& c : cases) {
