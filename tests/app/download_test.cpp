@@ -177,7 +177,6 @@ INSTANTIATE_TEST_SUITE_P(Sites, DownloadSite, ::testing::Values(
     SiteCase{"Temporary307", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 307},
     SiteCase{"Permanent308", "", kArchive, kQuick, redirectedThrough(1) + kFetched, chain(1), 308},
     SiteCase{"RelativeToFolder", "", kArchive, kQuick, redirectedThrough(1) + kFetched, {{"/a/btc.zip", "rel:../btc.zip"}}},
-    SiteCase{"RelativeToRoot", "", kArchive, kQuick, redirectedThrough(1) + kFetched, {{"/a/btc.zip", "rel:/btc.zip"}}, 301},
     SiteCase{"TenHops", "", kArchive, kQuick, redirectedThrough(10) + kFetched, chain(10)},
     SiteCase{"EleventhHop", "", kArchive, kQuick, redirectedThrough(11).mid(0, 10) + QStringList{kFailed + "more than 10 redirects."}, chain(11)},
     SiteCase{"Loop", "", kArchive, kQuick, {"Redirected to [$b].", kFailed + "the redirects lead in a loop back to [$a]."}, {{"/a", "/b"}, {"/b", "/a"}}, 307},
