@@ -8,8 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <QByteArray>
-#include <QList>
+#include <QByteArrayList>
 
 #include <cerrno>
 #include <chrono>
@@ -41,11 +40,6 @@ Wait waitFor(int fd, short events, int wakeFd, Clock::time_point deadline) {
     } while (n < 0 && errno == EINTR);
     return n < 0 || fds[1].revents != 0 ? Wait::Stopped : n == 0 ? Wait::TimedOut : Wait::Ready;
 }
-
-struct FdCloser {
-    int fd;
-    ~FdCloser() { ::close(fd); }
-};
 
 // With head: reads until the request head is complete. Without: reads and discards until the client
 // closes. Either way bounded by the timeout and the server's stop.
@@ -97,13 +91,14 @@ HttpRequest parseRequest(const std::string& head) {
     return request;
 }
 
-const std::string* find(const HttpHeaders& headers, const std::string& name) {
+// The first header of that name (compared without regard to case), or "".
+std::string find(const HttpHeaders& headers, const std::string& name) {
     for (const auto& [key, value] : headers) {
         if (::strcasecmp(key.c_str(), name.c_str()) == 0) {
-            return &value;
+            return value;
         }
     }
-    return nullptr;
+    return {};
 }
 
 // A socket bound to a free port on 127.0.0.1, which goes to port.
@@ -124,8 +119,7 @@ int bindLoopback(uint16_t& port) {
 }  // namespace
 
 std::string HttpRequest::header(const std::string& name) const {
-    const std::string* value = find(headers, name);
-    return value != nullptr ? *value : std::string();
+    return find(headers, name);
 }
 
 HttpServer::HttpServer() {
@@ -145,8 +139,8 @@ HttpServer::~HttpServer() {
     char byte = 1;
     [[maybe_unused]] ssize_t ignored = ::write(m_wakeWrite, &byte, 1);
     m_acceptThread.join();
-    for (auto& c : m_connections) {
-        c.thread.join();
+    for (std::thread& connection : m_connections) {
+        connection.join();
     }
     ::close(m_listenFd);
     ::close(m_wakeRead);
@@ -181,26 +175,22 @@ uint16_t HttpServer::unusedPort() {
 
 void HttpServer::acceptLoop() {
     for (;;) {
-        // The timeout only paces the reaping of finished connections.
-        const Wait wait = waitFor(m_listenFd, POLLIN, m_wakeRead, Clock::now() + milliseconds(500));
+        const Wait wait = waitFor(m_listenFd, POLLIN, m_wakeRead, Clock::now() + kHoldTimeout);
         if (wait == Wait::Stopped) {
             return;
         }
-        m_connections.remove_if([](Connection& c) { return c.done && (c.thread.join(), true); });
         const int fd =
             wait == Wait::Ready ? ::accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC) : -1;
         if (fd >= 0) {
-            Connection& c = m_connections.emplace_back();
-            c.thread = std::thread([this, fd, &c] {
+            m_connections.emplace_back([this, fd] {
                 serve(fd);
-                c.done = true;
+                ::close(fd);
             });
         }
     }
 }
 
 void HttpServer::serve(int fd) {
-    const FdCloser closer{fd};
     std::string head;
     if (!receive(fd, m_wakeRead, kHeadTimeout, &head)) {
         return;
@@ -236,11 +226,11 @@ void HttpServer::serve(int fd) {
     for (const auto& [name, value] : reply->headers) {
         out += name + ": " + value + "\r\n";
     }
-    if (find(reply->headers, "Content-Length") == nullptr && fault != Fault::Unannounced) {
+    if (find(reply->headers, "Content-Length").empty() && fault != Fault::Unannounced) {
         const size_t announced = body.size() + (fault == Fault::ShortBody ? 1024 : 0);
         out += "Content-Length: " + std::to_string(announced) + "\r\n";
     }
-    if (find(reply->headers, "Connection") == nullptr) {
+    if (find(reply->headers, "Connection").empty()) {
         out += "Connection: close\r\n";
     }
     if (!sendAll(fd, m_wakeRead, out + "\r\n")) {

@@ -4,10 +4,8 @@
 // everything promptly even with stalled clients.
 #pragma once
 
-#include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -76,11 +74,6 @@ public:
     static uint16_t unusedPort();
 
 private:
-    struct Connection {
-        std::thread thread;
-        std::atomic<bool> done{false};
-    };
-
     void acceptLoop();
     void serve(int fd);
 
@@ -94,7 +87,7 @@ private:
     std::map<std::string, std::shared_ptr<const HttpReply>> m_routes;
     std::vector<HttpRequest> m_requests;
 
-    std::list<Connection> m_connections;
+    std::vector<std::thread> m_connections;  // joined when the server goes
     std::thread m_acceptThread;
 };
 

@@ -2,7 +2,6 @@
 
 #include <zlib.h>
 
-#include <fstream>
 #include <stdexcept>
 
 namespace torv::test {
@@ -113,15 +112,6 @@ std::string ZipBuilder::build(ZipLayout* layout) const {
         *layout = std::move(local);
     }
     return out;
-}
-
-std::string ZipBuilder::writeTo(const std::string& path, ZipLayout* layout) const {
-    const std::string bytes = build(layout);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file.write(bytes.data(), std::streamsize(bytes.size()))) {
-        throw std::runtime_error("cannot write " + path);
-    }
-    return bytes;
 }
 
 }  // namespace torv::test

@@ -56,8 +56,6 @@ struct ZipBuilder {
     std::string trailer;  // bytes after the archive comment
 
     std::string build(ZipLayout* layout = nullptr) const;
-    // Builds and writes to path; returns the bytes written.
-    std::string writeTo(const std::string& path, ZipLayout* layout = nullptr) const;
 
     std::deque<ZipBuilderEntry> entries;
 };

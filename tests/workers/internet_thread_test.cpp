@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPointer>
@@ -25,9 +26,7 @@ using test::HttpServer;
 using Answer = std::pair<uint16_t, uint16_t>;  // state, id
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < timeoutMs) {
+    for (const QDeadlineTimer deadline(timeoutMs); !done() && !deadline.hasExpired();) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return done();
@@ -36,15 +35,13 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
 // Stands in for the list window: records every WM_INET_SITESTATE it is sent.
 struct AnswerWindow : QObject {
     std::vector<Answer> answers;
-    std::vector<qint64> times;  // when each answer came, in ms from the window's start
-    QElapsedTimer clock;
+    std::vector<qint64> times;  // when each answer came, in ms on the monotonic clock
 
-    AnswerWindow() { clock.start(); }
     bool event(QEvent* event) override {
         if (event->type() == CSiteStateEvent::EventType()) {
             const uint32_t wParam = static_cast<CSiteStateEvent*>(event)->wParam();
             answers.emplace_back(LowWord(wParam), HighWord(wParam));
-            times.push_back(clock.elapsed());
+            times.push_back(QDeadlineTimer::current().deadline());
             return true;
         }
         return QObject::event(event);
@@ -158,9 +155,7 @@ TEST(InternetThread, AnswersEachSiteInPostingOrderWithCheckingThenItsVerdict) {
 
 TEST(InternetThread, ChecksQueuedBeforeQuitRunWhenTheWindowHasGoneAndTheThreadEnds) {
     HttpServer server;
-    HttpReply slow;
-    slow.delayBeforeHeadersMs = 150;
-    server.route("/slow/", slow);
+    server.route("/slow/", {200, "OK", "", {}, 150});
     Checks checks;
     auto window = std::make_unique<AnswerWindow>();
     for (uint16_t id = 0; id < 3; ++id) {
@@ -173,9 +168,7 @@ TEST(InternetThread, ChecksQueuedBeforeQuitRunWhenTheWindowHasGoneAndTheThreadEn
 
 TEST(InternetThread, AbandonAllCutsARunningCheckShortAndDropsTheQueue) {
     HttpServer server;
-    HttpReply silent;
-    silent.fault = HttpReply::Fault::NoStatus;
-    server.route("/silent/", silent);
+    server.route("/silent/", {200, "OK", "", {}, 0, HttpReply::Fault::NoStatus});
     Checks checks(SiteCheckLimits{60000, 60000});
     for (uint16_t id = 0; id < 5; ++id) {
         checks.post(server.url("/silent/"), id);

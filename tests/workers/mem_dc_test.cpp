@@ -7,10 +7,6 @@
 namespace torv {
 namespace {
 
-const QRgb kBlue = qRgb(0, 0, 255);
-const QRgb kRed = qRgb(255, 0, 0);
-const QRgb kGreen = qRgb(0, 255, 0);
-
 TEST(MemDC, DrawingAtLogicalCoordinatesLandsWhereTheTargetMapsThem) {
     struct Case {
         std::function<void(QPainter&)> mapping;
@@ -27,25 +23,25 @@ TEST(MemDC, DrawingAtLogicalCoordinatesLandsWhereTheTargetMapsThem) {
     for (const Case& row : cases) {
         SCOPED_TRACE(row.deviceArea.x());
         QImage target(100, 100, QImage::Format_RGB32);
-        target.fill(kBlue);
+        target.fill(Qt::blue);
         const QImage untouched = target;
         {
             QPainter painter(&target);
             row.mapping(painter);
-            painter.setBackground(QColor(kGreen));
+            painter.setBackground(Qt::green);
             CMemDC surface(&painter, &row.logicalArea);
-            surface->fillRect(row.logicalArea.adjusted(0, 0, 0, -5), QColor(kRed));
+            surface->fillRect(row.logicalArea.adjusted(0, 0, 0, -5), Qt::red);
             // Drawing outside the area never reaches the target.
             surface->fillRect(row.logicalArea.adjusted(-40, -40, 40, 40).translated(0, 60),
-                              QColor(kRed));
+                              Qt::red);
             EXPECT_TRUE(target == untouched) << "copied before the end";
         }
         // The surface starts filled with the target's background colour.
         QImage expected = untouched;
         {
             QPainter painter(&expected);
-            painter.fillRect(row.deviceArea, QColor(kGreen));
-            painter.fillRect(row.deviceArea.adjusted(0, 0, 0, -5), QColor(kRed));
+            painter.fillRect(row.deviceArea, Qt::green);
+            painter.fillRect(row.deviceArea.adjusted(0, 0, 0, -5), Qt::red);
         }
         EXPECT_TRUE(target == expected);
     }

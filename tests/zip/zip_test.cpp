@@ -305,8 +305,7 @@ TEST(ZipForeignArchives, EveryEntryMatchesItsFile) {
              "echo 'mission pack' | zip -q -r -0 -z ../out.zip .",
              "zip -q -r -fz- - . | cat > ../out.zip",
              "bsdtar --format zip -cf ../out.zip .",
-             "bsdtar --format zip --options zip:compression=store -cf ../out.zip "
-             ".",
+             "bsdtar --format zip --options zip:compression=store -cf ../out.zip .",
          }) {
         SCOPED_TRACE(tool);
         const std::string command = "cd '" + dir.path() + "/src' && rm -f ../out.zip && " + tool;
@@ -319,8 +318,7 @@ TEST(ZipForeignArchives, EveryEntryMatchesItsFile) {
             ASSERT_EQ(ZipArchiveGetEntryInfo(archive.get(), i, &info), 0);
             const std::string name = info.name;
             const EntryRead r = readEntry(archive.get(), i);
-            EXPECT_EQ(r.open, 0) << name;
-            EXPECT_EQ(r.close, 0) << name;
+            EXPECT_EQ(r.close, 0) << name;  // also -1 when the entry did not open
             EXPECT_EQ(r.data.size(), info.size) << name;
             const std::string file =
                 name.back() == '/' ? "" : TempDir::read(dir.file("src/" + name));
