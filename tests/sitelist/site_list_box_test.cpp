@@ -109,11 +109,6 @@ protected:
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, point);
     }
 
-    void Retype(const QString& text) {
-        list->Editor()->selectAll();
-        QTest::keyClicks(list->Editor(), text);
-    }
-
     QUrl File(const std::string& name, const std::string& bytes) {
         return QUrl::fromLocalFile(QString::fromStdString(dir.write(name, bytes)));
     }
@@ -193,7 +188,8 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
             QGuiApplication::clipboard()->setText(row.text);
             QTest::keyClick(list->Editor(), Qt::Key_V, Qt::ControlModifier);
         } else {
-            Retype(row.text);
+            list->Editor()->selectAll();
+            QTest::keyClicks(list->Editor(), row.text);
         }
         QTest::keyClick(list->Editor(), row.key);
         EXPECT_FALSE(list->IsEditing());
@@ -282,7 +278,8 @@ TEST_F(ListTest, AnEditIgnoresTheWheelAndARightPressWhileOtherClicksCommitIt) {
         QCoreApplication::processEvents();
         if (row.editing) {
             DoubleClick(1);
-            Retype("http://edited/");
+            list->Editor()->selectAll();
+            QTest::keyClicks(list->Editor(), "http://edited/");
         }
         const int top = list->GetTopIndex();
         QScrollBar* bar = list->verticalScrollBar();
@@ -426,15 +423,10 @@ TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgroundsAndNotOnThePromptL
     }
     EXPECT_EQ(list->item(0)->text(), "<Doubleclick to add new site or drop file to search>");
     const QRect prompt = list->visualItemRect(list->item(0));
-    int firstInk = prompt.left() + 20;
-    for (int y = prompt.top(); y <= prompt.bottom(); ++y) {
-        for (int x = prompt.left(); x < firstInk; ++x) {
-            if (picture.pixel(x, y) != list->palette().color(QPalette::Base).rgb()) {
-                firstInk = x;
-            }
-        }
-    }
-    EXPECT_LT(firstInk, prompt.left() + 4) << "the prompt text should start at the left edge";
+    QImage blank(4, prompt.height(), QImage::Format_RGB32);
+    blank.fill(list->palette().color(QPalette::Base));
+    EXPECT_NE(picture.copy(prompt.left(), prompt.top(), 4, prompt.height()), blank)
+        << "the prompt text should start at the left edge";
 }
 
 TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
@@ -619,7 +611,6 @@ TEST(TextProgress, TheBarFillsInProportionUnderTheCaptionAndPercentage) {
     };
     const Case cases[] = {
         {"at 0 one column", 1000, 0, 1, "  [0%]"},
-        {"half way", 1000, 500, 76, "  [50%]"},
         {"two thirds, truncated", 3, 2, 101, "  [66%]"},
         {"full: to the right edge", 1000, 1000, 151, "  [100%]"},
         {"an empty range: none", 0, 0, 0, "  [0%]"},

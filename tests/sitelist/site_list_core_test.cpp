@@ -122,7 +122,6 @@ TEST(SiteOrder, CommandsEditsAndAnswersPlaceSitesAndKeepTheSelection) {
     // clang-format off
     const Case cases[] = {
         {"auto-ordering on sorts stably by state", false, "aI bI cC dC eU fV", 1, "auto-order", "fV cC dC eU aI bI", 1},
-        {"auto-ordering on keeps valid ones in order", false, "aI bV cU dV", 1, "auto-order", "bV dV cU aI", 1},
         {"valid rises to below the nearest valid", true, "aV bU cC dU eI", 2, "d valid", "aV dV bU cC eI", 2},
         {"valid with no valid above rises to the top", true, "aU bC cI dU", 2, "d valid", "dV aU bC cI", 2},
         {"invalid sinks to above the nearest invalid", true, "aU bC cU dI", 2, "a invalid", "bC cU aI dI", 2},
