@@ -115,10 +115,9 @@ protected:
 
     // Enter and drop on the top row, as Qt delivers a drag from the file manager; true when both
     // were accepted, false when neither was.
-    bool Drop(const QList<QUrl>& urls, const QString& text = {}) {
+    bool Drop(const QList<QUrl>& urls) {
         QMimeData data;
         data.setUrls(urls);
-        data.setText(text);
         const QPoint at = list->visualItemRect(list->item(0)).center();
         const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -439,7 +438,6 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         const char* name;
         Files files;
         QUrl webUrl;
-        QString text;
         QStringList after;
         Kind kind = kFile;  // of every file dropped
     };
@@ -448,16 +446,15 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
     // searched add nothing and show no bar.
     // clang-format off
     const Case cases[] = {
-        {"a mission file is read for its marked URLs", {{"a.mn3", mn3}}, {}, "", {"http://marked.example/m/"}},
-        {"plain text is refused", {}, {}, "http://t.example/x/", {}},
-        {"a web address is refused", {}, web, "", {}},
-        {"a web address beside a local file: only the file is searched", {{"b.txt", txt}}, web, "", {"http://b.example/t/"}},
-        {"several files, searched in the order dropped", {{"b.txt", txt}, {"a.mn3", mn3}}, {}, "", {"http://b.example/t/", "http://marked.example/m/"}},
-        {"a URL that a site already begins with is not added", {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, {}, "", {"http://a/b/"}},
-        {"a zip archive is not searched", {{"pack.zip", txt}}, {}, "", {}},
-        {"nor a folder named like a mission", {{"maps.mn3", mn3}}, {}, "", {}, kFolder},
-        {"nor a pipe (opening it would wait for a writer)", {{"fifo.txt", txt}}, {}, "", {}, kPipe},
-        {"nor a file that is gone", {{"gone.txt", txt}}, {}, "", {}, kGone},
+        {"a mission file is read for its marked URLs", {{"a.mn3", mn3}}, {}, {"http://marked.example/m/"}},
+        {"a web address is refused", {}, web, {}},
+        {"a web address beside a local file: only the file is searched", {{"b.txt", txt}}, web, {"http://b.example/t/"}},
+        {"several files, searched in the order dropped", {{"b.txt", txt}, {"a.mn3", mn3}}, {}, {"http://b.example/t/", "http://marked.example/m/"}},
+        {"a URL that a site already begins with is not added", {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, {}, {"http://a/b/"}},
+        {"a zip archive is not searched", {{"pack.zip", txt}}, {}, {}},
+        {"nor a folder named like a mission", {{"maps.mn3", mn3}}, {}, {}, kFolder},
+        {"nor a pipe (opening it would wait for a writer)", {{"fifo.txt", txt}}, {}, {}, kPipe},
+        {"nor a file that is gone", {{"gone.txt", txt}}, {}, {}, kGone},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -477,7 +474,7 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         if (!row.webUrl.isEmpty()) {
             urls.append(row.webUrl);
         }
-        EXPECT_EQ(Drop(urls, row.text), !row.files.empty());
+        EXPECT_EQ(Drop(urls), !row.files.empty());
         Settle();
         EXPECT_EQ(list->Sites(), row.after);
         EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
