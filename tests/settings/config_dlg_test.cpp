@@ -120,8 +120,7 @@ TEST_F(ConfigDlgTest, BrowseShowsTheChosenFilesFolderWhenItHoldsTheGame) {
     m_sandbox.gameFile(deep + "/main.exe");
     // clang-format off
     const BrowseRow rows[] = {
-        {"GameFolderEnablesOkAndRows", false, "@/Games/Descent3/MAIN.EXE", true, "@/Games/Descent3/"},
-        {"BlanksBeforeThePathAreDropped", false, "  @/Games/Descent3/main.exe", true, "@/Games/Descent3/"},
+        {"GameFolderWithBlanksBeforeItEnablesOkAndRows", false, "  @/Games/Descent3/MAIN.EXE", true, "@/Games/Descent3/"},
         {"FolderWithoutTheGameDisablesOkAgain", true, "@/Other/setup.exe", false, kInvalid},
         {"CancelledWhileValidChangesNothing", true, "", true, "@/Games/Descent3/"},
         {"PathWithoutAFolderIsNoGame", true, "main.exe", false, kInvalid},
