@@ -113,8 +113,8 @@ protected:
         return QUrl::fromLocalFile(QString::fromStdString(dir.write(name, bytes)));
     }
 
-    // Enter and drop on the top row, as Qt delivers a drag from the file manager; true when both
-    // were accepted, false when neither was.
+    // Enter and drop on the top row, as Qt delivers a drag from the file manager, and let the
+    // queued search run to its end; true when both were accepted, false when neither was.
     bool Drop(const QList<QUrl>& urls) {
         QMimeData data;
         data.setUrls(urls);
@@ -129,11 +129,9 @@ protected:
             accepted += event->isAccepted();
         }
         EXPECT_NE(accepted, 1) << "one of two accepted";
+        QCoreApplication::processEvents();
         return accepted == 2;
     }
-
-    // Lets the queued search run to its end.
-    static void Settle() { QCoreApplication::processEvents(); }
 
     test::TempDir dir;
     FakeChecker checker;
@@ -473,7 +471,6 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
             urls.append(row.webUrl);
         }
         EXPECT_EQ(Drop(urls), !row.files.empty());
-        Settle();
         EXPECT_EQ(list->Sites(), row.after);
         EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
         EXPECT_EQ(counter.shows, row.after.isEmpty() ? 0 : int(row.files.size()))
@@ -506,7 +503,6 @@ TEST_F(ListTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
         const QRect top = list->visualItemRect(list->item(list->GetTopIndex()));
         ASSERT_GT(list->GetTopIndex(), 0);
         Drop({File(row.file, row.contents)});
-        Settle();
         ASSERT_FALSE(shots.empty());
         const int length = int(row.contents.size());
         for (const BarShot& shot : shots) {
@@ -543,7 +539,6 @@ TEST_F(ListTest, ADropDuringASearchIsSearchedInsideItUnderTheOuterCaption) {
         }
     };
     Drop({outerFile});
-    Settle();
 
     EXPECT_EQ(list->Sites(), QStringList({"http://inner.example/a/", "http://inner.example/b/",
                                           "http://outer.example/1/", "http://outer.example/2/"}));
@@ -569,7 +564,6 @@ TEST_F(ListTest, DestroyingTheListDuringASearchEndsTheSearch) {
         }
     };
     Drop({File("many.txt", text)});
-    Settle();
     EXPECT_FALSE(list);
     EXPECT_TRUE(checker.quit);
     EXPECT_LT(checker.requests.size(), 200u);
