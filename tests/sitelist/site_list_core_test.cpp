@@ -128,6 +128,7 @@ TEST(SiteOrder, CommandsEditsAndAnswersPlaceSitesAndKeepTheSelection) {
         {"invalid with no invalid below sinks to the end", true, "aV bU cU", 2, "a invalid", "bU cU aI", 2},
         {"an answer lands on the first site its URL begins", false, "a/bU aU", 1, "a valid", "a/bV aU", 1},
         {"an empty site's answer stays with the empty site", false, "aU U", 1, " valid", "aU V", 1},
+        {"an answer after the first final one is ignored", true, "aU bU", 2, "a checking; a valid; a invalid", "aV bU", 2},
         {"checking only changes the image", true, "aU bV", 2, "a checking", "aC bV", 2},
         {"an unknown code counts as unchecked", true, "aC bU", 2, "a 7", "aU bU", 2},
         {"auto-ordering off: image changes, place stays", false, "aU bC cI", 2, "c valid", "aU bC cV", 2},
@@ -174,10 +175,7 @@ TEST(SiteOrder, CommandsEditsAndAnswersPlaceSitesAndKeepTheSelection) {
     }
 }
 
-TEST(SiteChecks, AnIdLivesUntilItsFirstFinalAnswerAndIdsWrapAroundAfter65535) {
-    Harness h;
-    h.Do("append http://a/; append http://b/; a checking; a valid; a invalid");
-    EXPECT_EQ(h.Layout(), "aV bU") << "the id is gone after the first final answer";
+TEST(SiteChecks, WithoutAWorkerSitesStayUncheckedAndIdsWrapAroundAfter65535) {
     Harness alone(true, false);
     alone.Do("append http://a/; revalidate all");
     EXPECT_EQ(alone.Layout(), "aU") << "without a worker sites stay unchecked";
