@@ -10,8 +10,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QStyle>
-#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -79,16 +77,10 @@ protected:
         return dialog;
     }
 
-    // A click on the row's check box, where a user clicks.
-    static void ClickCheck(CConfigDlg& dialog, int row) {
-        QListWidget* list = dialog.AppList();
-        QStyleOptionViewItem option;
-        option.initFrom(list);
-        option.rect = list->visualItemRect(list->item(row));
-        option.features |= QStyleOptionViewItem::HasCheckIndicator;
-        const QRect box =
-            list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+    // The space bar on the row ticks its check box, as a click on the box does.
+    static void ToggleCheck(CConfigDlg& dialog, int row) {
+        dialog.AppList()->setCurrentRow(row);
+        QTest::keyClick(dialog.AppList(), Qt::Key_Space);
     }
     // OK is enabled, and every front-end row with it.
     static bool Usable(CConfigDlg& dialog) {
@@ -193,7 +185,7 @@ TEST_P(ConfigDlgOk, SavesTheSettingsThenWritesEveryRow) {
         QTest::mouseClick(dialog->BrowseButton(), Qt::LeftButton);
         QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
         for (int row = 0; row < 3; ++row) {
-            ClickCheck(*dialog, row);
+            ToggleCheck(*dialog, row);
             EXPECT_NE(dialog->AppList()->item(row)->checkState(), Qt::PartiallyChecked);
         }
         dialog->SiteList()->EditSite(1);
@@ -286,7 +278,7 @@ TEST_F(ConfigDlgTest, ReturnActsOnTheFocusedButtonElseOnOk) {
         QApplication::setActiveWindow(dialog.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
         QTest::mouseClick(dialog->KeepAliveCheck(), Qt::LeftButton);
-        ClickCheck(*dialog, 0);
+        ToggleCheck(*dialog, 0);
         QWidget* focus = res::DialogControl(*dialog, row.focus);
         focus->setFocus(Qt::TabFocusReason);
         ASSERT_EQ(QApplication::focusWidget(), focus);
