@@ -15,7 +15,7 @@ protected:
     FrontEndsTest() { m_sandbox.stageGameAndTool(); }
 
     CFrontEnds Read() {
-        CFrontEnds frontEnds(m_sandbox.registry());
+        CFrontEnds frontEnds(m_sandbox.registry);
         frontEnds.SetOwnExecutable(m_sandbox.ownExe);
         frontEnds.AddKquery4Entry();
         frontEnds.AddKali95Entries();
@@ -67,7 +67,7 @@ TEST_F(FrontEndsTest, RowShowsItsStateAndWritesWhatItsStateAsks) {
     // clang-format on
     for (const FrontEndRow& row : rows) {
         SCOPED_TRACE(row.name);
-        m_sandbox.prefix().writeUserReg(row.userReg);
+        m_sandbox.prefix.writeUserReg(row.userReg);
         CFrontEnds frontEnds = Read();
         ASSERT_EQ(frontEnds.GetCount(), 1);
         EXPECT_EQ(frontEnds.GetEntry(0).rowText, row.row);
@@ -98,9 +98,9 @@ TEST(FrontEndCheckState, ExecutableDecidesTheRowState) {
 }
 
 TEST_F(FrontEndsTest, KeyGoneAtWriteTimeIsSkippedQuietly) {
-    m_sandbox.prefix().writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
+    m_sandbox.prefix.writeUserReg(KqueryValues("C:\\\\KQ\\\\main.exe", "-x"));
     CFrontEnds frontEnds = Read();
-    m_sandbox.prefix().writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
+    m_sandbox.prefix.writeUserReg("[Software\\\\Other] 1700000000\n\"x\"=\"y\"\n");
     const QByteArray before = m_sandbox.userReg();
     EXPECT_EQ(frontEnds.WriteEntry(0, 1, m_sandbox.game), Result::KeyMissing);
     EXPECT_EQ(m_sandbox.userReg(), before);
@@ -119,14 +119,14 @@ TEST(SteamFrontEnds, FrontEndsInTheProtonPrefixAreReadAndWrittenThere) {
                                                   KqueryValues("C:\\\\Other\\\\torv.exe", "-x"));
     QFile::link("/", prefix + "/dosdevices/z:");
 
-    CFrontEnds frontEnds(sandbox.registry());
+    CFrontEnds frontEnds(sandbox.registry);
     ASSERT_EQ(frontEnds.AddKquery4Entry(), QList<int>({0}));
     EXPECT_EQ(frontEnds.GetEntry(0).executable, "c:\\other\\torv.exe");
     EXPECT_EQ(frontEnds.WriteEntry(0, CHECK_UNCHECKED, game), CFrontEnds::WriteResult::Written);
     const auto written = platform::WineRegistry(prefix).readString(
         platform::WineRegistry::Hive::CurrentUser, CFrontEnds::kKquery4Key, "game_desc3");
     EXPECT_EQ(written.value_or("<none>"), "Z:" + QString(game).replace('/', '\\') + "main.exe");
-    EXPECT_FALSE(QFile::exists(sandbox.prefix().prefix() + "/user.reg"));
+    EXPECT_FALSE(QFile::exists(sandbox.prefix.prefix() + "/user.reg"));
 }
 
 }  // namespace

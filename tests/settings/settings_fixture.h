@@ -22,25 +22,15 @@ inline QString KqueryValues(const QString& exe, const QString& params) {
     return Kquery("\"game_desc3\"=\"" + exe + "\"\n\"game_desc3_params\"=\"" + params + "\"");
 }
 
-class SettingsFixture {
-public:
-    SettingsFixture()
-        : m_profile(m_prefix.root() + QStringLiteral("/config/Quillfen/torv.ini")),
-          m_registry(m_prefix.prefix()) {}
-
-    WinePrefixFixture& prefix() { return m_prefix; }
-    platform::Profile& profile() { return m_profile; }
-    platform::WineRegistry& registry() { return m_registry; }
+struct SettingsFixture {
     QString iniText() const {
-        return QString::fromUtf8(WinePrefixFixture::read(m_profile.filePath()));
+        return QString::fromUtf8(WinePrefixFixture::read(profile.filePath()));
     }
-    void seedIni(const QString& text) const {
-        WinePrefixFixture::write(m_profile.filePath(), text);
-    }
-    QByteArray userReg() const { return WinePrefixFixture::read(m_prefix.prefix() + "/user.reg"); }
+    void seedIni(const QString& text) const { WinePrefixFixture::write(profile.filePath(), text); }
+    QByteArray userReg() const { return WinePrefixFixture::read(prefix.prefix() + "/user.reg"); }
     // What a fresh look at user.reg finds: the text of a REG_SZ, else "<type>:<text or hex>".
     QString stored(const QString& key, const QString& name) const {
-        const auto value = platform::WineRegistry(m_prefix.prefix())
+        const auto value = platform::WineRegistry(prefix.prefix())
                                .readValue(platform::WineRegistry::Hive::CurrentUser, key, name);
         if (!value) {
             return QStringLiteral("<none>");
@@ -52,7 +42,7 @@ public:
 
     // A game executable at this path under drive C:; returns its folder's path ending in "/".
     QString gameFile(const QString& relative) const {
-        const QString path = m_prefix.driveC() + QLatin1Char('/') + relative;
+        const QString path = prefix.driveC() + QLatin1Char('/') + relative;
         WinePrefixFixture::write(path, QByteArray("MZ"));
         return QFileInfo(path).canonicalPath() + QLatin1Char('/');
     }
@@ -61,18 +51,16 @@ public:
     // server of the machine is ever asked.
     void stageGameAndTool() {
         game = gameFile(QStringLiteral("Games/Descent3/MAIN.EXE"));
-        ownExe = m_prefix.driveC() + QStringLiteral("/Tools/torv");
+        ownExe = prefix.driveC() + QStringLiteral("/Tools/torv");
         WinePrefixFixture::write(ownExe, QByteArray("x"));
-        m_registry.setServerRoot(m_prefix.makeFolder(QStringLiteral("server-root")));
-        m_registry.setWineProgram(m_prefix.root() + QStringLiteral("/no-wine"));
+        registry.setServerRoot(prefix.makeFolder(QStringLiteral("server-root")));
+        registry.setWineProgram(prefix.root() + QStringLiteral("/no-wine"));
     }
+    WinePrefixFixture prefix;
+    platform::Profile profile{prefix.root() + QStringLiteral("/config/Quillfen/torv.ini")};
+    platform::WineRegistry registry{prefix.prefix()};
     QString game;
     QString ownExe;
-
-private:
-    WinePrefixFixture m_prefix;
-    platform::Profile m_profile;
-    platform::WineRegistry m_registry;
 };
 
 }  // namespace torv::test

@@ -109,21 +109,15 @@ protected:
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, point);
     }
 
-    void Retype(const QString& text) {
-        list->Editor()->selectAll();
-        QTest::keyClicks(list->Editor(), text);
-    }
-
     QUrl File(const std::string& name, const std::string& bytes) {
         return QUrl::fromLocalFile(QString::fromStdString(dir.write(name, bytes)));
     }
 
-    // Enter and drop on the top row, as Qt delivers a drag from the file manager; true when both
-    // were accepted, false when neither was.
-    bool Drop(const QList<QUrl>& urls, const QString& text = {}) {
+    // Enter and drop on the top row, as Qt delivers a drag from the file manager, and let the
+    // queued search run to its end; true when both were accepted, false when neither was.
+    bool Drop(const QList<QUrl>& urls) {
         QMimeData data;
         data.setUrls(urls);
-        data.setText(text);
         const QPoint at = list->visualItemRect(list->item(0)).center();
         const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -135,11 +129,9 @@ protected:
             accepted += event->isAccepted();
         }
         EXPECT_NE(accepted, 1) << "one of two accepted";
+        QCoreApplication::processEvents();
         return accepted == 2;
     }
-
-    // Lets the queued search run to its end.
-    static void Settle() { QCoreApplication::processEvents(); }
 
     test::TempDir dir;
     FakeChecker checker;
@@ -162,9 +154,7 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
     };
     // clang-format off
     const Case cases[] = {
-        {"Enter on a fresh http:// removes the line", false, false, "http://", Qt::Key_Return, {}, 0},
-        {"typed site is added and checked", false, false, "http://a.example/m/", Qt::Key_Return, {"http://a.example/m/"}, 1},
-        {"blanks around the text are trimmed", false, false, "  http://b/  ", Qt::Key_Enter, {"http://b/"}, 1},
+        {"a typed site is added, trimmed, and checked", false, false, "  http://b/  ", Qt::Key_Enter, {"http://b/"}, 1},
         {"spaces only become an empty site", false, false, "   ", Qt::Key_Return, {""}, 1},
         {"a pasted https address loses the pre-filled scheme", false, true, "https://host/path/", Qt::Key_Return, {"https://host/path/"}, 1},
         {"a pasted bare scheme leaves a blank line, which goes", false, true, "http://", Qt::Key_Return, {}, 0},
@@ -193,7 +183,8 @@ TEST_F(ListTest, DoubleClickEditsTheSiteOrANewLineOnThePromptLine) {
             QGuiApplication::clipboard()->setText(row.text);
             QTest::keyClick(list->Editor(), Qt::Key_V, Qt::ControlModifier);
         } else {
-            Retype(row.text);
+            list->Editor()->selectAll();
+            QTest::keyClicks(list->Editor(), row.text);
         }
         QTest::keyClick(list->Editor(), row.key);
         EXPECT_FALSE(list->IsEditing());
@@ -282,7 +273,8 @@ TEST_F(ListTest, AnEditIgnoresTheWheelAndARightPressWhileOtherClicksCommitIt) {
         QCoreApplication::processEvents();
         if (row.editing) {
             DoubleClick(1);
-            Retype("http://edited/");
+            list->Editor()->selectAll();
+            QTest::keyClicks(list->Editor(), "http://edited/");
         }
         const int top = list->GetTopIndex();
         QScrollBar* bar = list->verticalScrollBar();
@@ -426,15 +418,10 @@ TEST_F(ListTest, StateImagesAreDrawnWithTransparentBackgroundsAndNotOnThePromptL
     }
     EXPECT_EQ(list->item(0)->text(), "<Doubleclick to add new site or drop file to search>");
     const QRect prompt = list->visualItemRect(list->item(0));
-    int firstInk = prompt.left() + 20;
-    for (int y = prompt.top(); y <= prompt.bottom(); ++y) {
-        for (int x = prompt.left(); x < firstInk; ++x) {
-            if (picture.pixel(x, y) != list->palette().color(QPalette::Base).rgb()) {
-                firstInk = x;
-            }
-        }
-    }
-    EXPECT_LT(firstInk, prompt.left() + 4) << "the prompt text should start at the left edge";
+    QImage blank(4, prompt.height(), QImage::Format_RGB32);
+    blank.fill(list->palette().color(QPalette::Base));
+    EXPECT_NE(picture.copy(prompt.left(), prompt.top(), 4, prompt.height()), blank)
+        << "the prompt text should start at the left edge";
 }
 
 TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
@@ -447,7 +434,6 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         const char* name;
         Files files;
         QUrl webUrl;
-        QString text;
         QStringList after;
         Kind kind = kFile;  // of every file dropped
     };
@@ -456,16 +442,15 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
     // searched add nothing and show no bar.
     // clang-format off
     const Case cases[] = {
-        {"a mission file is read for its marked URLs", {{"a.mn3", mn3}}, {}, "", {"http://marked.example/m/"}},
-        {"plain text is refused", {}, {}, "http://t.example/x/", {}},
-        {"a web address is refused", {}, web, "", {}},
-        {"a web address beside a local file: only the file is searched", {{"b.txt", txt}}, web, "", {"http://b.example/t/"}},
-        {"several files, searched in the order dropped", {{"b.txt", txt}, {"a.mn3", mn3}}, {}, "", {"http://b.example/t/", "http://marked.example/m/"}},
-        {"a URL that a site already begins with is not added", {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, {}, "", {"http://a/b/"}},
-        {"a zip archive is not searched", {{"pack.zip", txt}}, {}, "", {}},
-        {"nor a folder named like a mission", {{"maps.mn3", mn3}}, {}, "", {}, kFolder},
-        {"nor a pipe (opening it would wait for a writer)", {{"fifo.txt", txt}}, {}, "", {}, kPipe},
-        {"nor a file that is gone", {{"gone.txt", txt}}, {}, "", {}, kGone},
+        {"a mission file is read for its marked URLs", {{"a.mn3", mn3}}, {}, {"http://marked.example/m/"}},
+        {"a web address is refused", {}, web, {}},
+        {"a web address beside a local file: only the file is searched", {{"b.txt", txt}}, web, {"http://b.example/t/"}},
+        {"several files, searched in the order dropped", {{"b.txt", txt}, {"a.mn3", mn3}}, {}, {"http://b.example/t/", "http://marked.example/m/"}},
+        {"a URL that a site already begins with is not added", {{"f.txt", "http://a/b/1.zip\nagain: http://a/b/2.zip\n"}}, {}, {"http://a/b/"}},
+        {"a zip archive is not searched", {{"pack.zip", txt}}, {}, {}},
+        {"nor a folder named like a mission", {{"maps.mn3", mn3}}, {}, {}, kFolder},
+        {"nor a pipe (opening it would wait for a writer)", {{"fifo.txt", txt}}, {}, {}, kPipe},
+        {"nor a file that is gone", {{"gone.txt", txt}}, {}, {}, kGone},
     };
     // clang-format on
     for (const Case& row : cases) {
@@ -485,8 +470,7 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
         if (!row.webUrl.isEmpty()) {
             urls.append(row.webUrl);
         }
-        EXPECT_EQ(Drop(urls, row.text), !row.files.empty());
-        Settle();
+        EXPECT_EQ(Drop(urls), !row.files.empty());
         EXPECT_EQ(list->Sites(), row.after);
         EXPECT_EQ(checker.requests.size(), size_t(row.after.size())) << "each added is checked";
         EXPECT_EQ(counter.shows, row.after.isEmpty() ? 0 : int(row.files.size()))
@@ -497,20 +481,17 @@ TEST_F(ListTest, DroppedFilesAddTheSitesTheyNameThatNoSiteBeginsWith) {
 }
 
 TEST_F(ListTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
-    const std::string marked = std::string(200, 'x') + "URL http://a/b/c.zip\n" + "tail";
     std::string big(300 << 14, 'x');  // the bar moves in 1/300 steps of the length
     big.replace(big.size() / 2, 21, "URL http://a/b/c.zip\n");
     const struct {
         const char* name;
         std::string file;
         std::string contents;
-        QString caption;
         int paints;  // at least
     } cases[] = {
-        {"a marked file in a sub-folder", "sub/deeper/pack.mn3", marked, "Searching pack.mn3", 1},
         {"a text file shorter than one counted line still reaches its end", "notes.txt",
-         "short\nhttp://a/b/c\n", "Searching notes.txt", 1},
-        {"a large file keeps the bar repainting", "big.hog", big, "Searching big.hog", 100},
+         "short\nhttp://a/b/c\n", 1},
+        {"a large file keeps the bar repainting", "big.hog", big, 100},
     };
     for (const auto& row : cases) {
         SCOPED_TRACE(row.name);
@@ -522,11 +503,10 @@ TEST_F(ListTest, TheBarCoversTheTopRowWithTheFileNameAndItsProgress) {
         const QRect top = list->visualItemRect(list->item(list->GetTopIndex()));
         ASSERT_GT(list->GetTopIndex(), 0);
         Drop({File(row.file, row.contents)});
-        Settle();
         ASSERT_FALSE(shots.empty());
         const int length = int(row.contents.size());
         for (const BarShot& shot : shots) {
-            EXPECT_EQ(shot.caption, row.caption);
+            EXPECT_EQ(shot.caption, "Searching " + QString::fromStdString(row.file));
             EXPECT_EQ(shot.maximum, length);
             EXPECT_TRUE(shot.visible);
             EXPECT_EQ(shot.geometry, top);
@@ -559,7 +539,6 @@ TEST_F(ListTest, ADropDuringASearchIsSearchedInsideItUnderTheOuterCaption) {
         }
     };
     Drop({outerFile});
-    Settle();
 
     EXPECT_EQ(list->Sites(), QStringList({"http://inner.example/a/", "http://inner.example/b/",
                                           "http://outer.example/1/", "http://outer.example/2/"}));
@@ -585,7 +564,6 @@ TEST_F(ListTest, DestroyingTheListDuringASearchEndsTheSearch) {
         }
     };
     Drop({File("many.txt", text)});
-    Settle();
     EXPECT_FALSE(list);
     EXPECT_TRUE(checker.quit);
     EXPECT_LT(checker.requests.size(), 200u);
@@ -619,7 +597,6 @@ TEST(TextProgress, TheBarFillsInProportionUnderTheCaptionAndPercentage) {
     };
     const Case cases[] = {
         {"at 0 one column", 1000, 0, 1, "  [0%]"},
-        {"half way", 1000, 500, 76, "  [50%]"},
         {"two thirds, truncated", 3, 2, 101, "  [66%]"},
         {"full: to the right edge", 1000, 1000, 151, "  [100%]"},
         {"an empty range: none", 0, 0, 0, "  [0%]"},
