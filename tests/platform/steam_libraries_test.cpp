@@ -66,6 +66,7 @@ TEST(SteamLibraries, AFolderBelowCommonOfSteamappsIsInALibrary) {
         // clang-format off
         {"/mnt/SteamLibrary/steamapps/common/Descent 3/", true},
         {"/old/SteamApps/Common/Descent 3/", true},
+        {"/steamapps/common/Descent 3", true},
         {"/mnt/SteamLibrary/steamapps/common/", false},
         {"/mnt/steamapps/other/common/Descent 3/", false},
         {"", false},
