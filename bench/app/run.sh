@@ -13,12 +13,8 @@ cmake --build "$build" --target torv >/dev/null
 torv=$(realpath "$build/app/torv")
 runs=${TORV_BENCH_RUNS:-7}
 
-# In memory when the machine offers it: on a disk file system every run's deleted files make the next
-# run's file creation scan past them (ext4 keeps recently deleted inodes out of reuse), a cost that
-# grows run by run and swamps the tools' own differences. TORV_BENCH_DIR chooses another place.
-bench_dir=${TORV_BENCH_DIR:-/dev/shm}
-[ -d "$bench_dir" ] && [ -w "$bench_dir" ] || bench_dir=${TMPDIR:-/tmp}
-work=$(mktemp -d "$bench_dir/torv-fetch-bench.XXXXXX")
+source bench/work_dir.sh
+work=$(bench_work_dir torv-fetch-bench)
 server_pid=""
 cleanup() {
     [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null || true

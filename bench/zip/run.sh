@@ -11,12 +11,8 @@ cmake --build "$build" --target zip_extract >/dev/null
 extract=$(realpath "$build/bench/zip/zip_extract")
 runs=${TORV_BENCH_RUNS:-5}
 
-# In memory when the machine offers it: on a disk file system every run's deleted files make the next
-# run's file creation scan past them (ext4 keeps recently deleted inodes out of reuse), a cost that
-# grows run by run and swamps the tools' own differences. TORV_BENCH_DIR chooses another place.
-bench_dir=${TORV_BENCH_DIR:-/dev/shm}
-[ -d "$bench_dir" ] && [ -w "$bench_dir" ] || bench_dir=${TMPDIR:-/tmp}
-work=$(mktemp -d "$bench_dir/torv-zip-bench.XXXXXX")
+source bench/work_dir.sh
+work=$(bench_work_dir torv-zip-bench)
 trap 'rm -rf "$work"' EXIT
 
 make_archive() {  # name megabytes level

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 
 #include <cstring>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -22,13 +24,27 @@ class Display : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_runtime.isValid());
-        for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+        for (const char* name : kVariables) {
+            m_saved.push_back(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name))
+                                                              : std::nullopt);
             qunsetenv(name);
         }
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     }
+    void TearDown() override {
+        for (size_t i = 0; i < m_saved.size(); ++i) {
+            if (m_saved[i]) {
+                qputenv(kVariables[i], *m_saved[i]);
+            } else {
+                qunsetenv(kVariables[i]);
+            }
+        }
+    }
 
+    static constexpr const char* kVariables[] = {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY",
+                                                 "XDG_RUNTIME_DIR"};
     QTemporaryDir m_runtime;
+    std::vector<std::optional<QByteArray>> m_saved;
 };
 
 TEST_F(Display, WaylandCountsWhileItsSocketListens) {
